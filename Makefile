@@ -1,0 +1,23 @@
+# make test: install what is missing, build, run every test.
+# make run:  install what is missing, build, start the program.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build test run clean
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi
+
+clean:
+	rm -rf $(BUILD)

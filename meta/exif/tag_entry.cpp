@@ -1,0 +1,3 @@
+#include "meta/exif/tag_entry.h"
+
+const TTagEntry BlankTag{};

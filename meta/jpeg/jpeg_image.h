@@ -1,0 +1,35 @@
+#pragma once
+// Holds a JPEG file's bytes unchanged and learns the image size from its frame
+// header through libjpeg. Never decodes the image data.
+
+#include <cstdint>
+#include <string>
+
+#include "meta/exif/end_ind.h"
+
+// libjpeg rejected the header: "JPEG error #<libjpeg message code>".
+class EJPEG : public EMetaError {
+public:
+    using EMetaError::EMetaError;
+};
+
+class TJPEGImage {
+public:
+    // Reads the whole file; "Cannot open file %s" when it cannot be opened.
+    void LoadFile(const std::string& fileName);
+    // Takes `bytes` as the stored content and reads the header from them.
+    void LoadBytes(std::string bytes);
+
+    int32_t Width() const { return FWidth; }
+    int32_t Height() const { return FHeight; }
+    bool Grayscale() const { return FGrayscale; }
+    bool Progressive() const { return FProgressive; }
+    // The stored bytes, exactly as loaded.
+    const std::string& Bytes() const { return FBytes; }
+    void SaveStream(std::string& out) const { out.append(FBytes); }
+
+private:
+    std::string FBytes;
+    int32_t FWidth = 0, FHeight = 0;
+    bool FGrayscale = false, FProgressive = false;
+};

@@ -1,0 +1,136 @@
+#include "tests/support/jpeg_fixtures.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace fs = std::filesystem;
+
+namespace fixture {
+
+std::string TinyJpeg(int width, int height, bool jfif)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* mem = nullptr;
+    unsigned long memSize = 0;
+    jpeg_mem_dest(&cinfo, &mem, &memSize);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    cinfo.write_JFIF_header = jfif ? TRUE : FALSE;
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = static_cast<unsigned char>(x * 31 + cinfo.next_scanline * 7);
+            row[x * 3 + 1] = static_cast<unsigned char>(x * 5);
+            row[x * 3 + 2] = static_cast<unsigned char>(cinfo.next_scanline * 13);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string out(reinterpret_cast<char*>(mem), memSize);
+    free(mem);
+    return out;
+}
+
+std::string Segment(uint8_t marker, const std::string& payload)
+{
+    const size_t n = payload.size() + 2;
+    if (n > 0xFFFF) throw std::length_error("segment payload too long");
+    std::string s;
+    s += '\xFF';
+    s += static_cast<char>(marker);
+    s += static_cast<char>(n >> 8);
+    s += static_cast<char>(n & 0xFF);
+    return s + payload;
+}
+
+std::string AfterSoi(const std::string& jpeg, const std::string& segments)
+{
+    return jpeg.substr(0, 2) + segments + jpeg.substr(2);
+}
+
+std::string ExifSegment(const std::string& tiff)
+{
+    return Segment(0xE1, std::string("Exif\0\0", 6) + tiff);
+}
+
+std::string EmptyTiffLE()
+{
+    // "II", 42, first directory at 8; a directory with no entries and no next.
+    return std::string("II\x2A\x00\x08\x00\x00\x00" "\x00\x00" "\x00\x00\x00\x00", 14);
+}
+
+size_t SosOffset(const std::string& jpeg)
+{
+    return jpeg.find("\xFF\xDA");
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool Exists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
+}
+
+TempDir::TempDir()
+{
+    std::string tmpl = (fs::temp_directory_path() / "zorezaz-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    FPath = tmpl;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Tests may leave read-only folders behind; make them removable first.
+    for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::end(it); it.increment(ec))
+        if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(FPath, ec);
+}
+
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const
+{
+    const std::string path = FPath + "/" + name;
+    WriteFile(path, bytes);
+    return path;
+}
+
+std::string CorpusDir()
+{
+    const fs::path dir = fs::path(ZOREZAZ_SOURCE_DIR).parent_path() / "shared" / "corpus";
+    std::error_code ec;
+    return fs::is_directory(dir, ec) ? dir.string() : std::string();
+}
+
+}  // namespace fixture

@@ -1,0 +1,52 @@
+#pragma once
+// Fixtures for tests: real JPEG streams made with libjpeg at test time, segments
+// assembled as bytes, and a scratch folder that cleans up after itself.
+
+#include <cstdint>
+#include <string>
+
+namespace fixture {
+
+// A w x h RGB image compressed by libjpeg: SOI, DQT, SOF0, DHT, SOS, data, EOI
+// (no APP0 unless `jfif`).
+std::string TinyJpeg(int width = 8, int height = 8, bool jfif = false);
+
+// FF, marker, the two big-endian length bytes, payload.
+std::string Segment(uint8_t marker, const std::string& payload);
+
+// `jpeg` with `segments` inserted right after its SOI.
+std::string AfterSoi(const std::string& jpeg, const std::string& segments);
+
+// An APP1 "Exif" segment around a TIFF body (starting with "II" or "MM").
+std::string ExifSegment(const std::string& tiff);
+// A minimal little-endian TIFF body: header and an empty first directory.
+std::string EmptyTiffLE();
+
+// Offset of the first FF DA in `jpeg` (npos when none).
+size_t SosOffset(const std::string& jpeg);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return FPath; }
+    // Path + "/" + name.
+    std::string operator/(const std::string& name) const { return FPath + "/" + name; }
+    // Writes `bytes` to Path()/name and returns that path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string FPath;
+};
+
+// ../shared/corpus next to the source tree, or empty when it is absent.
+std::string CorpusDir();
+
+}  // namespace fixture
