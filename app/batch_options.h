@@ -1,0 +1,42 @@
+#pragma once
+// What one batch run needs to know of the user's choices. The main window
+// answers from its controls, the command line from its arguments.
+
+#include <string>
+
+class IBatchOptions {
+public:
+    virtual ~IBatchOptions() = default;
+    virtual bool StripExif() const = 0;
+    virtual bool StripCom() const = 0;
+    virtual bool StripIptc() const = 0;
+    // "Save to new folder:" rather than "Save using filename prefix:".
+    virtual bool NewFolderMode() const = 0;
+    // File-system bytes, never decoded.
+    virtual std::string OutputFolder() const = 0;
+    virtual std::string Prefix() const = 0;
+    // "Copy unchanged files to target folder" available (new-folder mode) and ticked.
+    virtual bool CopyUnchanged() const = 0;
+    // The same box ticked, whether available or not; it picks the finished text.
+    virtual bool CopyTicked() const = 0;
+};
+
+// Options held as plain values (command line, tests).
+struct TBatchSettings : IBatchOptions {
+    bool Exif = true;
+    bool Com = true;
+    bool Iptc = true;
+    bool NewFolder = false;
+    std::string Output;
+    std::string FilePrefix = "copy_";
+    bool CopyAll = false;
+
+    bool StripExif() const override { return Exif; }
+    bool StripCom() const override { return Com; }
+    bool StripIptc() const override { return Iptc; }
+    bool NewFolderMode() const override { return NewFolder; }
+    std::string OutputFolder() const override { return Output; }
+    std::string Prefix() const override { return FilePrefix; }
+    bool CopyUnchanged() const override { return NewFolder && CopyAll; }
+    bool CopyTicked() const override { return CopyAll; }
+};

@@ -1,0 +1,174 @@
+#include "app/batch_run.h"
+
+#include <memory>
+
+#include <sys/stat.h>
+
+#include "app/copy_file.h"
+#include "app/output_name.h"
+#include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/img_data.h"
+#include "meta/jpeg/section.h"
+
+ENothingToDo::ENothingToDo()
+    : std::runtime_error("Nothing to do..\n\nYou must select at least one checkbox\n"
+                         "(EXIF, COM or IPTC) under Output options.")
+{
+}
+
+EInvalidOutputFolder::EInvalidOutputFolder()
+    : std::runtime_error("You must specify a valid output folder.")
+{
+}
+
+namespace {
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The walk reports folders with or without a trailing separator; compare them with one.
+std::string WithSlash(std::string path)
+{
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+// Resets the running flag however the run ends.
+struct TRunningFlag {
+    bool& Flag;
+    explicit TRunningFlag(bool& flag) : Flag(flag) { Flag = true; }
+    ~TRunningFlag() { Flag = false; }
+};
+
+}  // namespace
+
+TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
+{
+    IMLFind.FileMask = "*.jpg;*.jpeg";
+    IMLFind.OnFound = [this](TIMLFindText&, const std::string& fileName, int32_t) { IMLFindFound(fileName); };
+    IMLFind.OnFinished = [this](TIMLFindText&) { IMLFindFinished(); };
+    IMLFind.OnSearchDirectory = [this](TIMLFindText&, const std::string& dirName) { SearchDirectory(dirName); };
+    IMLFind.ProcessMessages = [this] {
+        if (ProcessMessages) ProcessMessages();
+    };
+}
+
+void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
+{
+    if (FRunning) return;  // one walk at a time: the finder's listing state is shared
+    if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc()) throw ENothingToDo();
+    TRunningFlag running(FRunning);
+    IMLFind.StartDirectory = startFolder;
+    IMLFind.SubDirectories = subfolders;
+    ChangedCount = 0;
+    CopiedCount = 0;
+    FWritten.clear();
+    FExcludedDirs.clear();
+    FHasOutputId = false;
+    FInExcludedDir = false;
+    FInStartDir = true;
+    if (FOptions.NewFolderMode()) PrepareOutputFolder();
+    IMLFind.Execute();
+}
+
+void TBatchRun::PrepareOutputFolder()
+{
+    const std::string folder = FOptions.OutputFolder();
+    if (folder.size() < 3) throw EInvalidOutputFolder();
+    // One level only: a folder whose parent is missing is an error, not a tree to build.
+    if (!IsDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0)
+        throw std::runtime_error("Cannot create " + folder);
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0) {
+        FOutputId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        FHasOutputId = true;
+    }
+}
+
+void TBatchRun::SearchDirectory(const std::string& dirName)
+{
+    // The walk is depth-first in pre-order, so a folder's subtree follows it
+    // directly and the flag holds for every file reported until the next folder.
+    const std::string dir = WithSlash(dirName);
+    const bool isStart = FInStartDir;
+    FInStartDir = false;
+    FInExcludedDir = false;
+    for (const std::string& excluded : FExcludedDirs)
+        if (dir.compare(0, excluded.size(), excluded) == 0) FInExcludedDir = true;
+    // The start folder itself stays in the walk even when it is the output
+    // folder: its sources must be cleaned, and the outputs are known by FWritten.
+    if (FInExcludedDir || isStart || !FHasOutputId) return;
+    struct stat st;
+    if (::stat(dirName.c_str(), &st) == 0 &&
+        tFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == FOutputId) {
+        FExcludedDirs.push_back(dir);
+        FInExcludedDir = true;
+    }
+}
+
+bool TBatchRun::WrittenThisRun(const std::string& fileName) const
+{
+    if (FWritten.empty()) return false;
+    struct stat st;
+    return ::stat(fileName.c_str(), &st) == 0 &&
+           FWritten.count({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}) != 0;
+}
+
+void TBatchRun::NoteWritten(const std::string& fileName)
+{
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) == 0)
+        FWritten.insert({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+}
+
+void TBatchRun::Status(const std::string& text)
+{
+    if (OnStatus) OnStatus(text);
+}
+
+void TBatchRun::IMLFindFound(const std::string& fileName)
+{
+    if (FInExcludedDir || WrittenThisRun(fileName)) return;
+    Status("Processing " + fileName);
+    // Build selector 255: decode everything the file holds.
+    auto data = std::make_unique<TimgData>(255);
+    if (data->ScanFile(fileName)) {
+        const std::string target =
+            GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
+        const bool exif = FOptions.StripExif();
+        const bool com = FOptions.StripCom();
+        if (com) data->ReplaceComment("");
+        if (exif) data->ExifRef = kNoRef;
+        if (exif || com) data->SaveAs(target);
+        if (FOptions.StripIptc() && data->IptcContainer) {
+            data->IptcContainer->Clear();
+            // Target first, source second: the rebuilt APP13 goes into a fresh
+            // write from the source, which keeps the EXIF and comment changes.
+            data->IptcContainer->WriteFile(target, fileName);
+        }
+        NoteWritten(target);
+        ++ChangedCount;
+    } else if (FOptions.CopyUnchanged()) {
+        const std::string target =
+            GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
+        CopyFileNoReplace(fileName, target);
+        NoteWritten(target);
+        ++CopiedCount;
+    }
+}
+
+std::string TBatchRun::FinishedText() const
+{
+    if (FOptions.CopyTicked())
+        return "Done  (" + std::to_string(ChangedCount) + " of " + std::to_string(ChangedCount + CopiedCount) +
+               " files changed.)";
+    return "Done  (" + std::to_string(ChangedCount) + " files processed)";
+}
+
+void TBatchRun::IMLFindFinished()
+{
+    Status(FinishedText());
+}

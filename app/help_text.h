@@ -1,0 +1,6 @@
+#pragma once
+// The text of the help window, one entry per line.
+
+#include <QStringList>
+
+QStringList HelpLines();

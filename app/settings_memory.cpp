@@ -1,0 +1,33 @@
+#include "app/settings_memory.h"
+
+bool TMemorySettingsStore::OpenKey(const std::string& keyPath)
+{
+    if (FailOpen) return false;
+    FKey = keyPath;
+    Keys[FKey];  // created when missing
+    FOpen = true;
+    ++OpenCount;
+    return true;
+}
+
+std::optional<TStoredValue> TMemorySettingsStore::QueryValue(const std::string& name)
+{
+    if (!FOpen) return std::nullopt;
+    const tValues& values = Keys[FKey];
+    const auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+bool TMemorySettingsStore::SetValue(const std::string& name, const TStoredValue& value)
+{
+    if (!FOpen || FailWrites) return false;
+    Keys[FKey][name] = value;
+    return true;
+}
+
+void TMemorySettingsStore::CloseKey()
+{
+    if (FOpen) --OpenCount;
+    FOpen = false;
+}
