@@ -5,9 +5,12 @@
 
 void ApplyWindowFont(QWidget* window)
 {
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(11);
-    // Where Tahoma is missing, a plain sans-serif face of the same size.
+    QFont f;
+    // Where Tahoma is missing, a condensed sans-serif face of about its width
+    // keeps every caption inside its designed bounds.
+    f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                   QStringLiteral("Liberation Sans Narrow")});
     f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
     window->setFont(f);
 }

@@ -1,0 +1,58 @@
+#pragma once
+// JPEG files for batch-run tests, built with libjpeg at test time.
+
+#include <string>
+
+#include "tests/support/jpeg_fixtures.h"
+
+namespace batchfix {
+
+// A photo with an (empty) EXIF block and a comment.
+inline std::string ExifAndComment()
+{
+    return fixture::AfterSoi(fixture::TinyJpeg(8, 8),
+                             fixture::ExifSegment(fixture::EmptyTiffLE()) + fixture::Segment(0xFE, "secret words"));
+}
+
+inline std::string ExifOnly()
+{
+    return fixture::AfterSoi(fixture::TinyJpeg(16, 8), fixture::ExifSegment(fixture::EmptyTiffLE()));
+}
+
+inline std::string CommentOnly()
+{
+    return fixture::AfterSoi(fixture::TinyJpeg(8, 16), fixture::Segment(0xFE, "keep me"));
+}
+
+// No metadata at all.
+inline std::string Plain()
+{
+    return fixture::TinyJpeg(8, 8, true);
+}
+
+// An APP13 Photoshop block holding one IPTC caption ("private caption").
+inline std::string WithIptc()
+{
+    const std::string caption = "private caption";
+    std::string iptc = std::string("\x1C\x02\x78\x00", 4) + static_cast<char>(caption.size()) + caption;
+    if (iptc.size() % 2) iptc += '\0';
+    std::string resource = std::string("8BIM\x04\x04\x00\x00", 8);
+    const auto n = static_cast<uint32_t>(iptc.size());
+    resource += static_cast<char>(n >> 24);
+    resource += static_cast<char>((n >> 16) & 0xFF);
+    resource += static_cast<char>((n >> 8) & 0xFF);
+    resource += static_cast<char>(n & 0xFF);
+    resource += iptc;
+    return fixture::AfterSoi(fixture::TinyJpeg(8, 8),
+                             fixture::ExifSegment(fixture::EmptyTiffLE()) +
+                                 fixture::Segment(0xED, std::string("Photoshop 3.0\0", 14) + resource));
+}
+
+// From the start of scan on: the bytes no cleaning may change.
+inline std::string ImageData(const std::string& jpeg)
+{
+    const size_t sos = fixture::SosOffset(jpeg);
+    return sos == std::string::npos ? std::string() : jpeg.substr(sos);
+}
+
+}  // namespace batchfix

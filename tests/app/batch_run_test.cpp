@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/batch_run.h"
+#include "app/copy_file.h"
+#include "app/error_text.h"
+#include "meta/jpeg/img_data.h"
+#include "tests/app/batch_fixtures.h"
+
+using namespace fixture;
+using namespace batchfix;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> Names(const std::string& dir)
+{
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+class BatchRun : public ::testing::Test {
+protected:
+    BatchRun()
+    {
+        fs::create_directories(Start + "/sub");
+        run.OnStatus = [this](const std::string& s) { statuses.push_back(s); };
+    }
+
+    // The statuses without the final one, sorted: the walk does not sort a folder's files.
+    std::vector<std::string> Processed() const
+    {
+        std::vector<std::string> p;
+        for (const auto& s : statuses)
+            if (s.rfind("Processing ", 0) == 0) p.push_back(s.substr(11));
+        std::sort(p.begin(), p.end());
+        return p;
+    }
+
+    TempDir dir;
+    const std::string Start = dir / "start";
+    const std::string Out = dir / "out";
+    TBatchSettings options;
+    TBatchRun run{options};
+    std::vector<std::string> statuses;
+};
+
+TEST_F(BatchRun, NewFolderModeCleansTheTreeFlatAndCopiesUnchangedFiles)
+{
+    const std::string a = ExifAndComment(), b = Plain(), c = CommentOnly();
+    WriteFile(Start + "/a.jpg", a);
+    WriteFile(Start + "/b.jpg", b);
+    WriteFile(Start + "/sub/c.JPEG", c);
+    WriteFile(Start + "/notes.txt", "not a photo");
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+
+    run.Execute(Start, true);
+
+    EXPECT_EQ(Processed(), (std::vector<std::string>{Start + "/a.jpg", Start + "/b.jpg", Start + "/sub/c.JPEG"}));
+    EXPECT_EQ(statuses.back(), "Done  (2 of 3 files changed.)");
+    EXPECT_EQ(run.ChangedCount, 2);
+    EXPECT_EQ(run.CopiedCount, 1);
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
+    EXPECT_EQ(ReadFile(Out + "/b.jpg"), b);  // copied byte for byte
+
+    const std::string cleaned = ReadFile(Out + "/a.jpg");
+    EXPECT_EQ(ImageData(cleaned), ImageData(a));
+    EXPECT_EQ(cleaned.find("Exif"), std::string::npos);
+    EXPECT_EQ(cleaned.find("secret words"), std::string::npos);
+    TimgData check(255);
+    check.ScanFile(Out + "/a.jpg");
+    EXPECT_EQ(check.ExifRef, kNoRef);
+    ASSERT_NE(check.Section(check.CommentRef), nullptr);
+    EXPECT_EQ(check.Section(check.CommentRef)->Bytes.size(), 2u);  // an empty comment
+
+    EXPECT_EQ(ReadFile(Start + "/a.jpg"), a);  // sources untouched
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "notes.txt", "sub"}));
+}
+
+TEST_F(BatchRun, PrefixModeWritesBesideTheSourcesAndLeavesPlainFilesAlone)
+{
+    WriteFile(Start + "/a.jpg", ExifAndComment());
+    WriteFile(Start + "/b.jpg", Plain());
+    WriteFile(Start + "/sub/c.jpg", CommentOnly());
+    options.FilePrefix = "clean_";
+
+    run.Execute(Start, true);
+
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
+    EXPECT_EQ(Processed().size(), 3u);  // the new files in the walked folders are not taken up again
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "clean_a.jpg", "sub"}));
+    EXPECT_EQ(Names(Start + "/sub"), (std::set<std::string>{"c.jpg", "clean_c.jpg"}));
+}
+
+TEST_F(BatchRun, PrefixModeWithCopyStillTickedCopiesNothingButUsesTheLongTotal)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", Plain());
+    options.CopyAll = true;  // ticked earlier in new-folder mode
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(statuses.back(), "Done  (1 of 1 files changed.)");
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg", "sub"}));
+}
+
+TEST_F(BatchRun, SubfoldersAreWalkedOnlyWhenAskedFor)
+{
+    WriteFile(Start + "/sub/c.jpg", CommentOnly());
+    run.Execute(Start, false);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Done  (0 files processed)"}));
+}
+
+TEST_F(BatchRun, OnlyIptcTickedCountsAFileWithoutApp13AndWritesNothing)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.Exif = options.Com = false;
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(run.ChangedCount, 1);
+    EXPECT_EQ(statuses.back(), "Done  (1 files processed)");
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "sub"}));
+}
+
+TEST_F(BatchRun, StripExifAloneKeepsTheComment)
+{
+    WriteFile(Start + "/a.jpg", CommentOnly());
+    options.Com = options.Iptc = false;
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(run.ChangedCount, 1);
+    const std::string out = ReadFile(Start + "/copy_a.jpg");
+    EXPECT_NE(out.find("keep me"), std::string::npos);
+}
+
+TEST_F(BatchRun, IptcIsEmptiedAlongWithExifAndComment)
+{
+    const std::string src = WithIptc();
+    ASSERT_NE(src.find("private caption"), std::string::npos);
+    WriteFile(Start + "/a.jpg", src);
+
+    run.Execute(Start, false);
+
+    const std::string out = ReadFile(Start + "/copy_a.jpg");
+    EXPECT_EQ(out.find("private caption"), std::string::npos);
+    EXPECT_EQ(out.find("Exif"), std::string::npos);
+    EXPECT_NE(out.find("Photoshop 3.0"), std::string::npos);  // an APP13 without datasets
+    EXPECT_EQ(ImageData(out), ImageData(src));
+}
+
+TEST_F(BatchRun, NothingTickedStopsBeforeAnythingChanges)
+{
+    options.Exif = options.Com = options.Iptc = false;
+    run.ChangedCount = 7;
+    EXPECT_THROW(run.Execute(Start, false), ENothingToDo);
+    EXPECT_EQ(run.ChangedCount, 7);
+    EXPECT_TRUE(statuses.empty());
+    try {
+        run.Execute(Start, false);
+    } catch (const ENothingToDo& e) {
+        EXPECT_STREQ(e.what(), "Nothing to do..\n\nYou must select at least one checkbox\n"
+                               "(EXIF, COM or IPTC) under Output options.");
+    }
+}
+
+TEST_F(BatchRun, OutputFolderNeedsThreeCharacters)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.NewFolder = true;
+    const auto cwd = fs::current_path();
+    fs::current_path(dir.Path());
+    options.Output = "ab";
+    EXPECT_THROW(run.Execute("start", false), EInvalidOutputFolder);
+    EXPECT_FALSE(fs::exists(dir / "ab"));
+    options.Output = "abc";
+    EXPECT_NO_THROW(run.Execute("start", false));
+    fs::current_path(cwd);
+    EXPECT_TRUE(fs::exists(dir / "abc/a.jpg"));
+}
+
+TEST_F(BatchRun, OutputFolderIsCreatedOneLevelOnly)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.NewFolder = true;
+    options.Output = dir / "x/y";
+    try {
+        run.Execute(Start, false);
+        FAIL() << "a two-level folder was created";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create " + options.Output);
+    }
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_EQ(run.ChangedCount, 0);
+    EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+TEST_F(BatchRun, FinderErrorsReachTheCaller)
+{
+    try {
+        run.Execute("", false);
+        FAIL();
+    } catch (const std::exception& e) {
+        EXPECT_EQ(ErrorBoxText(e.what()), "No valid device or folder specified.");
+    }
+    EXPECT_THROW(run.Execute(dir / "missing", false), std::exception);
+    EXPECT_FALSE(run.Running());
+}
+
+TEST_F(BatchRun, ExistingTargetsAreNeverReplaced)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", Plain());
+    fs::create_directories(Out);
+    WriteFile(Out + "/a.jpg", "mine");
+    WriteFile(Out + "/b.jpg", "mine too");
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(ReadFile(Out + "/a.jpg"), "mine");
+    EXPECT_EQ(ReadFile(Out + "/b.jpg"), "mine too");
+    EXPECT_EQ(ReadFile(Out + "/b_1.jpg"), Plain());
+    EXPECT_TRUE(Exists(Out + "/a_1.jpg"));
+}
+
+TEST_F(BatchRun, AFailedCopyEndsTheRunUncounted)
+{
+    WriteFile(Start + "/b.jpg", Plain());
+    // A folder named like the target does not make the name taken, so the copy meets it.
+    fs::create_directories(Out + "/b.jpg");
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    try {
+        run.Execute(Start, false);
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot copy file " + Start + "/b.jpg");
+    }
+    EXPECT_EQ(run.CopiedCount, 0);
+    EXPECT_EQ(statuses.back(), "Processing " + Start + "/b.jpg");
+}
+
+TEST_F(BatchRun, AWriterErrorEndsTheRunAndKeepsTheCounts)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.FilePrefix = "missing/";  // a target in a folder that does not exist
+    EXPECT_THROW(run.Execute(Start, false), std::exception);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Processing " + Start + "/a.jpg"}));
+    EXPECT_EQ(run.ChangedCount, 0);
+    EXPECT_FALSE(run.Running());
+}
+
+TEST_F(BatchRun, AnOutputFolderInsideTheTreeIsLeftOutOfTheWalk)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/sub/b.jpg", CommentOnly());
+    fs::create_directories(Start + "/cleaned/deeper");
+    WriteFile(Start + "/cleaned/old.jpg", ExifOnly());
+    WriteFile(Start + "/cleaned/deeper/older.jpg", ExifOnly());
+    options.NewFolder = true;
+    options.Output = Start + "/cleaned";
+
+    run.Execute(Start, true);
+
+    EXPECT_EQ(Processed(), (std::vector<std::string>{Start + "/a.jpg", Start + "/sub/b.jpg"}));
+    EXPECT_EQ(Names(Start + "/cleaned"), (std::set<std::string>{"a.jpg", "b.jpg", "deeper", "old.jpg"}));
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
+}
+
+TEST_F(BatchRun, AnOutputFolderEqualToTheStartFolderCleansEachSourceOnce)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.NewFolder = true;
+    options.Output = Start;
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(run.ChangedCount, 1);
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "a_1.jpg", "sub"}));
+}
+
+TEST_F(BatchRun, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    const std::string name = "caf\xE9\xFF.jpg";
+    WriteFile(Start + "/" + name, ExifOnly());
+    options.NewFolder = true;
+    options.Output = Out;
+
+    run.Execute(Start, false);
+
+    EXPECT_EQ(statuses.front(), "Processing " + Start + "/" + name);
+    EXPECT_TRUE(Exists(Out + "/" + name));
+}
+
+TEST(CopyFileNoReplace, CopiesBytesAndTimeAndNeverReplaces)
+{
+    TempDir dir;
+    const std::string src = dir.Write("a.jpg", Plain());
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
+
+    CopyFileNoReplace(src, dir / "b.jpg");
+    EXPECT_EQ(ReadFile(dir / "b.jpg"), Plain());
+    struct stat st;
+    ASSERT_EQ(::stat((dir / "b.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+
+    WriteFile(dir / "c.jpg", "taken");
+    try {
+        CopyFileNoReplace(src, dir / "c.jpg");
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot copy file " + src);
+    }
+    EXPECT_EQ(ReadFile(dir / "c.jpg"), "taken");
+    EXPECT_THROW(CopyFileNoReplace(dir / "missing.jpg", dir / "d.jpg"), std::runtime_error);
+    EXPECT_THROW(CopyFileNoReplace(src, dir / "no/such/folder.jpg"), std::runtime_error);
+    // No temporaries left behind.
+    EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+}
+
+TEST(ErrorBoxText, AddsAFullStopAfterCharactersThatSortAfterIt)
+{
+    EXPECT_EQ(ErrorBoxText("Cannot create /tmp/x"), "Cannot create /tmp/x.");
+    EXPECT_EQ(ErrorBoxText("Done."), "Done.");
+    EXPECT_EQ(ErrorBoxText("(see above)"), "(see above)");
+    EXPECT_EQ(ErrorBoxText("really!"), "really!");
+    EXPECT_EQ(ErrorBoxText("a/"), "a/.");
+    EXPECT_EQ(ErrorBoxText("caf\xC3\xA9"), "caf\xC3\xA9.");
+    EXPECT_EQ(ErrorBoxText(""), "");
+}
+
+}  // namespace

@@ -1,0 +1,589 @@
+// The main window driven offscreen: captions, states, handlers, runs, settings.
+
+#include <filesystem>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/main_form.h"
+#include "app/maker.h"
+#include "app/settings_memory.h"
+#include "app/url_label.h"
+#include "tests/app/batch_fixtures.h"
+#include "tests/app/test_dialogs.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A main window over an in-memory settings store, with its status texts recorded.
+struct TWindow {
+    explicit TWindow(TMemorySettingsStore& s) : store(s), form(s)
+    {
+        QObject::connect(W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged,
+                         [this](const QString& text) { if (!text.isEmpty()) statuses << text; });
+    }
+    template <class T>
+    T* W(const char* name)
+    {
+        T* w = form.findChild<T*>(QString::fromLatin1(name));
+        if (!w) qFatal("no widget %s", name);
+        return w;
+    }
+    QCheckBox* Check(const char* name) { return W<QCheckBox>(name); }
+    QString Status() { return W<QStatusBar>("StatusBar1")->currentMessage(); }
+    void Ok() { QTest::mouseClick(W<QPushButton>("Button1"), Qt::LeftButton); }
+
+    TMemorySettingsStore& store;
+    TMainForm form;
+    QStringList statuses;
+};
+
+QString Q(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+
+std::set<std::string> Names(const std::string& dir)
+{
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        store = std::make_unique<TMemorySettingsStore>();
+        dialogs = std::make_unique<TTestDialogs>();
+    }
+    void cleanup()
+    {
+        dialogs.reset();
+        store.reset();
+    }
+
+    void captionsAndInitialStates()
+    {
+        TWindow w(*store);
+        QCOMPARE(w.form.windowTitle(), QString("Zorezaz"));
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Input options"));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->title(), QString("Output options"));
+        QCOMPARE(w.W<QLabel>("Label1")->text(), QString("Start folder:"));
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString());
+        QVERIFY(w.W<QLineEdit>("edStartFolder")->isEnabled());
+        QCOMPARE(w.Check("cbInclSub")->text(), QString("Include subfolders"));
+        QVERIFY(!w.Check("cbInclSub")->isChecked());
+        const std::pair<const char*, const char*> strips[] = {
+            {"cbExif", "Strip EXIF tags"}, {"cbCOM", "Strip COM text"}, {"cbIPTC", "Strip IPTC info"}};
+        for (const auto& [name, caption] : strips) {
+            QCOMPARE(w.Check(name)->text(), QString(caption));
+            QVERIFY(w.Check(name)->isChecked());
+        }
+        QCOMPARE(w.W<QRadioButton>("rbNewFolder")->text(), QString("Save to new folder:"));
+        QVERIFY(!w.W<QRadioButton>("rbNewFolder")->isChecked());
+        QCOMPARE(w.W<QRadioButton>("rbUsePrefix")->text(), QString("Save using filename prefix:"));
+        QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
+        QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());
+        QCOMPARE(w.Check("cbCopyAllFiles")->text(), QString("Copy unchanged files to target folder"));
+        QVERIFY(!w.Check("cbCopyAllFiles")->isChecked());
+        QVERIFY(!w.Check("cbCopyAllFiles")->isEnabled());
+        auto* combo = w.W<QComboBox>("comboPrefix");
+        QVERIFY(combo->isEditable());
+        QVERIFY(combo->isEnabled());
+        QCOMPARE(combo->currentText(), QString("copy_"));
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+        QCOMPARE(items, QStringList({"copy_", "clean_", "stripped_", "new_", "fixed_"}));
+        QCOMPARE(w.W<QPushButton>("Button1")->text(), QString("OK"));
+        QVERIFY(w.W<QToolButton>("btnStartFolder")->isEnabled());
+        QVERIFY(!w.W<QToolButton>("btnStartFolder")->icon().isNull());
+        QVERIFY(!w.W<QToolButton>("btnNewFolder")->icon().isNull());
+        QCOMPARE(w.W<TURLLabel>("URLLabel1")->text(), QString(kWebsite));
+        QVERIFY(!w.W<TURLLabel>("URLLabel1")->MailLabel());
+        QVERIFY(w.W<TURLLabel>("URLLabel1")->font().underline());
+        QCOMPARE(w.Status(), QString());
+    }
+
+    void designedBoundsAndSizeLimits()
+    {
+        TWindow w(*store);
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 97));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 143));
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 281, 21));
+        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 57, 185, 21));
+        QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 84, 218, 17));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 273, 75, 25));
+        QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
+
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QCOMPARE(w.form.minimumWidth(), w.form.width());
+        QCOMPARE(w.form.width(), 426);
+        QCOMPARE(w.form.minimumHeight(), w.form.height());
+        QCOMPARE(w.form.maximumHeight(), w.form.height());
+        QCOMPARE(w.form.maximumWidth(), QWIDGETSIZE_MAX);
+        QVERIFY(!(w.form.windowFlags() & Qt::WindowMaximizeButtonHint));
+
+        // Wider: edits and group boxes stretch, folder buttons and the link keep to the right edge.
+        w.form.resize(526, w.form.height());
+        QTRY_COMPARE(w.W<QGroupBox>("GroupBox2")->width(), 509);
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 381, 21));
+        QCOMPARE(w.W<QToolButton>("btnStartFolder")->geometry(), QRect(468, 32, 23, 22));
+        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->width(), 285);
+        QCOMPARE(w.W<QToolButton>("btnNewFolder")->x(), 467);
+        QCOMPARE(w.W<TURLLabel>("URLLabel1")->x(), 357);
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 273, 75, 25));
+        w.form.resize(300, 500);  // neither narrower nor taller
+        QTRY_COMPARE(w.form.width(), 426);
+        QCOMPARE(w.form.height(), w.form.minimumHeight());
+    }
+
+    void tabOrder()
+    {
+        TWindow w(*store);
+        const QStringList expected = {"Button1",     "edStartFolder",  "cbInclSub", "comboPrefix",
+                                      "rbUsePrefix", "rbNewFolder",    "edOutputFolder", "cbExif",
+                                      "cbCOM",       "cbIPTC",         "cbCopyAllFiles"};
+        QStringList seen;
+        QWidget* start = w.W<QPushButton>("Button1");
+        QWidget* at = start;
+        do {
+            if (expected.contains(at->objectName()) && !seen.contains(at->objectName())) seen << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at != start);
+        QCOMPARE(seen, expected);
+        QCOMPARE(w.W<QToolButton>("btnStartFolder")->focusPolicy(), Qt::NoFocus);
+    }
+
+    void menus()
+    {
+        TWindow w(*store);
+        QStringList menus;
+        for (QAction* a : w.W<QMenuBar>("MainMenu1")->actions()) {
+            QStringList items;
+            for (QAction* item : a->menu()->actions()) {
+                items << item->text();
+                QVERIFY(!item->icon().isNull());
+            }
+            menus << a->text() + ": " + items.join(", ");
+        }
+        QCOMPARE(menus, QStringList({"File: Close", "Help: Help, Website, About"}));
+    }
+
+    void radioHandlers()
+    {
+        TWindow w(*store);
+        w.Check("cbCopyAllFiles")->setChecked(true);
+        QTest::mouseClick(w.W<QRadioButton>("rbNewFolder"), Qt::LeftButton);
+        QVERIFY(w.W<QLineEdit>("edOutputFolder")->isEnabled());
+        QVERIFY(w.Check("cbCopyAllFiles")->isEnabled());
+        QVERIFY(!w.W<QComboBox>("comboPrefix")->isEnabled());
+        QVERIFY(w.W<QToolButton>("btnNewFolder")->isEnabled());
+        QTest::mouseClick(w.W<QRadioButton>("rbUsePrefix"), Qt::LeftButton);
+        QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());
+        QVERIFY(!w.Check("cbCopyAllFiles")->isEnabled());
+        QVERIFY(w.Check("cbCopyAllFiles")->isChecked());  // the tick stays
+        QVERIFY(w.W<QComboBox>("comboPrefix")->isEnabled());
+        QVERIFY(w.W<QToolButton>("btnNewFolder")->isEnabled());
+    }
+
+    void nothingToDoBox()
+    {
+        TWindow w(*store);
+        w.W<QStatusBar>("StatusBar1")->showMessage("before");
+        for (const char* name : {"cbExif", "cbCOM", "cbIPTC"}) w.Check(name)->setChecked(false);
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Information);
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Information"));
+        QCOMPARE(dialogs->Messages[0].Text, QString("Nothing to do..\n\nYou must select at least one checkbox\n"
+                                                     "(EXIF, COM or IPTC) under Output options."));
+        QCOMPARE(w.Status(), QString("before"));
+    }
+
+    void outputFolderLengthRule()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        const auto cwd = fs::current_path();
+        fs::current_path(dir.Path());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText("in");
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText("ab");
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Error);
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Error"));
+        QCOMPARE(dialogs->Messages[0].Text, QString("You must specify a valid output folder."));
+        w.W<QLineEdit>("edOutputFolder")->setText("abc");
+        w.Ok();
+        fs::current_path(cwd);
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QVERIFY(fs::is_directory(dir / "abc"));
+        QCOMPARE(w.Status(), QString("Done  (0 files processed)"));
+    }
+
+    void emptyStartFolderShowsTheFinderError()
+    {
+        TWindow w(*store);
+        w.W<QStatusBar>("StatusBar1")->showMessage("before");
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Error);
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
+        QCOMPARE(dialogs->Messages[0].Text, QString("No valid device or folder specified."));
+        QCOMPARE(w.Status(), QString("before"));
+        QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
+        QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
+    }
+
+    void fullRunInNewFolderMode()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in/sub");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifAndComment());
+        fixture::WriteFile(dir / "in/b.jpg", batchfix::Plain());
+        fixture::WriteFile(dir / "in/sub/c.jpeg", batchfix::CommentOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.Check("cbInclSub")->setChecked(true);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out"));
+        w.Check("cbCopyAllFiles")->setChecked(true);
+        w.Ok();
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(w.statuses.size(), qsizetype(4));
+        QVERIFY(w.statuses.contains("Processing " + Q(dir / "in/a.jpg")));
+        QVERIFY(w.statuses.contains("Processing " + Q(dir / "in/b.jpg")));
+        QCOMPARE(w.statuses[2], "Processing " + Q(dir / "in/sub/c.jpeg"));
+        QCOMPARE(w.Status(), QString("Done  (2 of 3 files changed.)"));
+        QCOMPARE(w.form.Batch().ChangedCount, 2);
+        QCOMPARE(w.form.Batch().CopiedCount, 1);
+        QVERIFY((Names(dir / "out") == std::set<std::string>{"a.jpg", "b.jpg", "c.jpeg"}));
+    }
+
+    void fullRunInPrefixMode()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifAndComment());
+        fixture::WriteFile(dir / "in/b.jpg", batchfix::Plain());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QComboBox>("comboPrefix")->setCurrentText("stripped_");
+        w.Ok();
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(w.statuses.size(), qsizetype(3));
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "stripped_a.jpg"}));
+    }
+
+    void prefixModeWithCopyStillTicked()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(dir / "in/b.jpg", batchfix::Plain());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out"));
+        w.Check("cbCopyAllFiles")->setChecked(true);
+        w.W<QRadioButton>("rbUsePrefix")->setChecked(true);
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (1 of 1 files changed.)"));
+        QVERIFY(!fs::exists(dir / "out"));
+        QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg"}));
+    }
+
+    void twoLevelDeepOutputFolderFails()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "x/y"));
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
+        QCOMPARE(dialogs->Messages[0].Text, "Cannot create " + Q(dir / "x/y") + ".");
+        QVERIFY(w.statuses.isEmpty());
+        QVERIFY(!fs::exists(dir / "x"));
+    }
+
+    void optionsAreLockedWhileARunLasts()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(dir / "in/b.jpg", batchfix::ExifOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        bool okEnabled = true, optionsEnabled = true;
+        int processing = 0;
+        QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
+            if (!t.startsWith("Processing")) return;
+            ++processing;
+            okEnabled = okEnabled && w.W<QPushButton>("Button1")->isEnabled();
+            optionsEnabled = optionsEnabled && w.W<QComboBox>("comboPrefix")->isEnabled();
+            // A second OK while running is refused.
+            w.form.Button1Click();
+        });
+        w.Ok();
+        QCOMPARE(processing, 2);
+        QVERIFY(!okEnabled);
+        QVERIFY(!optionsEnabled);
+        QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
+        QVERIFY(w.W<QComboBox>("comboPrefix")->isEnabled());
+        QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());  // its own state comes back too
+        QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
+
+        // An error ends the run; the options come back all the same.
+        w.W<QComboBox>("comboPrefix")->setCurrentText("missing/");
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QVERIFY(w.Status().startsWith("Processing "));
+        QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
+        QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        const std::string name = "x\xFF\xFE.jpg";
+        fixture::WriteFile(dir / "in" + "/" + name, batchfix::ExifOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out"));
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(dir / "out/" + name));
+    }
+
+    void windowAndCliWriteTheSameFiles()
+    {
+        fixture::TempDir dir;
+        for (const char* tree : {"win", "cli"}) {
+            const std::string root = dir / tree;
+            fs::create_directories(root + "/sub");
+            fixture::WriteFile(root + "/a.jpg", batchfix::ExifAndComment());
+            fixture::WriteFile(root + "/b.jpg", batchfix::Plain());
+            fixture::WriteFile(root + "/sub/c.jpg", batchfix::WithIptc());
+            fixture::WriteFile(root + "/sub/a.jpg", batchfix::CommentOnly());
+        }
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "win"));
+        w.Check("cbInclSub")->setChecked(true);
+        w.Check("cbCOM")->setChecked(false);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out-win"));
+        w.Check("cbCopyAllFiles")->setChecked(true);
+        w.Ok();
+        QVERIFY2(dialogs->Messages.empty(), qPrintable(dialogs->Messages.empty() ? "" : dialogs->Messages[0].Text));
+
+        const std::string cmd = "'" ZOREZAZ_CLI "' '" + dir / "cli" + "' --subfolders --exif --iptc --out '" +
+                                dir / "out-cli" + "' --copy-unchanged > '" + dir / "cli.txt" + "'";
+        QCOMPARE(std::system(cmd.c_str()), 0);
+        const std::string printed = fixture::ReadFile(dir / "cli.txt");
+        QCOMPARE(QString::fromStdString(printed.substr(printed.rfind("Done"))), w.Status() + "\n");
+
+        // Files of the same name may meet in a different order; compare the sets of contents.
+        const auto names = Names(dir / "out-win");
+        QVERIFY(names == Names(dir / "out-cli"));
+        QCOMPARE(names.size(), size_t(4));
+        std::multiset<std::string> win, cli;
+        for (const auto& n : names) {
+            win.insert(fixture::ReadFile(dir / "out-win/" + n));
+            cli.insert(fixture::ReadFile(dir / "out-cli/" + n));
+        }
+        QVERIFY(win == cli);
+    }
+
+    void settingsAreRestored()
+    {
+        auto& v = store->Keys[kSettingsKeyPath];
+        v["Source"] = {kRegString, "/photos\0"s};
+        v["InclSubfolders"] = {kRegInteger, "\x02\0\0\0"s};
+        v["Target"] = {kRegString, "/clean\0"s};
+        v["EXIF"] = {kRegInteger, "\0\0\0\0"s};
+        v["Com"] = {kRegInteger, "\x01\0\0\0"s};
+        v["IPTC"] = {kRegInteger, "\0\0\0\0"s};
+        v["Prefix"] = {kRegString, "new_\0"s};
+        v["UsePrefix"] = {kRegInteger, "\0\0\0\0"s};
+        {
+            TWindow w(*store);
+            QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/photos"));
+            QVERIFY(w.Check("cbInclSub")->isChecked());
+            QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/clean"));
+            QVERIFY(!w.Check("cbExif")->isChecked());
+            QVERIFY(w.Check("cbCOM")->isChecked());
+            QVERIFY(!w.Check("cbIPTC")->isChecked());
+            QCOMPARE(w.W<QComboBox>("comboPrefix")->currentText(), QString("new_"));
+            QVERIFY(w.W<QRadioButton>("rbNewFolder")->isChecked());
+            QVERIFY(w.W<QLineEdit>("edOutputFolder")->isEnabled());
+            QVERIFY(w.Check("cbCopyAllFiles")->isEnabled());
+            QVERIFY(!w.W<QComboBox>("comboPrefix")->isEnabled());
+            QCOMPARE(store->OpenCount, 0);
+
+            w.Check("cbCopyAllFiles")->setChecked(true);
+            w.form.show();
+            QVERIFY(w.form.close());
+        }
+        QCOMPARE(v["InclSubfolders"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));  // written back as 1
+        QCOMPARE(v["Source"], (TStoredValue{kRegString, "/photos\0"s}));
+        QCOMPARE(v["Prefix"], (TStoredValue{kRegString, "new_\0"s}));
+        QCOMPARE(v["UsePrefix"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+        QCOMPARE(v.size(), size_t(8));  // the copy tick is not kept
+        TWindow again(*store);
+        QVERIFY(!again.Check("cbCopyAllFiles")->isChecked());
+    }
+
+    void aMissingPrefixReadsEmptyAndLoadingGoesOn()
+    {
+        auto& v = store->Keys[kSettingsKeyPath];
+        for (const char* n : {"InclSubfolders", "EXIF", "Com", "IPTC"}) v[n] = {kRegInteger, "\x01\0\0\0"s};
+        v["UsePrefix"] = {kRegInteger, "\0\0\0\0"s};
+        TWindow w(*store);
+        QCOMPARE(w.W<QComboBox>("comboPrefix")->currentText(), QString());
+        QVERIFY(w.W<QRadioButton>("rbNewFolder")->isChecked());
+    }
+
+    void loadingStopsSilentlyAtTheFirstBadValue()
+    {
+        auto& v = store->Keys[kSettingsKeyPath];
+        v["Source"] = {kRegString, "/photos\0"s};
+        v["InclSubfolders"] = {kRegInteger, "\x01\0\0\0"s};
+        v["Target"] = {kRegString, "/clean\0"s};
+        v["EXIF"] = {kRegString, "yes\0"s};
+        v["Com"] = {kRegInteger, "\0\0\0\0"s};
+        v["UsePrefix"] = {kRegInteger, "\0\0\0\0"s};
+        TWindow w(*store);
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/photos"));
+        QVERIFY(w.Check("cbInclSub")->isChecked());
+        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/clean"));
+        QVERIFY(w.Check("cbExif")->isChecked());
+        QVERIFY(w.Check("cbCOM")->isChecked());
+        QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(store->OpenCount, 0);
+    }
+
+    void theFirstStartShowsTheDesignedDefaults()
+    {
+        TWindow w(*store);
+        QVERIFY(store->Keys.count(kSettingsKeyPath));  // the key is created empty
+        QVERIFY(store->Keys[kSettingsKeyPath].empty());
+        QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
+        QCOMPARE(w.W<QComboBox>("comboPrefix")->currentText(), QString("copy_"));
+        store->FailOpen = true;  // an unavailable store changes nothing either
+        TWindow w2(*store);
+        QVERIFY(w2.Check("cbExif")->isChecked());
+        w2.form.show();
+        QVERIFY(w2.form.close());
+    }
+
+    void aFailedSaveKeepsTheWindowOpen()
+    {
+        TWindow w(*store);
+        w.form.show();
+        store->FailWrites = true;
+        QVERIFY(!w.form.close());
+        QVERIFY(w.form.isVisible());
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
+        QCOMPARE(dialogs->Messages[0].Text, QString("Failed to set data for 'Source'"));  // ' sorts before '.': no full stop
+        store->FailWrites = false;
+        w.W<QMenuBar>("MainMenu1")->actions()[0]->menu()->actions()[0]->trigger();  // File > Close
+        QVERIFY(!w.form.isVisible());
+        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(8));
+    }
+
+    void folderButtons()
+    {
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText("/before");
+        dialogs->FolderAnswers = {QString("/chosen/in"), std::nullopt};
+        QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/chosen/in"));
+        QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
+        QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/chosen/in"));  // cancelled
+        QCOMPARE(dialogs->FolderAsked, QStringList({"/before", "/chosen/in"}));
+        dialogs->FolderAnswers = {QString("/chosen/out")};
+        w.form.btnNewFolderClick();  // works in prefix mode too
+        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/chosen/out"));
+    }
+
+    void websiteAboutAndTheLink()
+    {
+        TWindow w(*store);
+        w.form.Website1Click();
+        w.form.About1Click();
+        auto* link = w.W<TURLLabel>("URLLabel1");
+        int hostClicks = 0;
+        QObject::connect(link, &TURLLabel::clicked, [&] { ++hostClicks; });
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(hostClicks, 1);
+        QCOMPARE(dialogs->Opened, QStringList({kWebsite, kWebsite}));
+        QCOMPARE(dialogs->Abouts.size(), qsizetype(1));
+        QVERIFY(dialogs->Abouts[0].contains(kMakerName));
+
+        TURLLabel mail;
+        mail.setText("info@zidovez.example");
+        mail.SetMailLabel(true);
+        QCOMPARE(mail.Target().toString(), QString("mailto:info@zidovez.example"));
+        QVERIFY(mail.cursor().shape() == Qt::PointingHandCursor);
+    }
+
+    void theRealErrorBox()
+    {
+        dialogs.reset();  // the desktop's own boxes
+        TWindow w(*store);
+        QString caption, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        int buttons = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            caption = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = int(box->buttons().size());
+            box->accept();
+        });
+        w.Ok();  // empty start folder
+        QCOMPARE(caption, QString("Zorezaz"));
+        QCOMPARE(text, QString("No valid device or folder specified."));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(buttons, 1);
+    }
+
+private:
+    std::unique_ptr<TMemorySettingsStore> store;
+    std::unique_ptr<TTestDialogs> dialogs;
+};
+
+QTEST_MAIN(MainFormTest)
+#include "main_form_test.moc"
