@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -99,6 +101,9 @@ void TMainForm::FormCreate()
     ui->Website1->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
     ui->About1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     ui->URLLabel1->setText(QString::fromUtf8(kWebsite));
+    // Sized to its text, as a label is; it grows toward the right margin.
+    ui->URLLabel1->resize(std::max(ui->URLLabel1->width(), ui->URLLabel1->sizeHint().width()),
+                          ui->URLLabel1->height());
 
     // Client area as designed: 426 wide, 309 above a status line of 19.
     ui->centralwidget->setMinimumSize(426, 309);
