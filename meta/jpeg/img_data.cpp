@@ -1,24 +1,294 @@
 #include "meta/jpeg/img_data.h"
 
+#include <sys/stat.h>
+
 #include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/byte_source.h"
+#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/jpeg_image.h"
+#include "meta/jpeg/markers.h"
 
-// Placeholder until the container lands: compiles, does nothing useful.
-TimgData::TimgData(int32_t buildSelector) : BuildSelector(buildSelector) { Clear(); }
+namespace {
+
+enum tRefSlot { kApp0Slot, kExifSlot, kIptcSlot, kCommentSlot };
+
+// APP1 blocks whose payload starts with the Exif identifier (Exif 2.3, 4.7.2).
+bool HasExifHeader(const tSection& s)
+{
+    return s.Marker == marker::APP1 && s.Bytes.compare(2, 4, "Exif") == 0;
+}
+
+std::string LowerExtension(const std::string& fileName)
+{
+    const auto slash = fileName.rfind('/');
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = fileName.substr(dot);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+}  // namespace
+
+TimgData::TimgData(int32_t buildSelector) : BuildSelector(buildSelector)
+{
+    Clear();
+}
+
 TimgData::~TimgData() = default;
+
 tSection* TimgData::Section(tSectionRef ref)
 {
-    return ref >= 0 && ref < static_cast<tSectionRef>(SegmentTable.size()) ? &SegmentTable[ref] : nullptr;
+    return ref >= 0 && ref < SegmentCount ? &SegmentTable[static_cast<size_t>(ref)] : nullptr;
 }
+
 const tSection* TimgData::Section(tSectionRef ref) const
 {
-    return ref >= 0 && ref < static_cast<tSectionRef>(SegmentTable.size()) ? &SegmentTable[ref] : nullptr;
+    return ref >= 0 && ref < SegmentCount ? &SegmentTable[static_cast<size_t>(ref)] : nullptr;
 }
-void TimgData::Clear() {}
-bool TimgData::ScanFile(const std::string&) { return false; }
-bool TimgData::HoldsMetadata() const { return false; }
-void TimgData::ReplaceComment(const std::string&) {}
-void TimgData::ReplaceIptcSegment(const std::string&) {}
-void TimgData::SaveAs(const std::string&) {}
-void TimgData::SaveWithImage(TJPEGImage&, const std::string&, bool, bool) {}
+
+void TimgData::Clear()
+{
+    SegmentTable.clear();
+    SegmentCount = 0;
+    ScannedCount = 0;
+    ExifRef = IptcRef = CommentRef = App0Ref = kNoRef;
+    for (auto& r : ScannedRefs) r = kNoRef;
+    CommentReplaced = IptcReplaced = false;
+    Written.clear();
+    SourceName.clear();
+    StatusText.clear();
+    SourceTime = 0;
+    SourceSize = 0;
+    ExifDecoder.reset();
+    IptcContainer.reset();
+    BigEndian = false;
+    Block.clear();
+}
+
+bool TimgData::HoldsMetadata() const
+{
+    return ExifRef != kNoRef || CommentRef != kNoRef || IptcRef != kNoRef;
+}
+
+bool TimgData::ScanFile(const std::string& fileName)
+{
+    Clear();
+    if (!IsRegularFile(fileName)) return false;
+    ReadSourceInfo(fileName);
+    bool result = false;
+    try {
+        StatusText = "Not an EXIF file";
+        const std::string ext = LowerExtension(fileName);
+        if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe")
+            result = ScanJpeg(fileName);
+        else if (ext == ".tif" || ext == ".tiff")
+            result = ScanTiff(fileName);
+        if (result) StatusText = "<none>";
+    } catch (const std::exception&) {
+        StatusText = "Illegal Exif construction";
+        result = false;
+    }
+    // What the scan referenced is rewritten in the header or dropped on
+    // purpose; the writer leaves those segments out of the remainder.
+    ScannedRefs[kApp0Slot] = App0Ref;
+    ScannedRefs[kExifSlot] = ExifRef;
+    ScannedRefs[kIptcSlot] = IptcRef;
+    ScannedRefs[kCommentSlot] = CommentRef;
+    ScannedCount = SegmentCount;
+    return result;
+}
+
+void TimgData::ReadSourceInfo(const std::string& fileName)
+{
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) != 0) return;
+    SourceName = fileName;
+    SourceTime = st.st_mtime;
+    SourceSize = st.st_size;
+}
+
+bool TimgData::ScanJpeg(const std::string& fileName)
+{
+    TiffMode = false;
+    const tFileHandle file(OpenForReading(fileName));
+    tByteSource in(file.Get());
+    try {
+        return WalkSegments(in);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void TimgData::AddSection(tSection section)
+{
+    SegmentTable.push_back(std::move(section));
+    SegmentCount = static_cast<int32_t>(SegmentTable.size());
+}
+
+namespace {
+
+enum class tRead { Whole, Cut, End };
+
+// Reads the next segment: fill bytes, the code, the length and the body.
+// Fill bytes before a marker may be any in number (ITU T.81, B.1.1.2), and
+// whatever non-FF byte comes next is taken as the code. A length below 2
+// cannot hold the length field itself and fails the walk.
+tRead ReadSection(tByteSource& in, tSection& s)
+{
+    uint8_t code = marker::Fill;
+    while (code == marker::Fill)
+        if (!in.ReadByte(code)) return tRead::End;
+    uint8_t hi, lo;
+    if (!in.ReadByte(hi) || !in.ReadByte(lo)) return tRead::End;
+    const int32_t length = hi * 256 + lo;
+    Ensure(length >= 2, "Invalid JPEG segment length");
+    s.Marker = code;
+    s.SegLength = length;
+    s.Bytes.reserve(static_cast<size_t>(length));
+    s.Bytes += static_cast<char>(hi);
+    s.Bytes += static_cast<char>(lo);
+    const size_t body = static_cast<size_t>(length - 2);
+    if (in.Read(s.Bytes, body) == body) return tRead::Whole;
+    s.Bytes.resize(static_cast<size_t>(length), '\0');
+    return tRead::Cut;
+}
+
+}  // namespace
+
+bool TimgData::WalkSegments(tByteSource& in)
+{
+    uint8_t b0 = 0, b1 = 0;
+    if (!in.ReadByte(b0) || !in.ReadByte(b1) || b0 != 0xFF || b1 != marker::SOI) return false;
+    SegmentTable.clear();
+    SegmentCount = 0;
+    tSectionRef examined = -1;
+    // Every segment up to SOS or EOI is read: metadata may stand anywhere in
+    // the head. The data running out ends the walk as EOI would; a segment cut
+    // short by it is kept but not examined.
+    for (bool more = true; more;) {
+        tSection s;
+        const tRead got = ReadSection(in, s);
+        if (got == tRead::End) break;
+        AddSection(std::move(s));
+        if (got == tRead::Cut) {
+            examined = SegmentCount - 1;
+            break;
+        }
+        const tSectionRef ref = SegmentCount - 1;
+        switch (SegmentTable.back().Marker) {
+        case marker::EOI:
+        case marker::SOS:
+            more = false;
+            break;
+        case marker::APP0:
+            App0Ref = ref;
+            break;
+        case marker::APP13:
+            if (IptcRef == kNoRef) {
+                IptcRef = ref;
+                IptcContainer = std::make_unique<TIPTCdata>(this);
+            }
+            break;
+        case marker::COM:
+            CommentRef = ref;
+            break;
+        default:
+            break;
+        }
+    }
+    ExifRef = ChooseExifBlock(examined < 0 ? SegmentCount : examined);
+    if (ExifRef != kNoRef) {
+        CreateExifDecoder();
+        Block = SegmentTable[static_cast<size_t>(ExifRef)].Bytes;
+        OpenExifBlock();
+    }
+    return HoldsMetadata();
+}
+
+tSectionRef TimgData::ChooseExifBlock(tSectionRef examined) const
+{
+    // The first APP1 that carries the Exif identifier, wherever it stands; an
+    // XMP block before or after it is never mistaken for it.
+    for (tSectionRef i = 0; i < examined; ++i)
+        if (HasExifHeader(SegmentTable[static_cast<size_t>(i)])) return i;
+    // Otherwise an APP1 right at the start of the head, the later of two.
+    for (tSectionRef i = std::min<tSectionRef>(examined, 2) - 1; i >= 0; --i)
+        if (SegmentTable[static_cast<size_t>(i)].Marker == marker::APP1) return i;
+    return kNoRef;
+}
+
+void TimgData::CreateExifDecoder()
+{
+    ExifDecoder = std::make_unique<TImageInfo>(this, BuildSelector);
+}
+
+void TimgData::OpenExifBlock()
+{
+    if (!ExifDecoder) CreateExifDecoder();
+    const tSection& exif = SegmentTable[static_cast<size_t>(ExifRef)];
+    if (Block.compare(2, 4, "Exif") != 0) {
+        StatusText = "Incorrect Exif header";
+        return;
+    }
+    const std::string order = CopyBytes(Block, 9, 2);
+    if (order == "II") {
+        BigEndian = false;
+    } else if (order == "MM") {
+        BigEndian = true;
+    } else {
+        StatusText = "Invalid Exif alignment marker";
+        return;
+    }
+    // A block too short to hold the first-directory offset has nothing to
+    // walk, but it is still an EXIF block and is stripped like any other.
+    if (Block.size() < 16) return;
+    ExifDecoder->Listing.clear();
+    ExifDecoder->Block = Block;
+    ExifDecoder->BigEndian = BigEndian;
+    const int64_t offset = GetUInt32(13);
+    // TIFF offset x lies at position x + 9; offset 0 means "right after the header".
+    const int64_t start = offset == 0 ? 17 : offset + 9;
+    ExifDecoder->WalkDirectory(start, 9, int64_t{exif.SegLength} - 6, tDirKind::ExifKind);
+    if (!StatusText.empty()) ExifDecoder->DeriveFocal35();
+}
+
+bool TimgData::ScanTiff(const std::string& fileName)
+{
+    TiffMode = true;
+    const tFileHandle file(OpenForReading(fileName));
+    tByteSource in(file.Get());
+    bool result = false;
+    try {
+        std::string mark;
+        in.Read(mark, 2);
+        if (mark == "II" || mark == "MM") {
+            std::string skipped;
+            in.Read(skipped, 6);  // magic number and first-directory offset: not used
+            // The first directory is taken to start at file offset 8.
+            constexpr size_t kTiffWindow = 4098;
+            tSection s;
+            in.Read(s.Bytes, kTiffWindow);
+            s.Bytes.resize(kTiffWindow, '\0');
+            s.SegLength = static_cast<int32_t>(kTiffWindow);
+            SegmentTable.clear();
+            AddSection(std::move(s));
+            ExifRef = 0;
+            CreateExifDecoder();
+            ExifDecoder->TiffMode = TiffMode;
+            ExifDecoder->Listing.clear();
+            ExifDecoder->Block = SegmentTable[0].Bytes;
+            ExifDecoder->BigEndian = mark == "MM";
+            // File offset x lies at position x - 7.
+            ExifDecoder->WalkDirectory(1, -7, kTiffWindow, tDirKind::ExifKind);
+            ExifDecoder->DeriveFocal35();
+            result = true;
+        }
+    } catch (const std::exception&) {
+        result = false;
+    }
+    TiffMode = false;
+    return result;
+}

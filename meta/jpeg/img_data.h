@@ -69,7 +69,8 @@ public:
 
 private:
     void CreateExifDecoder();
-    tSectionRef ChooseExifBlock() const;
+    // Chooses among the first `examined` entries.
+    tSectionRef ChooseExifBlock(tSectionRef examined) const;
     void AddSection(tSection section);
     std::string AssembleOutput(const std::string& source) const;
     tSectionRef SetSegment(tSectionRef ref, int32_t marker, const std::string& payload);
