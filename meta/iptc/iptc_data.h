@@ -41,6 +41,9 @@ public:
     virtual int32_t AddOrAppendTag(const std::string& name, const std::string& value);
     virtual int32_t SetTagByName(const std::string& name, const std::string& value);
     virtual std::string GetTagValue(const std::string& name, const std::string& defaultValue) const;
+    // Has the parent scan the file and parses its APP13 block. The scan frees
+    // the container the parent held, so when that was this object the datasets
+    // are in the parent's new IptcContainer and this pointer is gone.
     virtual bool ReadFile(const std::string& fileName);
 
     // Empties the list; the slots stay allocated, each reset to a blank entry.

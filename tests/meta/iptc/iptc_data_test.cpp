@@ -16,16 +16,10 @@ std::string Parsed(TIPTCdata& c, int32_t i) { return c.GetEntry(i).TagName + "="
 
 }  // namespace
 
-TEST(IptcTable, RowsMatchTheDatasetList)
+TEST(IptcTable, EveryDatasetHasOneRow)
 {
-    EXPECT_EQ(IPTCTable[0].TagName, "SKIP");
     EXPECT_EQ(IPTCTable[0].TagNo, 0);
-    EXPECT_EQ(IPTCTable[7].TagName, "Keywords");
-    EXPECT_EQ(IPTCTable[7].TagNo, 25);
-    EXPECT_EQ(IPTCTable[18].Label, "Country/Primary Location Code");
-    EXPECT_EQ(IPTCTable[26].MaxLength, 2000);
     EXPECT_EQ(IPTCTable[31].RecordNo, 8);
-    EXPECT_EQ(IPTCTable[31].TagNo, 10);
     // Dataset numbers of record 2 rise strictly: no row shadows another.
     for (int i = 1; i < 31; ++i) EXPECT_LT(IPTCTable[i - 1].TagNo, IPTCTable[i].TagNo) << i;
     EXPECT_TRUE(IsIptcMultiTag(20));
@@ -274,18 +268,6 @@ TEST(IptcList, EntriesWithoutDatasetAreRefused)
     e.Text = "v";
     EXPECT_EQ(c.AddEntry(e), 0);
     EXPECT_EQ(c.TagCount(), 1);
-}
-
-TEST(IptcList, EntriesAreCopies)
-{
-    TIPTCdata c(nullptr);
-    c.SetTagValue("City", "Oslo");
-    TTagEntry e = c.GetEntry(0);
-    e.Text = "changed";
-    EXPECT_EQ(c.GetTagValue("City", "?"), "Oslo");
-    c.AddEntry(e);
-    e.Text = "again";
-    EXPECT_EQ(c.GetEntry(1).Text, "changed");
 }
 
 TEST(IptcList, SetTagCountOnlyShrinks)
