@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -28,7 +29,18 @@ const std::string kOldIptc =
 const std::string kEmptyApp13 = Segment(
     0xED, std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0\0\0\0\x08\x1C\x02\0\0\x02\0\x02\0" "8BIM\x04\x0B\0\0\0\0\0\0", 46));
 
-std::string FromSos(const std::string& jpeg) { return jpeg.substr(SosOffset(jpeg)); }
+// The bytes from the SOS marker on, found by walking the head's segments (an
+// EXIF thumbnail holds FF DA bytes of its own).
+std::string FromSos(const std::string& jpeg)
+{
+    size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
+        if (static_cast<uint8_t>(jpeg[pos + 1]) == 0xDA) return jpeg.substr(pos);
+        pos += 2 + static_cast<uint8_t>(jpeg[pos + 2]) * 256u + static_cast<uint8_t>(jpeg[pos + 3]);
+    }
+    ADD_FAILURE() << "no SOS in the head";
+    return {};
+}
 
 // What exiftool prints for `args` on a file.
 std::string Exiftool(const std::string& args, const std::string& path)
@@ -193,4 +205,33 @@ TEST_F(IptcFile, FailuresChangeNothing)
     EXPECT_EQ(img.Section(img.IptcRef)->Bytes, section);
     EXPECT_EQ(img.SegmentCount, count);
     EXPECT_FALSE(Exists(target));
+}
+
+TEST_F(IptcFile, CameraFilesGetAnEmptyBlockAndKeepTheirImageBytes)
+{
+    const std::string corpus = CorpusDir();
+    if (corpus.empty()) GTEST_SKIP() << "no corpus";
+    int written = 0;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (item.path().extension() != ".jpg") continue;
+        const std::string src = item.path().string();
+        SCOPED_TRACE(src);
+        TimgData data(255);
+        if (!data.ScanFile(src)) continue;
+        TIPTCdata c(&data);
+        const std::string target = dir / ("out" + std::to_string(written) + ".jpg");
+        try {
+            c.WriteFile(target, src);
+        } catch (const EMetaError&) {
+            continue;  // a header libjpeg rejects: the holder refuses the file
+        }
+        ++written;
+        const std::string in = ReadFile(src), out = ReadFile(target);
+        EXPECT_EQ(FromSos(out), FromSos(in));
+        TimgData back(255);
+        ASSERT_TRUE(back.ScanFile(target));
+        ASSERT_NE(back.IptcContainer, nullptr);
+        EXPECT_FALSE(back.IptcContainer->ReadFile(target));
+    }
+    EXPECT_GT(written, 0);
 }
