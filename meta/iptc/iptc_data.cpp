@@ -12,8 +12,7 @@ namespace {
 constexpr int32_t kGrowthStep = 25;
 
 constexpr std::string_view kSignature{"Photoshop 3.0"};
-// Where the record search starts when a block lacks the signature: just past
-// where a 12-byte prefix would put it.
+// A block without the signature is searched for records from this offset on.
 constexpr size_t kUnsignedSearchStart = 12;
 constexpr char kTagMarker = 0x1C;  // IPTC IIM 4.2: every dataset starts with it
 
