@@ -1,33 +1,58 @@
 #pragma once
-// The EXIF decoder: walks the TIFF-structured directories of an EXIF block.
-// (Minimal for now: the directory walk is filled in with the EXIF parser.)
+// The EXIF decoder: walks the TIFF-structured directories of an EXIF block
+// (TIFF 6.0 section 2, Exif 2.3 section 4.6), names and renders every entry,
+// and records the image size fields that the writer keeps up to date.
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "meta/exif/end_ind.h"
+#include "meta/exif/tag_entry.h"
 
 class TimgData;
 
-// Directory kinds handed to WalkDirectory.
-enum class tDirKind { ExifKind, GpsKind, InteropKind, MakerKind };
+// Directory kinds handed to WalkDirectory: which tag table names the entries.
+enum class tDirKind { ExifKind = 1, GpsKind = 2 };
 
 class TImageInfo : public tEndInd {
 public:
     TImageInfo(TimgData* owner, int32_t buildSelector);
     ~TImageInfo() override;
 
-    TimgData* Owner;           // not owned
-    int32_t BuildSelector;
-    bool TiffMode = false;
-    std::string Listing;       // text listing of the decoded entries
-
-    int32_t ImageWidth = 0;    // EXIF width and height as recorded in the block
+    std::vector<TTagEntry> TagList;  // decoded entries, in the order added
+    int32_t TagCount = 0;            // entries of TagList in use
+    int32_t TagCapacity = 0;         // grows by 25 when one free slot is left
+    TimgData* Owner;                 // not owned
+    std::string MakeText;            // camera maker, at most 32 characters
+    int32_t ImageWidth = 0;          // EXIF width and height as recorded
     int32_t ImageHeight = 0;
-    int64_t WidthPos = 0;      // 1-based positions of their 4-byte value fields
+    int64_t WidthPos = 0;            // 1-based positions of their value fields
     int64_t HeightPos = 0;
+    uint16_t WidthType = 0;          // field type and count of the entries that
+    uint16_t HeightType = 0;         // set them, to update them in place
+    int32_t WidthCount = 0;
+    int32_t HeightCount = 0;
+    int32_t BuildSelector;           // 2 listing, 4 tag list, 255 both
+    std::string MakerNoteBytes;
+    int64_t MakerNotePos = 0;
+    bool TiffMode = false;
+    std::string Listing;             // CR LF, label, " = ", text per entry
+    std::string MakerListing;
+
+    virtual int32_t FindTagIndex(const std::string& name) const;
+    virtual std::string TagText(const std::string& name) const;
+    TTagEntry TagByName(const std::string& name) const;
+    double NumericByName(const std::string& name) const;
+    int32_t IntegerByName(const std::string& name) const;
+    int32_t AddTag(const TTagEntry& entry);
 
     void WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirKind kind);
+    // Walks one maker directory against a maker tag table. No error leaves it:
+    // a failure ends up in the owner's StatusText as "Error Detected = ...".
+    void WalkMakerDirectory(const std::string& makerBytes, std::span<const TTagEntry> table,
+                            int64_t dirOffset, int64_t makerBase, int64_t blockBase);
     void DeriveFocal35();
     // Brings the width and height values of the owner's EXIF segment up to date.
     void SyncDimensions(int32_t realHeight, int32_t realWidth);

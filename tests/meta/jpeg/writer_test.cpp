@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "meta/exif/image_info.h"
+#include "meta/jpeg/img_data.h"
+#include "meta/jpeg/jpeg_image.h"
+#include "tests/support/jpeg_fixtures.h"
+
+using namespace fixture;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kSoi = "\xFF\xD8"s;
+const std::string kTemplate =
+    "\xFF\xE0\x00\x10\x4A\x46\x49\x46\x00\x01\x02\x01\x01\x2C\x01\x2C\x00\x00"s;
+const std::string kEmptyCom = "\xFF\xFE\x00\x02"s;
+const std::string kApp0 = Segment(0xE0, "JFIF\0\x01\x01\0\0\x01\0\x01\0\0"s);
+const std::string kExif = ExifSegment(EmptyTiffLE());
+const std::string kXmp = Segment(0xE1, "http://ns.adobe.com/xap/1.0/\0<x/>"s);
+const std::string kApp2 = Segment(0xE2, "ICC_PROFILE");
+const std::string kIptc = Segment(0xED, "Photoshop 3.0\0 old"s);
+const std::string kCom1 = Segment(0xFE, "first");
+const std::string kCom2 = Segment(0xFE, "second");
+
+struct tStrip {
+    bool Exif = false, Comment = false;
+};
+
+class Writer : public ::testing::Test {
+protected:
+    // Scans SOI + head + image, applies the batch's choices, writes, returns the output.
+    std::string Clean(const std::string& head, tStrip strip)
+    {
+        const std::string src = dir.Write("src.jpg", AfterSoi(image, head));
+        EXPECT_TRUE(data.ScanFile(src));
+        if (strip.Comment) data.ReplaceComment("");
+        if (strip.Exif) data.ExifRef = kNoRef;
+        const std::string target = dir / ("out" + std::to_string(++outputs) + ".jpg");
+        data.SaveAs(target);
+        return ReadFile(target);
+    }
+    std::string Rest() const { return image.substr(2); }  // DQT ... EOI of the image
+
+    TempDir dir;
+    TimgData data{255};
+    std::string image = TinyJpeg();
+    int outputs = 0;
+};
+
+TEST_F(Writer, CanonicalLayoutsByteForByte)
+{
+    EXPECT_EQ(Clean(kApp0 + kExif, {true, true}), kSoi + kApp0 + kEmptyCom + Rest());
+    EXPECT_EQ(Clean(kExif, {true, false}), kSoi + kTemplate + Rest());
+    EXPECT_EQ(Clean(kApp0 + kExif, {false, true}), kSoi + kExif + kEmptyCom + Rest());
+    EXPECT_EQ(Clean(kApp0 + kExif + kIptc + kCom1, {true, false}),
+              kSoi + kApp0 + kIptc + kCom1 + Rest());
+    EXPECT_EQ(Clean(kApp0 + kExif + kIptc + kCom1, {false, true}),
+              kSoi + kExif + kIptc + kEmptyCom + Rest());
+    EXPECT_EQ(Clean(kIptc, {true, true}), kSoi + kTemplate + kIptc + kEmptyCom + Rest());
+}
+
+TEST_F(Writer, EverythingFromSosOnIsCopiedWithTrailingBytes)
+{
+    image = TinyJpeg(16, 16);
+    const std::string trailer = "after EOI \0\xFF\xD9 trailer"s;
+    const std::string src = dir.Write("t.jpg", AfterSoi(image, kExif + kCom1) + trailer);
+    ASSERT_TRUE(data.ScanFile(src));
+    data.ExifRef = kNoRef;
+    data.ReplaceComment("");
+    data.SaveAs(dir / "t-out.jpg");
+    const std::string in = ReadFile(src), out = ReadFile(dir / "t-out.jpg");
+    EXPECT_EQ(out.substr(SosOffset(out)), in.substr(SosOffset(in)));
+}
+
+TEST_F(Writer, KeptCommentIsNeverLostNorDoubled)
+{
+    // The comment written in the header is the last one; the first stays in place.
+    const std::string out = Clean(kApp0 + kCom1 + kCom2, {true, false});
+    EXPECT_EQ(out, kSoi + kApp0 + kCom2 + kCom1 + Rest());
+    EXPECT_EQ(Clean(kApp0 + kCom1 + kCom2, {false, true}), kSoi + kApp0 + kEmptyCom + Rest());
+}
+
+TEST_F(Writer, StrippedExifIsGoneWhereverItStood)
+{
+    EXPECT_EQ(Clean(kApp2 + kExif, {true, false}), kSoi + kTemplate + kApp2 + Rest());
+    // A second Exif block is stripped with the first.
+    EXPECT_EQ(Clean(kExif + kApp2 + kExif, {true, false}), kSoi + kTemplate + kApp2 + Rest());
+    // With EXIF kept, the block is written once, in front.
+    EXPECT_EQ(Clean(kApp2 + kExif, {false, false}), kSoi + kExif + kApp2 + Rest());
+}
+
+TEST_F(Writer, XmpAfterExifIsKeptWhenExifIsKept)
+{
+    EXPECT_EQ(Clean(kExif + kXmp, {false, true}), kSoi + kExif + kEmptyCom + kXmp + Rest());
+    EXPECT_EQ(Clean(kExif + kXmp, {true, false}), kSoi + kTemplate + kXmp + Rest());
+}
+
+TEST_F(Writer, ReplacedIptcRemovesEveryOldBlock)
+{
+    const std::string src = dir.Write("i.jpg", AfterSoi(TinyJpeg(), kIptc + kApp2 + kIptc));
+    ASSERT_TRUE(data.ScanFile(src));
+    data.ReplaceIptcSegment("Photoshop 3.0\0new"s);
+    TJPEGImage holder;
+    holder.LoadFile(src);
+    data.SaveWithImage(holder, dir / "i-out.jpg", true);
+    EXPECT_EQ(ReadFile(dir / "i-out.jpg"),
+              kSoi + kTemplate + Segment(0xED, "Photoshop 3.0\0new"s) + kApp2 + TinyJpeg().substr(2));
+}
+
+TEST_F(Writer, ReplaceCommentAddsAnEntryOnlyWhenNeeded)
+{
+    const std::string src = dir.Write("c.jpg", AfterSoi(TinyJpeg(), kExif));
+    ASSERT_TRUE(data.ScanFile(src));
+    const int32_t before = data.SegmentCount;
+    data.ReplaceComment("");
+    EXPECT_EQ(data.SegmentCount, before + 1);
+    data.ReplaceComment("abc");
+    EXPECT_EQ(data.SegmentCount, before + 1);
+    EXPECT_EQ(data.Section(data.CommentRef)->Bytes, "\x00\x05" "abc"s);
+    EXPECT_EQ(data.Section(data.CommentRef)->SegLength, 5);
+    EXPECT_THROW(data.ReplaceComment(std::string(65534, 'x')), EMetaError);
+    EXPECT_NO_THROW(data.ReplaceComment(std::string(65533, 'x')));
+}
+
+TEST_F(Writer, NeverReplacesAFileItDidNotWrite)
+{
+    const std::string src = dir.Write("n.jpg", AfterSoi(TinyJpeg(), kCom1));
+    ASSERT_TRUE(data.ScanFile(src));
+    const std::string target = dir.Write("taken.jpg", "someone else's");
+    try {
+        data.SaveAs(target);
+        FAIL() << "replaced an existing file";
+    } catch (const EMetaError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target);
+    }
+    EXPECT_EQ(ReadFile(target), "someone else's");
+    // A dangling link holds the name too.
+    const std::string link = dir / "link.jpg";
+    ASSERT_EQ(symlink((dir / "nowhere").c_str(), link.c_str()), 0);
+    EXPECT_THROW(data.SaveAs(link), EMetaError);
+    EXPECT_FALSE(Exists(dir / "nowhere"));
+}
+
+TEST_F(Writer, SecondWriteOfItsOwnTargetReplacesIt)
+{
+    const std::string src = dir.Write("s.jpg", AfterSoi(TinyJpeg(), kCom1));
+    ASSERT_TRUE(data.ScanFile(src));
+    const std::string target = dir / "s-out.jpg";
+    data.SaveAs(target);
+    data.ReplaceComment("");
+    data.SaveAs(target);
+    EXPECT_EQ(ReadFile(target), kSoi + kTemplate + kEmptyCom + TinyJpeg().substr(2));
+    // After a new scan the old output is no longer ours to replace.
+    ASSERT_TRUE(data.ScanFile(src));
+    EXPECT_THROW(data.SaveAs(target), EMetaError);
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.c_str());
+    while (dirent* e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+    closedir(d);
+    return names;
+}
+
+TEST_F(Writer, FailedLoadCreatesNoTargetAndLeavesNoTemporaryFile)
+{
+    const std::string src = dir.Write("bad.jpg", "\xFF\xD8"s + kCom1 + "\xFF\xC0\x00\x03\x08"s);
+    ASSERT_TRUE(data.ScanFile(src));
+    EXPECT_THROW(data.SaveAs(dir / "bad-out.jpg"), EJPEG);
+    EXPECT_FALSE(Exists(dir / "bad-out.jpg"));
+    ASSERT_TRUE(data.ScanFile(dir.Write("gone.jpg", "\xFF\xD8"s + kCom1)));
+    unlink((dir / "gone.jpg").c_str());
+    try {
+        data.SaveAs(dir / "gone-out.jpg");
+        FAIL();
+    } catch (const EMetaError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir / "gone.jpg");
+    }
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"bad.jpg"});
+}
+
+TEST_F(Writer, MissingFolderIsCannotCreate)
+{
+    const std::string src = dir.Write("m.jpg", AfterSoi(TinyJpeg(), kCom1));
+    ASSERT_TRUE(data.ScanFile(src));
+    try {
+        data.SaveAs(dir / "no/such/out.jpg");
+        FAIL();
+    } catch (const EMetaError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir / "no/such/out.jpg");
+    }
+}
+
+TEST_F(Writer, ReadOnlyFolderLeavesNothingBehind)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+    const std::string src = dir.Write("r.jpg", AfterSoi(TinyJpeg(), kCom1));
+    ASSERT_TRUE(data.ScanFile(src));
+    ASSERT_EQ(mkdir((dir / "ro").c_str(), 0500), 0);
+    EXPECT_THROW(data.SaveAs(dir / "ro/out.jpg"), EMetaError);
+    EXPECT_TRUE(Names(dir / "ro").empty());
+}
+
+TEST_F(Writer, SyncDimensionsTouchesOnlyTheWrittenCopy)
+{
+    // IFD0 with ExifImageWidth/Height is the parser's business; here the decoder
+    // is told where the values are and what they were.
+    std::string tiff = "II\x2A\x00\x08\x00\x00\x00"s + std::string(16, '\0');
+    const std::string src = dir.Write("d.jpg", AfterSoi(TinyJpeg(24, 16), ExifSegment(tiff)));
+    ASSERT_TRUE(data.ScanFile(src));
+    TImageInfo& dec = *data.ExifDecoder;
+    dec.ImageWidth = 24;
+    dec.ImageHeight = 16;
+    dec.WidthPos = 17;
+    dec.HeightPos = 21;
+    const std::string before = data.Section(data.ExifRef)->Bytes;
+    TJPEGImage holder;
+    holder.LoadFile(src);
+    data.SaveWithImage(holder, dir / "d1.jpg", true);
+    EXPECT_EQ(data.Section(data.ExifRef)->Bytes, before);  // sizes agree: unchanged
+    dec.ImageWidth = 100;
+    data.SaveWithImage(holder, dir / "d2.jpg", true);
+    const std::string& after = data.Section(data.ExifRef)->Bytes;
+    EXPECT_EQ(after.substr(16, 8), "\x18\0\0\0\x10\0\0\0"s);
+    EXPECT_EQ(dec.Block, before);  // the decoder's copy keeps the old bytes
+    EXPECT_NE(ReadFile(dir / "d2.jpg").find(after), std::string::npos);
+}
+
+}  // namespace
