@@ -300,12 +300,15 @@ TEST(FindWalk, FilesWrittenIntoAListedFolderAreNotFoundAgain)
     fixture::TempDir tmp;
     for (const char* n : {"a.jpg", "b.jpg", "c.jpeg"}) Touch(tmp / n);
     TRecorder rec(tmp.Path());
+    // Each output matches the mask that is listed next, and the one being listed.
     rec.OnFile = [](const std::string& f) {
         const size_t slash = f.rfind('/');
         Touch(f.substr(0, slash + 1) + "copy_" + f.substr(slash + 1));
+        Touch(f + ".jpeg");
     };
     EXPECT_EQ(Sorted(Found(rec.Run())), Sorted({tmp / "a.jpg", tmp / "b.jpg", tmp / "c.jpeg"}));
     EXPECT_TRUE(fixture::Exists(tmp / "copy_c.jpeg"));
+    EXPECT_TRUE(fixture::Exists(tmp / "a.jpg.jpeg"));
 }
 
 TEST(FindWalk, FilesWrittenIntoAFolderNotYetListedAreFound)
