@@ -87,27 +87,8 @@ TEST(MakerTables, CodesKeepTheirQuirks)
     EXPECT_EQ(macro->ValueCodes, "0=Normal,1:Macro;");
     EXPECT_EQ(CodeLookup(macro->ValueCodes, "0"), "");
     EXPECT_EQ(CodeLookup(macro->ValueCodes, "1"), "Macro;");
-    EXPECT_EQ(CodeLookup(FindRow(NikonTable1(), 0x0006)->ValueCodes, "5"), "ISO100");
     EXPECT_EQ(CodeLookup(FindRow(CasioTable(), 0x000A)->ValueCodes, "65537"), "2X Digital Zoom");
-    EXPECT_EQ(CodeLookup(FindRow(CasioTable(), 0x0014)->ValueCodes, "244"), "+3.0");
     EXPECT_EQ(CodeLookup(FindRow(FujiTable(), 0x1002)->ValueCodes, "3840"), "Custom white balance.");
-    EXPECT_EQ(CodeLookup(FindRow(FujiTable(), 0x1031)->ValueCodes, "768"), "Manual exposure");
-    EXPECT_EQ(CodeLookup(FindRow(FujiTable(), 0x1004)->ValueCodes, "512"), "Low");
-    EXPECT_EQ(FindRow(FujiTable(), 0x1100)->TagName, "ContTake/Bracket");
-    EXPECT_EQ(FindRow(FujiTable(), 0x1021)->TagName, "Focusmode");
-    EXPECT_TRUE(FindRow(NikonTable2(), 0x0002)->ValueCodes.empty());
-}
-
-TEST(MakerTables, NamesAsStored)
-{
-    EXPECT_EQ(FindRow(NikonTable2(), 0x0084)->TagName, "Lens information");
-    EXPECT_EQ(FindRow(SeikoTable(), 0x0200)->TagName, "Special Mode");
-    EXPECT_EQ(FindRow(SeikoTable(), 0x0300)->TagName, "??");
-    EXPECT_EQ(FindRow(SeikoTable(), 0x0F00)->TagName, "skip");
-    EXPECT_EQ(FindRow(SanyoTable(), 0x0F00)->TagName, "DataDump");
-    EXPECT_EQ(FindRow(MinoltaTable(), 0x0E00)->TagName, "PIMdata");
-    EXPECT_EQ(FindRow(CanonTable(), 0x000C)->TagName, "CameraSerialNumber");
-    EXPECT_EQ(FindRow(CanonTable(), 0x0000)->TagName, "Skip");
 }
 
 TEST(MakerTables, HooksSitOnTheirRowsOnly)
