@@ -16,19 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> CorpusJpegs()
-{
-    std::vector<std::string> files;
-    const std::string dir = CorpusDir();
-    if (dir.empty()) return files;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        const std::string ext = e.path().extension().string();
-        if (e.is_regular_file() && (ext == ".jpg" || ext == ".JPG" || ext == ".jpeg")) files.push_back(e.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // What the decoder should have recorded: the EXIF sub-directory's size when
 // present (it is walked after IFD0's), else IFD0's.
 bool ExpectedSize(const std::string& file, int& width, int& height)
