@@ -38,6 +38,20 @@ int64_t EntrySize(uint16_t type, int32_t count)
     return static_cast<int32_t>(bytes);
 }
 
+// The fixed part of a 12-byte directory entry (TIFF 6.0 section 2).
+struct tEntryHead {
+    uint16_t Tag, Type;
+    int32_t Count;
+    int64_t Size;
+};
+
+tEntryHead ReadEntryHead(const tEndInd& in, int64_t e)
+{
+    tEntryHead h{in.GetUInt16(e), in.GetUInt16(e + 2), in.GetUInt32(e + 4), 0};
+    h.Size = EntrySize(h.Type, h.Count);
+    return h;
+}
+
 std::string Quoted(const std::string& raw, bool toFirstZero)
 {
     return '"' + (toFirstZero ? raw.substr(0, raw.find('\0')) : raw) + '"';
@@ -156,10 +170,7 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
     const bool listed = BuildSelector == 4 || BuildSelector == 255;
     for (int64_t i = 0; i < n; ++i) {
         const int64_t e = start + 2 + 12 * i;
-        const uint16_t tag = GetUInt16(e);
-        const uint16_t type = GetUInt16(e + 2);
-        const int32_t count = GetUInt32(e + 4);
-        const int64_t size = EntrySize(type, count);
+        const auto [tag, type, count, size] = ReadEntryHead(*this, e);
         if (size == 0) continue;
         const int64_t valuePos = size <= 4 ? e + 8 : int64_t{GetUInt32(e + 8)} + base;
         const std::string raw = CopyBytes(Block, valuePos, size);
@@ -243,10 +254,7 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<con
         const int64_t n = GetUInt16(p0);
         for (int64_t i = 0; i < n; ++i) {
             const int64_t e = p0 + 2 + 12 * i;
-            const uint16_t tag = GetUInt16(e);
-            const uint16_t type = GetUInt16(e + 2);
-            const int32_t count = GetUInt32(e + 4);
-            const int64_t size = EntrySize(type, count);
+            const auto [tag, type, count, size] = ReadEntryHead(*this, e);
             int64_t off = 0, valuePos = e + 8;
             if (size > 4) {
                 off = GetUInt32(e + 8);
