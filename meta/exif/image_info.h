@@ -4,6 +4,7 @@
 // and records the image size fields that the writer keeps up to date.
 
 #include <cstdint>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -56,4 +57,11 @@ public:
     void DeriveFocal35();
     // Brings the width and height values of the owner's EXIF segment up to date.
     void SyncDimensions(int32_t realHeight, int32_t realWidth);
+
+private:
+    void WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind);
+    void SetStatus(const std::string& text);
+
+    int FDepth = 0;                  // directories being walked
+    std::set<int64_t> FEntered;      // start positions entered in this block
 };

@@ -1,8 +1,13 @@
 #pragma once
-// The IPTC container of an APP13 (Photoshop 3.0) block.
-// (Minimal for now: records and the writer come with the IPTC issue.)
+// The IPTC container of one JPEG file: the IPTC-IIM datasets of its APP13
+// ("Photoshop 3.0") block as a list of tag entries, looked up and edited by
+// dataset name, parsed from a block and built back into one.
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "meta/exif/tag_entry.h"
 
 class TimgData;
 
@@ -10,11 +15,59 @@ class TIPTCdata {
 public:
     explicit TIPTCdata(TimgData* parent);
     virtual ~TIPTCdata();
+    TIPTCdata(const TIPTCdata&) = delete;
+    TIPTCdata& operator=(const TIPTCdata&) = delete;
 
-    TimgData* Parent;  // not owned
+    TimgData* Parent;  // the container that created this one; not owned
 
-    virtual void Clear();
-    bool HasData() const;
-    // Builds a minimal APP13 block and has the parent write `target` from `source`.
+    // --- The entry list ---
+    int32_t TagCount() const { return FTagCount; }
+    // Shrinks the list to `count` entries (clamped to 0..TagCount); it never
+    // grows it, since spare slots hold no tag.
+    void SetTagCount(int32_t count);
+    int32_t TagCapacity() const { return static_cast<int32_t>(FTagList.size()); }
+    // A copy of the entry at `index`; a blank entry outside 0..TagCount-1.
+    TTagEntry GetEntry(int32_t index) const;
+    // Appends a copy unless its dataset number is 0. Returns TagCount - 1.
+    int32_t AddEntry(const TTagEntry& entry);
+    // First row of IPTCTable whose name matches (ASCII case folded), or -1.
+    static int32_t TableIndexByName(const std::string& name);
+
+    // Overridable; the operations below reach each other through these, so a
+    // derived container sees every lookup and every edit.
+    virtual int32_t LookupTag(const std::string& name) const;
+    virtual void RemoveTag(const std::string& name);
+    virtual int32_t SetTagValue(const std::string& name, const std::string& value);
+    virtual int32_t AddOrAppendTag(const std::string& name, const std::string& value);
+    virtual int32_t SetTagByName(const std::string& name, const std::string& value);
+    virtual std::string GetTagValue(const std::string& name, const std::string& defaultValue) const;
+    // Has the parent scan the file and parses its APP13 block. The scan frees
+    // the container the parent held, so when that was this object the datasets
+    // are in the parent's new IptcContainer and this pointer is gone.
+    virtual bool ReadFile(const std::string& fileName);
+
+    // Empties the list; the slots stay allocated, each reset to a blank entry.
+    void Clear();
+    bool HasData() const { return FTagCount > 0; }
+
+    // Replaces the list by the datasets in an APP13 segment's bytes (length
+    // field and payload; anything holding the signature will do). Never raises.
+    void ParseSegment(const std::string& bytes);
+
+    // --- Writing ---
+    // One IPTC-IIM record: 1C, record, dataset, 2-byte length, value.
+    // "IPTC data too large" for a value of 65536 bytes or more.
+    static std::string EncodeRecord(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
+    // One record per comma-separated piece of `value`; none for a blank value.
+    static std::string EncodeMultiValue(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
+    // Everything after FF ED and the segment length, for the current list.
+    // "IPTC data too large" when it would not fit one APP13 segment.
+    std::string BuildSegmentPayload() const;
+    // Has the parent write `target` from `source` (the target itself when
+    // empty) with an APP13 block built from the list.
     void WriteFile(const std::string& target, const std::string& source);
+
+private:
+    int32_t FTagCount = 0;
+    std::vector<TTagEntry> FTagList;  // size() is the capacity; slots past FTagCount are blank
 };

@@ -1,5 +1,6 @@
 #include "tests/support/jpeg_fixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -131,6 +132,21 @@ std::string CorpusDir()
     const fs::path dir = fs::path(ZOREZAZ_SOURCE_DIR).parent_path() / "shared" / "corpus";
     std::error_code ec;
     return fs::is_directory(dir, ec) ? dir.string() : std::string();
+}
+
+std::vector<std::string> CorpusJpegs()
+{
+    std::vector<std::string> files;
+    const std::string dir = CorpusDir();
+    if (dir.empty()) return files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::string ext = e.path().extension().string();
+        for (char& c : ext)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (e.is_regular_file() && (ext == ".jpg" || ext == ".jpeg")) files.push_back(e.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 }  // namespace fixture

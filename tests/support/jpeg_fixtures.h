@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fixture {
 
@@ -48,5 +49,7 @@ private:
 
 // ../shared/corpus next to the source tree, or empty when it is absent.
 std::string CorpusDir();
+// Every .jpg/.jpeg file below CorpusDir() (any case), sorted; empty without it.
+std::vector<std::string> CorpusJpegs();
 
 }  // namespace fixture

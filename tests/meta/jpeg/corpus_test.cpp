@@ -13,20 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> CorpusJpegs()
-{
-    std::vector<std::string> files;
-    const std::string dir = CorpusDir();
-    if (dir.empty()) return files;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        std::string ext = e.path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (e.is_regular_file() && (ext == ".jpg" || ext == ".jpeg")) files.push_back(e.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // Head segments (marker, offset) up to SOS.
 std::vector<std::pair<uint8_t, size_t>> HeadMarkers(const std::string& jpeg)
 {

@@ -8,6 +8,7 @@
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/tiff_builder.h"
 
 using namespace fixture;
 using namespace std::string_literals;
@@ -208,29 +209,46 @@ TEST_F(Writer, ReadOnlyFolderLeavesNothingBehind)
     EXPECT_TRUE(Names(dir / "ro").empty());
 }
 
+std::string ExifWithSize(TiffBuilder& t, uint32_t width, uint32_t height, uint32_t* sub)
+{
+    *sub = t.AddDirectory({t.Long(0xA002, width), t.Long(0xA003, height)});
+    t.SetFirstDirectory(t.AddDirectory({t.Long(0x8769, *sub)}));
+    return ExifSegment(t.Bytes());
+}
+
+TEST_F(Writer, SyncDimensionsLeavesAgreeingSizesAlone)
+{
+    TiffBuilder t(false);
+    uint32_t sub;
+    const std::string src = dir.Write("e.jpg", AfterSoi(TinyJpeg(24, 16), ExifWithSize(t, 24, 16, &sub)));
+    ASSERT_TRUE(data.ScanFile(src));
+    const std::string before = data.Section(data.ExifRef)->Bytes;
+    TJPEGImage holder;
+    holder.LoadFile(src);
+    data.SaveWithImage(holder, dir / "e1.jpg", true);
+    EXPECT_EQ(data.Section(data.ExifRef)->Bytes, before);
+}
+
 TEST_F(Writer, SyncDimensionsTouchesOnlyTheWrittenCopy)
 {
-    // IFD0 with ExifImageWidth/Height is the parser's business; here the decoder
-    // is told where the values are and what they were.
-    std::string tiff = "II\x2A\x00\x08\x00\x00\x00"s + std::string(16, '\0');
-    const std::string src = dir.Write("d.jpg", AfterSoi(TinyJpeg(24, 16), ExifSegment(tiff)));
+    TiffBuilder t(true);
+    uint32_t sub;
+    const std::string src = dir.Write("d.jpg", AfterSoi(TinyJpeg(24, 16), ExifWithSize(t, 30, 20, &sub)));
     ASSERT_TRUE(data.ScanFile(src));
-    TImageInfo& dec = *data.ExifDecoder;
-    dec.ImageWidth = 24;
-    dec.ImageHeight = 16;
-    dec.WidthPos = 17;
-    dec.HeightPos = 21;
+    const TImageInfo& dec = *data.ExifDecoder;
+    ASSERT_EQ(dec.ImageWidth, 30);
+    ASSERT_EQ(dec.WidthPos, TiffBuilder::ValueField(sub, 0) + 9);
     const std::string before = data.Section(data.ExifRef)->Bytes;
     TJPEGImage holder;
     holder.LoadFile(src);
     data.SaveWithImage(holder, dir / "d1.jpg", true);
-    EXPECT_EQ(data.Section(data.ExifRef)->Bytes, before);  // sizes agree: unchanged
-    dec.ImageWidth = 100;
-    data.SaveWithImage(holder, dir / "d2.jpg", true);
-    const std::string& after = data.Section(data.ExifRef)->Bytes;
-    EXPECT_EQ(after.substr(16, 8), "\x18\0\0\0\x10\0\0\0"s);
+    const std::string after = data.Section(data.ExifRef)->Bytes;
+    EXPECT_EQ(after.substr(dec.WidthPos - 1, 4), t.U32(24));
+    EXPECT_EQ(after.substr(dec.HeightPos - 1, 4), t.U32(16));
     EXPECT_EQ(dec.Block, before);  // the decoder's copy keeps the old bytes
-    EXPECT_NE(ReadFile(dir / "d2.jpg").find(after), std::string::npos);
+    EXPECT_NE(ReadFile(dir / "d1.jpg").find(after), std::string::npos);
+    // Without sync (the EXIF/comment writer) nothing is touched in the source's file.
+    EXPECT_EQ(ReadFile(src).find(after), std::string::npos);
 }
 
 }  // namespace

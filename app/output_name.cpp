@@ -1,0 +1,75 @@
+#include "app/output_name.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+// Up to and including the last "/"; empty when there is none.
+std::string FolderPart(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// From the last "." on, the dot included; empty when there is none.
+std::string Extension(const std::string& fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string::npos ? std::string() : fileName.substr(dot);
+}
+
+// An empty folder stays empty (the name is then relative to the current
+// directory, where a relative source lies too) rather than becoming the root.
+std::string WithSlash(const std::string& folder)
+{
+    if (folder.empty() || folder.back() == '/') return folder;
+    return folder + '/';
+}
+
+// Any entry but a folder takes the name. A dangling symbolic link counts: writing
+// through it would create a file somewhere else. When the state cannot be learnt
+// (no access, a file in the folder part) the name counts as free, so the search
+// ends and the writer reports the real problem.
+bool IsTaken(const std::string& path)
+{
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return false;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        return stat(path.c_str(), &target) != 0 || !S_ISDIR(target.st_mode);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string GetOutputName(const std::string& source, bool newFolderMode,
+                          const std::string& outputFolder, const std::string& prefix)
+{
+    const std::string name = FileNamePart(source);
+    if (newFolderMode) return MakeUniqueName(WithSlash(outputFolder) + name);
+    return MakeUniqueName(WithSlash(FolderPart(source)) + prefix + name);
+}
+
+std::string MakeUniqueName(const std::string& candidate)
+{
+    if (!IsTaken(candidate)) return candidate;
+
+    // Variants are always built from the candidate, so they never stack (a_1_2).
+    const std::string folder = FolderPart(candidate);
+    const std::string name = FileNamePart(candidate);
+    const size_t firstDot = name.find('.');
+    const std::string base = firstDot == std::string::npos ? std::string() : name.substr(0, firstDot);
+    const std::string ext = Extension(name);
+    for (unsigned long long i = 1;; ++i) {
+        std::string variant = folder + base + '_' + std::to_string(i) + ext;
+        if (!IsTaken(variant)) return variant;
+    }
+}

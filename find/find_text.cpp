@@ -1,0 +1,132 @@
+#include "find/find_text.h"
+
+#include "find/folder_listing.h"
+#include "find/wildcard.h"
+
+#include <set>
+
+// State of one run. Held per call, so nothing of a run outlives Execute.
+struct TFindRun {
+    std::vector<std::string> Masks;  // MaskItem(1) .. MaskItem(MaskCount() + 1)
+    int32_t Posn = 0;                // reported with every file; never changes
+    // Folders already walked. A symbolic link back to an ancestor, or two links
+    // to one folder, would otherwise walk a tree again or without end.
+    std::set<TFolderId> Walked;
+};
+
+namespace {
+
+bool IsBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string Trimmed(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlankOrControl(s[b])) ++b;
+    while (e > b && IsBlankOrControl(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+std::string ReplacePercentS(const std::string& templ, const std::string& value)
+{
+    std::string out = templ;
+    const size_t at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, value);
+    return out;
+}
+
+}  // namespace
+
+std::string TIMLFindText::AddSlash(const std::string& path)
+{
+    // Always added when missing, whatever the length: paths here may be far longer
+    // than 255 bytes, and a missing separator would run folder and name together.
+    if (!path.empty() && path.back() == '/') return path;
+    return path + '/';
+}
+
+int TIMLFindText::MaskCount() const
+{
+    int n = 0;
+    for (char c : FileMask)
+        if (c == ';') ++n;
+    return n;
+}
+
+std::string TIMLFindText::MaskItem(int i) const
+{
+    if (i < 1) return {};
+    size_t start = 0;
+    for (int k = 1; k < i; ++k) {
+        const size_t semi = FileMask.find(';', start);
+        if (semi == std::string::npos) return {};
+        start = semi + 1;
+    }
+    const size_t end = FileMask.find(';', start);
+    return Trimmed(FileMask.substr(start, end == std::string::npos ? std::string::npos : end - start));
+}
+
+void TIMLFindText::Pump()
+{
+    if (ProcessMessages) ProcessMessages();
+}
+
+void TIMLFindText::Execute()
+{
+    if (FileMask.empty()) throw EFindError("File mask not specified. Operation aborted.");
+    if (StartDirectory.empty()) throw EFindError("No valid device or folder specified");
+    // Tested without changing the current directory, which is process-wide state.
+    const std::optional<TFolderId> startId = EnterableFolder(StartDirectory);
+    if (!startId) throw EFindError(ReplacePercentS("Device %s not ready", StartDirectory));
+
+    TFindRun run;
+    const int maskCount = MaskCount();
+    for (int i = 1; i <= maskCount + 1; ++i) run.Masks.push_back(MaskItem(i));
+    run.Walked.insert(*startId);
+
+    const std::string start = AddSlash(StartDirectory);
+    if (OnSearchDirectory) OnSearchDirectory(*this, StartDirectory);
+    // A folder that cannot be listed contributes no entries; the run goes on.
+    const std::vector<TFolderEntry> entries = ReadFolder(start).value_or(std::vector<TFolderEntry>{});
+    SearchFolderFiles(run, start, entries);
+    if (SubDirectories) WalkSubfolders(run, start, entries);
+    if (OnFinished) OnFinished(*this);
+}
+
+// Reports the folder's files mask by mask, in listing order. `folder` ends in "/".
+void TIMLFindText::SearchFolderFiles(TFindRun& run, const std::string& folder,
+                                     const std::vector<TFolderEntry>& entries)
+{
+    for (const std::string& mask : run.Masks) {
+        for (const TFolderEntry& entry : entries) {
+            if (entry.Kind != TEntryKind::File || !WildcardMatch(mask, entry.Name)) continue;
+            Pump();
+            if (OnFound) OnFound(*this, folder + entry.Name, run.Posn);
+            Pump();
+        }
+    }
+}
+
+// Depth-first, pre-order: each subfolder's own files, then its subtree, then the
+// next sibling. `folder` ends in "/".
+void TIMLFindText::WalkSubfolders(TFindRun& run, const std::string& folder,
+                                  const std::vector<TFolderEntry>& entries)
+{
+    for (const TFolderEntry& entry : entries) {
+        const bool walk = entry.Kind == TEntryKind::Folder && entry.Name != "." &&
+                          entry.Name != ".." && (!entry.Id || run.Walked.insert(*entry.Id).second);
+        if (walk) {
+            const std::string dir = folder + entry.Name;
+            if (OnSearchDirectory) OnSearchDirectory(*this, dir);
+            const std::string sub = AddSlash(dir);
+            const std::vector<TFolderEntry> subEntries =
+                ReadFolder(sub).value_or(std::vector<TFolderEntry>{});
+            SearchFolderFiles(run, sub, subEntries);
+            Pump();
+            if (SubDirectories) WalkSubfolders(run, sub, subEntries);
+        }
+        Pump();
+    }
+}

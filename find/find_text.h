@@ -1,0 +1,62 @@
+#pragma once
+// TIMLFindText: walks a folder tree and reports, through callbacks, every file whose
+// name matches one of a ";"-separated list of wildcard masks. Synchronous, on the
+// caller's thread; between files it calls the host's ProcessMessages so a window
+// stays live. Free of Qt: paths are native byte strings with "/" as the separator.
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class EFindError : public std::runtime_error {
+public:
+    using runtime_error::runtime_error;
+};
+
+enum class TSearchType { stText, stAll };
+
+struct TFolderEntry;
+struct TFindRun;
+
+class TIMLFindText {
+public:
+    // Published properties. SearchText, SearchType and MatchCase are stored but the
+    // walk never reads them: every file whose name matches a mask is reported.
+    std::string About;
+    std::string SearchText;
+    std::string FileMask = "*.*";
+    TSearchType SearchType = TSearchType::stText;
+    std::string StartDirectory;
+    bool SubDirectories = true;
+    bool MatchCase = false;
+
+    // Events; an unassigned one is skipped. Posn is always 0.
+    std::function<void(TIMLFindText& sender, const std::string& fileName, int32_t posn)> OnFound;
+    std::function<void(TIMLFindText& sender, const std::string& fileName)> OnSearch;  // never fired
+    std::function<void(TIMLFindText& sender)> OnFinished;
+    std::function<void(TIMLFindText& sender, const std::string& dirName)> OnSearchDirectory;
+    // The host's "process pending messages"; called before each OnFound and after
+    // each listing step.
+    std::function<void()> ProcessMessages;
+
+    // Validates the set-up (EFindError), then walks and fires the events. An exception
+    // raised by a handler ends the walk at once and passes out; OnFinished is then
+    // not fired.
+    void Execute();
+
+    // `path` with a "/" appended unless it already ends in one.
+    static std::string AddSlash(const std::string& path);
+    // Number of ";" in FileMask; the masks are 1 .. MaskCount() + 1.
+    int MaskCount() const;
+    // The i-th mask (from 1), blanks and control characters trimmed; empty for i out of range.
+    std::string MaskItem(int i) const;
+
+private:
+    void SearchFolderFiles(TFindRun& run, const std::string& folder,
+                           const std::vector<TFolderEntry>& entries);
+    void WalkSubfolders(TFindRun& run, const std::string& folder,
+                        const std::vector<TFolderEntry>& entries);
+    void Pump();
+};

@@ -1,0 +1,133 @@
+// Properties, mask list, AddSlash and the set-up errors of the finder.
+#include "find/find_text.h"
+
+#include "tests/support/jpeg_fixtures.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string CurrentDir()
+{
+    return std::filesystem::current_path().string();
+}
+
+// Expects Execute to fail with `message` before any event fires.
+void ExpectSetupError(TIMLFindText& finder, const std::string& message)
+{
+    int events = 0;
+    finder.OnFound = [&](TIMLFindText&, const std::string&, int32_t) { ++events; };
+    finder.OnFinished = [&](TIMLFindText&) { ++events; };
+    finder.OnSearchDirectory = [&](TIMLFindText&, const std::string&) { ++events; };
+    finder.ProcessMessages = [&] { ++events; };
+    const std::string before = CurrentDir();
+    try {
+        finder.Execute();
+        ADD_FAILURE() << "no EFindError";
+    } catch (const EFindError& e) {
+        EXPECT_EQ(e.what(), message);
+    }
+    EXPECT_EQ(events, 0);
+    EXPECT_EQ(CurrentDir(), before);
+}
+
+}  // namespace
+
+TEST(FindText, PublishedDefaults)
+{
+    TIMLFindText finder;
+    EXPECT_EQ(finder.FileMask, "*.*");
+    EXPECT_TRUE(finder.SubDirectories);
+    EXPECT_FALSE(finder.MatchCase);
+    EXPECT_EQ(finder.SearchType, TSearchType::stText);
+    EXPECT_TRUE(finder.SearchText.empty());
+    EXPECT_TRUE(finder.StartDirectory.empty());
+}
+
+TEST(FindText, AddSlashAddsOnlyAMissingSlash)
+{
+    EXPECT_EQ(TIMLFindText::AddSlash("/p"), "/p/");
+    EXPECT_EQ(TIMLFindText::AddSlash("/p/"), "/p/");
+    EXPECT_EQ(TIMLFindText::AddSlash("c:"), "c:/");  // ':' is an ordinary character
+}
+
+TEST(FindText, AddSlashHasNoLengthCap)
+{
+    for (size_t len : {254u, 255u, 256u, 4000u}) {
+        const std::string path = "/" + std::string(len - 1, 'd');
+        EXPECT_EQ(TIMLFindText::AddSlash(path), path + "/") << len;
+    }
+}
+
+TEST(FindText, MaskItemsAreTrimmedPieces)
+{
+    TIMLFindText finder;
+    finder.FileMask = "*.jpg; *.jpeg";
+    EXPECT_EQ(finder.MaskCount(), 1);
+    EXPECT_EQ(finder.MaskItem(1), "*.jpg");
+    EXPECT_EQ(finder.MaskItem(2), "*.jpeg");
+    EXPECT_EQ(finder.MaskItem(3), "");
+    EXPECT_EQ(finder.MaskItem(0), "");
+
+    finder.FileMask = "\t*.a \r;;  *.b\n";
+    EXPECT_EQ(finder.MaskCount(), 2);
+    EXPECT_EQ(finder.MaskItem(1), "*.a");
+    EXPECT_EQ(finder.MaskItem(2), "");
+    EXPECT_EQ(finder.MaskItem(3), "*.b");
+}
+
+TEST(FindText, MaskListEndingInSeparatorHasEmptyLastMask)
+{
+    TIMLFindText finder;
+    finder.FileMask = "*.jpg;";
+    EXPECT_EQ(finder.MaskCount(), 1);
+    EXPECT_EQ(finder.MaskItem(1), "*.jpg");
+    EXPECT_EQ(finder.MaskItem(2), "");
+}
+
+TEST(FindTextErrors, EmptyMaskComesFirst)
+{
+    TIMLFindText finder;
+    finder.FileMask = "";
+    ExpectSetupError(finder, "File mask not specified. Operation aborted.");
+}
+
+TEST(FindTextErrors, EmptyStartFolder)
+{
+    TIMLFindText finder;
+    ExpectSetupError(finder, "No valid device or folder specified");
+}
+
+TEST(FindTextErrors, MissingStartFolderNamesTheTextUnchanged)
+{
+    fixture::TempDir tmp;
+    TIMLFindText finder;
+    finder.StartDirectory = tmp / "missing";
+    ExpectSetupError(finder, "Device " + tmp.Path() + "/missing not ready");
+    finder.StartDirectory = tmp / "100%s here/";
+    ExpectSetupError(finder, "Device " + tmp.Path() + "/100%s here/ not ready");
+}
+
+TEST(FindTextErrors, StartFolderThatIsAFile)
+{
+    fixture::TempDir tmp;
+    TIMLFindText finder;
+    finder.StartDirectory = tmp.Write("a.jpg", "x");
+    ExpectSetupError(finder, "Device " + finder.StartDirectory + " not ready");
+}
+
+TEST(FindTextErrors, StartFolderWithoutSearchPermission)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "root may search any folder";
+    fixture::TempDir tmp;
+    const std::string dir = tmp / "locked";
+    ASSERT_EQ(mkdir(dir.c_str(), 0600), 0);
+    TIMLFindText finder;
+    finder.StartDirectory = dir;
+    ExpectSetupError(finder, "Device " + dir + " not ready");
+}

@@ -1,0 +1,329 @@
+#include "meta/iptc/iptc_data.h"
+
+#include <gtest/gtest.h>
+
+#include "meta/iptc/iptc_table.h"
+#include "tests/meta/iptc/iptc_bytes.h"
+
+using iptcbytes::IptcBlock;
+using iptcbytes::Record;
+
+namespace {
+
+const std::string kVersion = Record(2, 0, std::string("\0\2", 2));
+
+std::string Parsed(TIPTCdata& c, int32_t i) { return c.GetEntry(i).TagName + "=" + c.GetEntry(i).Text; }
+
+}  // namespace
+
+TEST(IptcTable, EveryDatasetHasOneRow)
+{
+    EXPECT_EQ(IPTCTable[0].TagNo, 0);
+    EXPECT_EQ(IPTCTable[31].RecordNo, 8);
+    // Dataset numbers of record 2 rise strictly: no row shadows another.
+    for (int i = 1; i < 31; ++i) EXPECT_LT(IPTCTable[i - 1].TagNo, IPTCTable[i].TagNo) << i;
+    EXPECT_TRUE(IsIptcMultiTag(20));
+    EXPECT_TRUE(IsIptcMultiTag(25));
+    EXPECT_FALSE(IsIptcMultiTag(5));
+    EXPECT_FALSE(IsIptcMultiTag(25 + 256));
+}
+
+TEST(IptcTable, NamesFoldAsciiCaseOnly)
+{
+    EXPECT_EQ(TIPTCdata::TableIndexByName("objectname"), 1);
+    EXPECT_EQ(TIPTCdata::TableIndexByName("SUBFILE"), 31);
+    EXPECT_EQ(TIPTCdata::TableIndexByName("skip"), 0);
+    EXPECT_EQ(TIPTCdata::TableIndexByName("Keyword"), -1);
+    EXPECT_EQ(TIPTCdata::TableIndexByName(""), -1);
+    // 0xCB folded by a Windows-1252 or locale-aware routine would become 0xEB.
+    EXPECT_EQ(TIPTCdata::TableIndexByName("\xCB" "eywords"), -1);
+}
+
+TEST(IptcParse, FourRecordExampleJoinsKeywordsAndDropsVersion)
+{
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(kVersion + Record(2, 25, "abc") + Record(2, 25, "de") + Record(2, 5, "x")));
+    ASSERT_EQ(c.TagCount(), 2);
+    EXPECT_EQ(Parsed(c, 0), "Keywords=abc,de");
+    EXPECT_EQ(Parsed(c, 1), "ObjectName=x");
+    const TTagEntry e = c.GetEntry(1);
+    EXPECT_EQ(e.RecordNo, 2);
+    EXPECT_EQ(e.TagNo, 5);
+    EXPECT_EQ(e.Label, "Object name");
+    EXPECT_EQ(e.MaxLength, 64);
+}
+
+TEST(IptcParse, RecordVersionAloneGivesNoEntry)
+{
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(kVersion));
+    EXPECT_EQ(c.TagCount(), 0);
+    EXPECT_FALSE(c.HasData());
+}
+
+TEST(IptcParse, OtherRecordsAndUnknownDatasetsArePassedOverByLength)
+{
+    TIPTCdata c(nullptr);
+    // The skipped values hold bytes that would read as datasets if the parse
+    // did not jump over them by their declared length.
+    const std::string decoy = Record(2, 120, "caption");
+    c.ParseSegment(IptcBlock(Record(2, 5, "x") + Record(1, 90, decoy) + Record(2, 200, decoy) +
+                             Record(8, 20, decoy) + Record(2, 25, "k")));
+    ASSERT_EQ(c.TagCount(), 2);
+    EXPECT_EQ(Parsed(c, 0), "ObjectName=x");
+    EXPECT_EQ(Parsed(c, 1), "Keywords=k");
+}
+
+TEST(IptcParse, EmptyKeywordsJoinOnlyWhenFirst)
+{
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(Record(2, 25, "") + Record(2, 25, "a")));
+    ASSERT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), ",a");
+
+    c.ParseSegment(IptcBlock(Record(2, 25, "a") + Record(2, 25, "")));
+    ASSERT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "a");
+}
+
+TEST(IptcParse, SubfileIsTheOnlyRecordEightDataset)
+{
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(Record(8, 10, "ab") + Record(8, 11, "zz") + Record(8, 5, "y")));
+    ASSERT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(Parsed(c, 0), "Subfile=ab");
+    EXPECT_EQ(c.GetEntry(0).RecordNo, 8);
+}
+
+TEST(IptcParse, LengthPastTheEndKeepsWhatIsThereAndEnds)
+{
+    TIPTCdata c(nullptr);
+    std::string records = Record(2, 5, "x") + Record(2, 120, "0123456789");
+    records[records.size() - 11] = 100;  // low length byte of the caption: 100, only 10 follow
+    c.ParseSegment(iptcbytes::App13Bytes(records));
+    ASSERT_EQ(c.TagCount(), 2);
+    EXPECT_EQ(c.GetTagValue("ImageCaption", "?"), "0123456789");
+}
+
+TEST(IptcParse, LaterResourcesAreReadAsMoreRecords)
+{
+    TIPTCdata c(nullptr);
+    const std::string bytes = iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) +
+                                                    iptcbytes::Resource(0x040B, Record(2, 90, "Oslo")));
+    c.ParseSegment(bytes);
+    // The 0x040B header after the first record is read as a record 'B','I'
+    // whose length runs to the end: nothing more is found.
+    EXPECT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "x");
+
+    // Resource sizes are not looked at: records past the end of 0x0404 are read.
+    c.ParseSegment(iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) + Record(2, 90, "Oslo")));
+    EXPECT_EQ(c.GetTagValue("City", "?"), "Oslo");
+}
+
+TEST(IptcParse, BrokenChainIsNotNoticed)
+{
+    TIPTCdata c(nullptr);
+    std::string records = Record(2, 5, "x") + Record(2, 25, "k");
+    records[6] = '\xFF';  // where the second 1C stands
+    c.ParseSegment(IptcBlock(records));
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "k");
+}
+
+TEST(IptcParse, SearchStartsAfterSignatureOrAtTwelve)
+{
+    TIPTCdata c(nullptr);
+    // Without the signature, a record before offset 12 is not seen.
+    std::string bytes = std::string(2, '\0') + Record(2, 5, "A") + std::string(4, '\0');
+    ASSERT_EQ(bytes.size(), 12u);
+    bytes += Record(2, 5, "B");
+    c.ParseSegment(bytes);
+    ASSERT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "B");
+
+    // With it, bytes before the signature are not looked at.
+    c.ParseSegment(Record(2, 5, "A") + iptcbytes::IptcBlock(Record(2, 5, "C")));
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "C");
+}
+
+TEST(IptcParse, NothingToReadGivesAnEmptyList)
+{
+    TIPTCdata c(nullptr);
+    c.SetTagValue("City", "Oslo");
+    c.ParseSegment(IptcBlock(std::string("\x1C\x03\x05\x00\x01x", 6)));
+    EXPECT_EQ(c.TagCount(), 0);
+    c.ParseSegment(iptcbytes::App13Bytes("\x1C"));  // a 1C in the last byte
+    EXPECT_EQ(c.TagCount(), 0);
+    c.ParseSegment(iptcbytes::App13Bytes(std::string("\x1C\x02\x05", 3)));  // header cut short
+    EXPECT_EQ(c.TagCount(), 0);
+    c.ParseSegment("");
+    EXPECT_EQ(c.TagCount(), 0);
+}
+
+TEST(IptcList, SetTagValueAddsFromTableOrKeepsHeldValue)
+{
+    TIPTCdata c(nullptr);
+    EXPECT_EQ(c.SetTagValue("keywords", ""), 0);
+    ASSERT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetEntry(0).TagName, "Keywords");  // the table's spelling
+    EXPECT_EQ(c.GetEntry(0).Text, "");
+
+    c.SetTagValue("Keywords", "abc");
+    EXPECT_EQ(c.SetTagValue("KEYWORDS", ""), 0);
+    EXPECT_EQ(c.GetTagValue("keywords", "?"), "abc");
+    EXPECT_EQ(c.SetTagValue("keywords", "z"), 0);
+    EXPECT_EQ(c.GetTagValue("keywords", "?"), "z");
+
+    EXPECT_EQ(c.SetTagValue("Nickname", "x"), -1);
+    EXPECT_EQ(c.TagCount(), 1);
+    // The record-version row has dataset 0 and never enters the list.
+    EXPECT_EQ(c.SetTagValue("SKIP", "v"), 0);
+    EXPECT_EQ(c.TagCount(), 1);
+}
+
+TEST(IptcList, LookupFoldsCaseAndMissesGiveDefaults)
+{
+    TIPTCdata c(nullptr);
+    c.SetTagValue("ObjectName", "o");
+    c.SetTagValue("Keywords", "k");
+    EXPECT_EQ(c.LookupTag("KEYWORDS"), 1);
+    EXPECT_EQ(c.LookupTag("City"), -1);
+    EXPECT_EQ(c.GetTagValue("City", "none"), "none");
+    EXPECT_EQ(c.GetEntry(5).TagNo, 0);
+    EXPECT_EQ(c.GetEntry(-1).TagName, "");
+}
+
+TEST(IptcList, AddOrAppendJoinsNonEmptyValues)
+{
+    TIPTCdata c(nullptr);
+    EXPECT_EQ(c.AddOrAppendTag("SuppCategory", "a"), 0);
+    EXPECT_EQ(c.AddOrAppendTag("suppcategory", "b"), 0);
+    EXPECT_EQ(c.AddOrAppendTag("SuppCategory", ""), 0);
+    EXPECT_EQ(c.GetTagValue("SuppCategory", "?"), "a,b");
+    EXPECT_EQ(c.AddOrAppendTag("Unknown", "x"), -1);
+}
+
+TEST(IptcList, SetTagByNameAppendsOnlyForRepeatableDatasets)
+{
+    TIPTCdata c(nullptr);
+    c.SetTagByName("keywords", "a");
+    c.SetTagByName("Keywords", "b");
+    c.SetTagByName("City", "Oslo");
+    c.SetTagByName("city", "Bergen");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "a,b");
+    EXPECT_EQ(c.GetTagValue("City", "?"), "Bergen");
+    EXPECT_EQ(c.SetTagByName("Nickname", "x"), -1);
+    EXPECT_EQ(c.TagCount(), 2);
+}
+
+TEST(IptcList, RemoveShiftsLaterEntriesDown)
+{
+    TIPTCdata c(nullptr);
+    c.SetTagValue("ObjectName", "o");
+    c.SetTagValue("City", "c");
+    c.SetTagValue("Source", "s");
+
+    c.RemoveTag("source");  // the last one: only the count changes
+    ASSERT_EQ(c.TagCount(), 2);
+    EXPECT_EQ(Parsed(c, 0), "ObjectName=o");
+    EXPECT_EQ(Parsed(c, 1), "City=c");
+    EXPECT_EQ(c.TagCapacity(), 25);
+
+    c.SetTagValue("Source", "s");
+    c.RemoveTag("OBJECTNAME");
+    ASSERT_EQ(c.TagCount(), 2);
+    EXPECT_EQ(Parsed(c, 0), "City=c");
+    EXPECT_EQ(Parsed(c, 1), "Source=s");
+
+    c.RemoveTag("Contact");
+    EXPECT_EQ(c.TagCount(), 2);
+}
+
+TEST(IptcList, GrowsByTwentyFiveKeepingOneSlotSpare)
+{
+    TIPTCdata c(nullptr);
+    TTagEntry e = IptcEntryFromRow(IPTCTable[1]);
+    EXPECT_EQ(c.TagCapacity(), 0);
+    for (int i = 1; i <= 24; ++i) EXPECT_EQ(c.AddEntry(e), i - 1);
+    EXPECT_EQ(c.TagCapacity(), 25);
+    c.AddEntry(e);
+    EXPECT_EQ(c.TagCapacity(), 50);
+    c.AddEntry(e);
+    EXPECT_EQ(c.TagCount(), 26);
+    EXPECT_EQ(c.TagCapacity(), 50);
+
+    c.Clear();
+    EXPECT_EQ(c.TagCount(), 0);
+    EXPECT_EQ(c.TagCapacity(), 50);
+    EXPECT_FALSE(c.HasData());
+}
+
+TEST(IptcList, EntriesWithoutDatasetAreRefused)
+{
+    TIPTCdata c(nullptr);
+    EXPECT_EQ(c.AddEntry(BlankTag), -1);
+    EXPECT_EQ(c.TagCapacity(), 0);
+    c.SetTagValue("City", "c");
+    TTagEntry e = IptcEntryFromRow(IPTCTable[0]);
+    e.Text = "v";
+    EXPECT_EQ(c.AddEntry(e), 0);
+    EXPECT_EQ(c.TagCount(), 1);
+}
+
+TEST(IptcList, SetTagCountOnlyShrinks)
+{
+    TIPTCdata c(nullptr);
+    c.SetTagValue("City", "c");
+    c.SetTagValue("Source", "s");
+    c.SetTagCount(5);
+    EXPECT_EQ(c.TagCount(), 2);
+    c.SetTagCount(1);
+    EXPECT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.LookupTag("Source"), -1);
+}
+
+namespace {
+
+// Resolves the alias "kw" and counts every lookup, to show which operations
+// go through the overridable slots.
+class TAliasContainer : public TIPTCdata {
+public:
+    using TIPTCdata::TIPTCdata;
+    mutable int Lookups = 0;
+    int Appends = 0;
+    int32_t LookupTag(const std::string& name) const override
+    {
+        ++Lookups;
+        return TIPTCdata::LookupTag(name == "kw" ? "Keywords" : name);
+    }
+    int32_t AddOrAppendTag(const std::string& name, const std::string& value) override
+    {
+        ++Appends;
+        return TIPTCdata::AddOrAppendTag(name, value);
+    }
+    int32_t SetTagValue(const std::string& name, const std::string& value) override
+    {
+        return TIPTCdata::SetTagValue(name, value + "!");
+    }
+};
+
+}  // namespace
+
+TEST(IptcList, OperationsReachEachOtherThroughTheSlots)
+{
+    TAliasContainer c(nullptr);
+    c.ParseSegment(IptcBlock(Record(2, 25, "a") + Record(2, 5, "o") + Record(2, 25, "b")));
+    EXPECT_EQ(c.Appends, 2);  // only the repeatable dataset
+    // The first keyword went AddOrAppendTag -> SetTagValue (the override).
+    EXPECT_EQ(c.GetTagValue("kw", "?"), "a!,b");
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "o");
+
+    c.Lookups = 0;
+    c.AddOrAppendTag("kw", "c");
+    EXPECT_EQ(c.Lookups, 1);
+    c.RemoveTag("kw");
+    EXPECT_EQ(c.Lookups, 2);
+    EXPECT_EQ(c.TagCount(), 1);
+    c.SetTagByName("Keywords", "d");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "d!");
+}
