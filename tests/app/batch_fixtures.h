@@ -48,11 +48,26 @@ inline std::string WithIptc()
                                  fixture::Segment(0xED, std::string("Photoshop 3.0\0", 14) + resource));
 }
 
-// From the start of scan on: the bytes no cleaning may change.
+// From the start of scan on: the bytes no cleaning may change. The head's
+// segments are walked by their lengths, so a thumbnail's own SOS inside an
+// APP1 or APP0 block is passed over (ITU T.81 B.1.1.4).
 inline std::string ImageData(const std::string& jpeg)
 {
-    const size_t sos = fixture::SosOffset(jpeg);
-    return sos == std::string::npos ? std::string() : jpeg.substr(sos);
+    size_t pos = 2;
+    while (pos < jpeg.size() && jpeg.size() - pos >= 4) {
+        if (static_cast<unsigned char>(jpeg[pos]) != 0xFF) return {};
+        const auto marker = static_cast<unsigned char>(jpeg[pos + 1]);
+        if (marker == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA) return jpeg.substr(pos);
+        const size_t length = static_cast<size_t>(static_cast<unsigned char>(jpeg[pos + 2])) << 8 |
+                              static_cast<unsigned char>(jpeg[pos + 3]);
+        if (length < 2) return {};
+        pos += 2 + length;
+    }
+    return {};
 }
 
 }  // namespace batchfix

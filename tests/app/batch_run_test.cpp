@@ -11,6 +11,7 @@
 #include "app/batch_run.h"
 #include "app/copy_file.h"
 #include "app/error_text.h"
+#include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/img_data.h"
 #include "tests/app/batch_fixtures.h"
 
@@ -305,6 +306,41 @@ TEST_F(BatchRun, NamesThatAreNotUtf8KeepTheirBytes)
 
     EXPECT_EQ(statuses.front(), "Processing " + Start + "/" + name);
     EXPECT_TRUE(Exists(Out + "/" + name));
+}
+
+TEST_F(BatchRun, TheCameraCorpusIsCleanedWithoutLosingImageBytes)
+{
+    const auto sources = CorpusJpegs();
+    if (sources.empty()) GTEST_SKIP() << "no ../shared/corpus";
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+
+    run.Execute(CorpusDir(), true);
+
+    EXPECT_EQ(static_cast<size_t>(run.ChangedCount + run.CopiedCount), sources.size());
+    EXPECT_GT(run.ChangedCount, 0);
+    std::vector<std::string> sourceBytes;
+    for (const auto& src : sources) sourceBytes.push_back(ReadFile(src));
+    size_t outputs = 0;
+    for (const auto& e : fs::directory_iterator(Out)) {
+        const std::string out = e.path().string();
+        ++outputs;
+        // From its SOS on, each output is the end of one source, byte for byte.
+        const std::string image = ImageData(ReadFile(out));
+        ASSERT_FALSE(image.empty()) << out;
+        EXPECT_TRUE(std::any_of(sourceBytes.begin(), sourceBytes.end(),
+                                [&](const std::string& src) { return src.ends_with(image); }))
+            << out;
+        TimgData check(255);
+        check.ScanFile(out);
+        EXPECT_EQ(check.ExifRef, kNoRef) << out;
+        EXPECT_TRUE(!check.IptcContainer || !check.IptcContainer->HasData()) << out;
+        if (const tSection* com = check.Section(check.CommentRef)) {
+            EXPECT_EQ(com->Bytes.size(), 2u) << out;
+        }
+    }
+    EXPECT_EQ(outputs, sources.size());
 }
 
 TEST(CopyFileNoReplace, CopiesBytesAndTimeAndNeverReplaces)
