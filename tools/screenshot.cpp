@@ -1,13 +1,12 @@
 // Puts the main window and the help window on screen as the program does at
 // start, and saves a PNG of each into the folder given as the argument.
 
-#include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
 #include <QThread>
 
-#include "app/error_text.h"
+#include "app/application.h"
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/settings_memory.h"
@@ -33,8 +32,7 @@ bool Save(QWidget& window, const QString& file)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
+    TApplication app(argc, argv);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     TMemorySettingsStore settings;  // the designed defaults, not this user's options
     TMainForm mainForm(settings);
