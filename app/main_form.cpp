@@ -129,6 +129,7 @@ void TMainForm::FormCreate()
         move(screen->availableGeometry().center() - rect().center());
 
     setWindowTitle(QString::fromUtf8(kAppTitle));
+    ui->Button1->setFocus();  // first in the tab order
     LoadSettings();
 }
 
@@ -177,6 +178,13 @@ void TMainForm::closeEvent(QCloseEvent* event)
         event->ignore();
         ShowErrorBox(this, e.what());
     }
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    // The status line is one simple text; menu hovers must not blank it.
+    if (event->type() == QEvent::StatusTip) return true;
+    return QMainWindow::event(event);
 }
 
 void TMainForm::SetRunning(bool running)

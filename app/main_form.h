@@ -41,6 +41,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormClose
+    bool event(QEvent* event) override;
 
 private:
     class TWindowOptions;

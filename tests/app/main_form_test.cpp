@@ -138,6 +138,8 @@ private slots:
         QCOMPARE(w.form.minimumHeight(), w.form.height());
         QCOMPARE(w.form.maximumHeight(), w.form.height());
         QCOMPARE(w.form.maximumWidth(), QWIDGETSIZE_MAX);
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.W<QPushButton>("Button1")));
         QVERIFY(!(w.form.windowFlags() & Qt::WindowMaximizeButtonHint));
 
         // Wider: edits and group boxes stretch, folder buttons and the link keep to the right edge.
@@ -293,6 +295,10 @@ private slots:
         QCOMPARE(w.statuses.size(), qsizetype(3));
         QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
         QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "stripped_a.jpg"}));
+        // Hovering a menu item does not blank the totals.
+        QStatusTipEvent tip(QString{});
+        QCoreApplication::sendEvent(&w.form, &tip);
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
     }
 
     void prefixModeWithCopyStillTicked()
