@@ -372,6 +372,27 @@ private slots:
         QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
     }
 
+    void closingDuringARunSavesAtOnceAndTheRunGoesOn()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(dir / "in/b.jpg", batchfix::ExifOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.form.show();
+        size_t savedWhileRunning = 0;
+        QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
+            if (!t.startsWith("Processing") || !w.form.isVisible()) return;
+            w.form.close();
+            savedWhileRunning = store->Keys[kSettingsKeyPath].size();
+        });
+        w.Ok();
+        QCOMPARE(savedWhileRunning, size_t(8));
+        QVERIFY(!w.form.isVisible());
+        QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
+    }
+
     void namesThatAreNotUtf8()
     {
         fixture::TempDir dir;
