@@ -205,14 +205,13 @@ void TMainForm::Button1Click()
         if (ui->rbNewFolder->isChecked() && ui->edOutputFolder->text().size() < 3) throw EInvalidOutputFolder();
         FOptions->FOutputFolder = Bytes(ui->edOutputFolder->text());
         FOptions->FPrefix = Bytes(ui->comboPrefix->currentText());
-        SetRunning(true);
-        try {
-            FBatch->Execute(Bytes(ui->edStartFolder->text()), ui->cbInclSub->isChecked());
-        } catch (...) {
-            SetRunning(false);
-            throw;
-        }
-        SetRunning(false);
+        // Locked until the run has returned, also when an error ends it.
+        struct TRunLock {
+            TMainForm& Form;
+            explicit TRunLock(TMainForm& form) : Form(form) { Form.SetRunning(true); }
+            ~TRunLock() { Form.SetRunning(false); }
+        } lock(*this);
+        FBatch->Execute(Bytes(ui->edStartFolder->text()), ui->cbInclSub->isChecked());
     } catch (const ENothingToDo& e) {
         box = TBox::NothingToDo;
         message = e.what();
