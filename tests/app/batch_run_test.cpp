@@ -103,25 +103,6 @@ TEST_F(BatchRun, PrefixModeWritesBesideTheSourcesAndLeavesPlainFilesAlone)
     EXPECT_EQ(Names(Start + "/sub"), (std::set<std::string>{"c.jpg", "clean_c.jpg"}));
 }
 
-TEST_F(BatchRun, PrefixModeWithCopyStillTickedCopiesNothingButUsesTheLongTotal)
-{
-    WriteFile(Start + "/a.jpg", ExifOnly());
-    WriteFile(Start + "/b.jpg", Plain());
-    options.CopyAll = true;  // ticked earlier in new-folder mode
-
-    run.Execute(Start, false);
-
-    EXPECT_EQ(statuses.back(), "Done  (1 of 1 files changed.)");
-    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg", "sub"}));
-}
-
-TEST_F(BatchRun, SubfoldersAreWalkedOnlyWhenAskedFor)
-{
-    WriteFile(Start + "/sub/c.jpg", CommentOnly());
-    run.Execute(Start, false);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Done  (0 files processed)"}));
-}
-
 TEST_F(BatchRun, OnlyIptcTickedCountsAFileWithoutApp13AndWritesNothing)
 {
     WriteFile(Start + "/a.jpg", ExifOnly());
@@ -174,49 +155,6 @@ TEST_F(BatchRun, NothingTickedStopsBeforeAnythingChanges)
         EXPECT_STREQ(e.what(), "Nothing to do..\n\nYou must select at least one checkbox\n"
                                "(EXIF, COM or IPTC) under Output options.");
     }
-}
-
-TEST_F(BatchRun, OutputFolderNeedsThreeCharacters)
-{
-    WriteFile(Start + "/a.jpg", ExifOnly());
-    options.NewFolder = true;
-    const auto cwd = fs::current_path();
-    fs::current_path(dir.Path());
-    options.Output = "ab";
-    EXPECT_THROW(run.Execute("start", false), EInvalidOutputFolder);
-    EXPECT_FALSE(fs::exists(dir / "ab"));
-    options.Output = "abc";
-    EXPECT_NO_THROW(run.Execute("start", false));
-    fs::current_path(cwd);
-    EXPECT_TRUE(fs::exists(dir / "abc/a.jpg"));
-}
-
-TEST_F(BatchRun, OutputFolderIsCreatedOneLevelOnly)
-{
-    WriteFile(Start + "/a.jpg", ExifOnly());
-    options.NewFolder = true;
-    options.Output = dir / "x/y";
-    try {
-        run.Execute(Start, false);
-        FAIL() << "a two-level folder was created";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create " + options.Output);
-    }
-    EXPECT_TRUE(statuses.empty());
-    EXPECT_EQ(run.ChangedCount, 0);
-    EXPECT_FALSE(fs::exists(dir / "x"));
-}
-
-TEST_F(BatchRun, FinderErrorsReachTheCaller)
-{
-    try {
-        run.Execute("", false);
-        FAIL();
-    } catch (const std::exception& e) {
-        EXPECT_EQ(ErrorBoxText(e.what()), "No valid device or folder specified.");
-    }
-    EXPECT_THROW(run.Execute(dir / "missing", false), std::exception);
-    EXPECT_FALSE(run.Running());
 }
 
 TEST_F(BatchRun, ExistingTargetsAreNeverReplaced)
@@ -293,19 +231,6 @@ TEST_F(BatchRun, AnOutputFolderEqualToTheStartFolderCleansEachSourceOnce)
 
     EXPECT_EQ(run.ChangedCount, 1);
     EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "a_1.jpg", "sub"}));
-}
-
-TEST_F(BatchRun, NamesThatAreNotUtf8KeepTheirBytes)
-{
-    const std::string name = "caf\xE9\xFF.jpg";
-    WriteFile(Start + "/" + name, ExifOnly());
-    options.NewFolder = true;
-    options.Output = Out;
-
-    run.Execute(Start, false);
-
-    EXPECT_EQ(statuses.front(), "Processing " + Start + "/" + name);
-    EXPECT_TRUE(Exists(Out + "/" + name));
 }
 
 TEST_F(BatchRun, TheCameraCorpusIsCleanedWithoutLosingImageBytes)
