@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need; quick when all are there.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libgtest-dev libgmock-dev
-      qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl)
+      qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
+      xvfb xauth)  # xvfb, xauth: tools/screenshot.sh
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
