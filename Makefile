@@ -1,6 +1,7 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the program.
 BUILD ?= build
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
 .PHONY: deps configure build test run clean
