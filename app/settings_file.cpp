@@ -264,18 +264,13 @@ bool TFileSettingsStore::OpenKey(const std::string& keyPath)
 std::optional<TStoredValue> TFileSettingsStore::QueryValue(const std::string& name)
 {
     if (!FOpen) return std::nullopt;
-    const tValues& values = FKeys[FKey];
-    const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+    return FindStoredValue(FKeys[FKey], name);
 }
 
 bool TFileSettingsStore::SetValue(const std::string& name, const TStoredValue& value)
 {
     if (!FOpen) return false;
-    const auto old = FKeys[FKey].find(name);
-    const std::optional<TStoredValue> previous =
-        old == FKeys[FKey].end() ? std::nullopt : std::optional<TStoredValue>(old->second);
+    const std::optional<TStoredValue> previous = FindStoredValue(FKeys[FKey], name);
     FKeys[FKey][name] = value;
     if (Save()) return true;
     // Keep memory and file telling the same story.

@@ -29,7 +29,7 @@ public:
     bool SetValue(const std::string& name, const TStoredValue& value) override;
     void CloseKey() override;
 
-    using tValues = std::map<std::string, TStoredValue>;
+    using tValues = tStoredValues;
     using tKeys = std::map<std::string, tValues>;
     // The text form, and back; lines that cannot be read are passed over.
     static std::string Format(const tKeys& keys);

@@ -13,10 +13,7 @@ bool TMemorySettingsStore::OpenKey(const std::string& keyPath)
 std::optional<TStoredValue> TMemorySettingsStore::QueryValue(const std::string& name)
 {
     if (!FOpen) return std::nullopt;
-    const tValues& values = Keys[FKey];
-    const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+    return FindStoredValue(Keys[FKey], name);
 }
 
 bool TMemorySettingsStore::SetValue(const std::string& name, const TStoredValue& value)

@@ -8,7 +8,7 @@
 
 class TMemorySettingsStore : public ISettingsStore {
 public:
-    using tValues = std::map<std::string, TStoredValue>;
+    using tValues = tStoredValues;
 
     bool OpenKey(const std::string& keyPath) override;
     std::optional<TStoredValue> QueryValue(const std::string& name) override;

@@ -4,6 +4,7 @@
 // configuration folder another, and an in-memory store serves the tests.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,18 @@ struct TStoredValue {
     std::string Data;  // raw bytes as stored
     bool operator==(const TStoredValue&) const = default;
 };
+
+// The values of one key, by name: what the file and in-memory stores hold.
+using tStoredValues = std::map<std::string, TStoredValue>;
+
+// The value of that name, or none.
+inline std::optional<TStoredValue> FindStoredValue(const tStoredValues& values, const std::string& name)
+{
+    const auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
 
 class ISettingsStore {
 public:
