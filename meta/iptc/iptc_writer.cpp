@@ -6,7 +6,7 @@
 #include "meta/iptc/iptc_data.h"
 #include "meta/iptc/iptc_table.h"
 #include "meta/jpeg/img_data.h"
-#include "meta/jpeg/jpeg_image.h"
+#include "meta/jpeg/file_io.h"
 
 namespace {
 
@@ -114,12 +114,12 @@ std::string TIPTCdata::BuildSegmentPayload() const
 void TIPTCdata::WriteFile(const std::string& target, const std::string& source)
 {
     Ensure(Parent != nullptr, "IPTC container has no image");
-    // Load first: a source that cannot be read leaves the parent unchanged,
+    // Open first: a source that cannot be read leaves the parent unchanged,
     // and so does a list too large for one segment.
-    TJPEGImage holder;
-    holder.LoadFile(source.empty() ? target : source);
+    const std::string from = source.empty() ? target : source;
+    { const tFileHandle probe(OpenForReading(from)); }
     const std::string payload = BuildSegmentPayload();
     Parent->ReplaceIptcSegment(payload);
     // Rewriting the target in place is what an empty source asks for.
-    Parent->SaveWithImage(holder, target, true, source.empty());
+    Parent->SaveTo(target, true, source.empty(), from);
 }

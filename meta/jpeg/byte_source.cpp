@@ -2,9 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "meta/exif/end_ind.h"
+
+tByteSource::tByteSource(int fd, int64_t start) : FFd(fd), FNext(start)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0) throw EMetaError("Stream read error");
+    FSize = st.st_size;
+}
 
 bool tByteSource::Refill()
 {
@@ -12,12 +20,13 @@ bool tByteSource::Refill()
     FBuffer.resize(kBufferSize);
     ssize_t got;
     do {
-        got = ::read(FFd, FBuffer.data(), FBuffer.size());
+        got = ::pread(FFd, FBuffer.data(), FBuffer.size(), FNext);
     } while (got < 0 && errno == EINTR);
     if (got < 0) throw EMetaError("Stream read error");
     FData = FBuffer.data();
     FPos = 0;
     FLen = static_cast<size_t>(got);
+    FNext += got;
     return got > 0;
 }
 
@@ -32,4 +41,18 @@ size_t tByteSource::Read(std::string& out, size_t n)
         done += take;
     }
     return done;
+}
+
+uint64_t tByteSource::Skip(uint64_t n)
+{
+    const uint64_t buffered = std::min<uint64_t>(n, FLen - FPos);
+    FPos += static_cast<size_t>(buffered);
+    if (buffered == n || FFd < 0) return buffered;
+    // Past the buffer: move the read position instead of reading the bytes.
+    const uint64_t left = n - buffered;
+    const uint64_t room = FNext < FSize ? static_cast<uint64_t>(FSize - FNext) : 0;
+    const uint64_t skipped = std::min(left, room);
+    FNext += static_cast<int64_t>(skipped);
+    FPos = FLen = 0;
+    return buffered + skipped;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Buffered byte reader over an open file descriptor or a block of memory: the
 // segment walk takes single bytes, and must not cost one system call each.
+// Bodies that are not wanted are skipped without being read.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,9 +9,14 @@
 
 class tByteSource {
 public:
-    explicit tByteSource(int fd) : FFd(fd) {}
+    // Reads the file from `start` on with pread, so the descriptor's own
+    // position is never used and the same file may be read by others.
+    explicit tByteSource(int fd, int64_t start = 0);
     explicit tByteSource(const std::string& bytes)
-        : FData(bytes.data()), FLen(bytes.size()) {}
+        : FData(bytes.data()), FLen(bytes.size()), FNext(static_cast<int64_t>(bytes.size())),
+          FSize(static_cast<int64_t>(bytes.size()))
+    {
+    }
 
     // False at the end of the data.
     bool ReadByte(uint8_t& b)
@@ -21,6 +27,13 @@ public:
     }
     // Appends up to n bytes to `out`; returns how many were read.
     size_t Read(std::string& out, size_t n);
+    // Passes over up to n bytes without reading them; returns how many.
+    uint64_t Skip(uint64_t n);
+
+    // Offset of the next byte from the start of the data.
+    int64_t Offset() const { return FNext - static_cast<int64_t>(FLen - FPos); }
+    // Size of the data (of the file when the reader was made).
+    int64_t Size() const { return FSize; }
 
 private:
     bool Refill();
@@ -29,5 +42,7 @@ private:
     int FFd = -1;
     const char* FData = nullptr;
     size_t FPos = 0, FLen = 0;
+    int64_t FNext = 0;  // offset of the byte after the buffer
+    int64_t FSize = 0;
     std::string FBuffer;
 };

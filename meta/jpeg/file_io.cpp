@@ -1,17 +1,40 @@
 #include "meta/jpeg/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "meta/exif/end_ind.h"
 
+const char* const kTemporaryPrefix = ".zorezaz-part-";
+std::function<void(const tOutputFolder&, const std::string&)> BeforePublishHook;
+
 tFileHandle::~tFileHandle()
 {
     if (FFd >= 0) ::close(FFd);
+}
+
+tFileHandle& tFileHandle::operator=(tFileHandle&& other) noexcept
+{
+    if (this != &other) {
+        if (FFd >= 0) ::close(FFd);
+        FFd = other.FFd;
+        other.FFd = -1;
+    }
+    return *this;
+}
+
+bool tFileHandle::Close()
+{
+    const int fd = FFd;
+    FFd = -1;
+    return fd < 0 || ::close(fd) == 0;
 }
 
 bool IsRegularFile(const std::string& name)
@@ -55,7 +78,13 @@ bool GetFileId(const std::string& name, tFileId& id)
     return true;
 }
 
-namespace {
+bool GetFileId(int fd, tFileId& id)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return true;
+}
 
 std::string FolderOf(const std::string& path)
 {
@@ -70,61 +99,181 @@ std::string NameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteFully(int fd, const std::string& bytes)
+namespace {
+
+bool WriteFully(int fd, const char* p, size_t n)
 {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<size_t>(w);
     }
     return true;
 }
 
-// Moves `from` to `to` unless something holds `to`.
-bool MoveNoReplace(const std::string& from, const std::string& to)
+// The kernel cannot copy between these files (other file systems, an old
+// kernel, special files): copy through a buffer instead, as cp does.
+bool KernelCopyUnsupported(int err)
 {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
+    return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP;
+}
+
+}  // namespace
+
+int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
+{
+    constexpr size_t kChunk = size_t{1} << 30;
+    constexpr size_t kBuffer = 256 * 1024;
+    int64_t done = 0;
+    off_t at = offset;
+    bool kernel = true;
+    std::string buffer;
+    while (length < 0 || done < length) {
+        const size_t want = length < 0 ? kChunk : std::min<size_t>(kChunk, static_cast<size_t>(length - done));
+        ssize_t n;
+        if (kernel) {
+            n = ::copy_file_range(from, &at, to, nullptr, want, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && KernelCopyUnsupported(errno)) {
+                kernel = false;
+                continue;
+            }
+            if (n < 0) throw EMetaError("Stream write error");
+        } else {
+            buffer.resize(kBuffer);
+            n = ::pread(from, buffer.data(), std::min(want, kBuffer), at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw EMetaError("Stream read error");
+            if (n > 0 && !WriteFully(to, buffer.data(), static_cast<size_t>(n)))
+                throw EMetaError("Stream write error");
+            at += n;
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+tOutputFolder::tOutputFolder(const std::string& path, const std::string& forName, bool followLink)
+    : FPath(path),
+      FFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW)))
+{
+    if (FFd.Get() < 0) throw EMetaError("Cannot create file " + forName);
+}
+
+int tOutputFolder::RemoveStaleTemporaries() const
+{
+    const int listFd = ::openat(Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) return 0;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return 0;
+    }
+    const std::string prefix = kTemporaryPrefix;
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const tFileHandle file(::openat(Fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // A run that is still writing holds the lock on its temporary files.
+        if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) continue;
+        if (::unlinkat(Fd(), name.c_str(), 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+bool tOutputFolder::Sync() const
+{
+    // Some file systems cannot flush a folder; there is nothing more to do then.
+    return ::fsync(Fd()) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const std::string& forName,
+                           mode_t mode)
+    : FFolder(std::move(folder)), FForName(forName)
+{
+    thread_local std::mt19937_64 rng{std::random_device{}()};
+    char suffix[17];
+    for (int attempt = 0; attempt < 100 && FFile.Get() < 0; ++attempt) {
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
+        FTemp = std::string(kTemporaryPrefix) + suffix;
+        FFile = tFileHandle(::openat(FFolder->Fd(), FTemp.c_str(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777));
+        if (FFile.Get() < 0 && errno != EEXIST) break;
+    }
+    if (FFile.Get() < 0) throw EMetaError("Cannot create file " + FForName);
+    // Locked for as long as it exists here, so another run leaves it alone.
+    if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
+        ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
+        throw EMetaError("Cannot create file " + FForName);
+    }
+}
+
+tPendingFile::~tPendingFile()
+{
+    if (!FPublished) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
+}
+
+void tPendingFile::Write(const std::string& bytes)
+{
+    if (!WriteFully(Fd(), bytes.data(), bytes.size())) throw EMetaError("Stream write error");
+}
+
+void tPendingFile::StartWriteBack()
+{
+    // Only a hint: the flush later waits for whatever is not yet on disk.
+    (void)::sync_file_range(Fd(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void tPendingFile::Flush()
+{
+    if (::fdatasync(Fd()) != 0) throw EMetaError("Stream write error");
+}
+
+namespace {
+
+// Moves `from` to `to` inside `dir` unless something holds `to`.
+bool MoveNoReplace(int dir, const std::string& from, const std::string& to)
+{
+    if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
     // File systems without RENAME_NOREPLACE: link() also refuses an existing name.
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    ::unlink(from.c_str());
+    if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return false;
+    ::unlinkat(dir, from.c_str(), 0);
     return true;
 }
 
 }  // namespace
 
-tFileId WriteNewFile(const std::string& target, const std::string& bytes, bool replace)
+std::string tPendingFile::Publish(const std::string& name, bool replace,
+                                  const std::function<std::string(const std::string&)>& next)
 {
-    const std::string folder = FolderOf(target);
-    // A hidden name without the .jpg ending, so a folder walk never picks it up.
-    // Cut so the temporary name stays within the 255-byte name limit.
-    const std::string stem = folder + "/." + NameOf(target).substr(0, 200) + ".part-";
-    static std::mt19937_64 rng{std::random_device{}()};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = stem + std::to_string(rng() % 1000000000);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    const int dir = FFolder->Fd();
+    std::string candidate = name;
+    // Bounded, so a `next` that keeps offering taken names cannot loop forever.
+    for (int attempt = 0;; ++attempt) {
+        if (BeforePublishHook) BeforePublishHook(*FFolder, candidate);
+        const bool placed = replace ? ::renameat(dir, FTemp.c_str(), dir, candidate.c_str()) == 0
+                                    : MoveNoReplace(dir, FTemp, candidate);
+        if (placed) break;
+        const bool taken = errno == EEXIST;
+        std::string other = taken && next && attempt < 10000 ? next(candidate) : std::string();
+        if (other.empty())
+            throw EMetaError("Cannot create file " +
+                             (candidate == name ? FForName : FFolder->Path() + "/" + candidate));
+        candidate = std::move(other);
     }
-    if (fd < 0) throw EMetaError("Cannot create file " + target);
-
-    const bool written = WriteFully(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        ::unlink(temp.c_str());
+    FPublished = true;
+    if (!FFile.Close()) {
+        // A write that failed late: the published file cannot be trusted.
+        ::unlinkat(dir, candidate.c_str(), 0);
         throw EMetaError("Stream write error");
     }
-    const bool placed = replace ? ::rename(temp.c_str(), target.c_str()) == 0
-                                : MoveNoReplace(temp, target);
-    if (!placed) {
-        ::unlink(temp.c_str());
-        throw EMetaError("Cannot create file " + target);
-    }
-    tFileId id;
-    GetFileId(target, id);
-    return id;
+    return candidate;
 }

@@ -1,17 +1,26 @@
 #pragma once
-// The few file-system operations the container needs, on native byte-string paths.
+// The file-system operations the container needs, on native byte-string paths.
+// Outputs are written to a temporary file inside a folder opened once and are
+// moved into place under their name only when complete.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <sys/types.h>
 
 // An open file descriptor, closed when it goes out of scope.
 class tFileHandle {
 public:
     explicit tFileHandle(int fd = -1) : FFd(fd) {}
     ~tFileHandle();
+    tFileHandle(tFileHandle&& other) noexcept : FFd(other.FFd) { other.FFd = -1; }
+    tFileHandle& operator=(tFileHandle&& other) noexcept;
     tFileHandle(const tFileHandle&) = delete;
     tFileHandle& operator=(const tFileHandle&) = delete;
     int Get() const { return FFd; }
+    // Closes now; false when close reports an error (a write that failed late).
+    bool Close();
 
 private:
     int FFd;
@@ -34,11 +43,83 @@ struct tFileId {
 };
 // The identity of the file `name` (not following a final link), or false.
 bool GetFileId(const std::string& name, tFileId& id);
+bool GetFileId(int fd, tFileId& id);
 
-// Writes `bytes` to a temporary file beside `target` and moves it into place
-// only when complete, so no partial target ever exists. With `replace` false
-// the move never replaces anything that holds the name; then, and whenever the
-// temporary file cannot be made, it raises "Cannot create file %s" (target).
-// A failed write raises "Stream write error". The temporary file is removed on
-// every failure. Returns the identity of the file it placed.
-tFileId WriteNewFile(const std::string& target, const std::string& bytes, bool replace);
+// The folder part of a path ("." when there is none) and the name after the last "/".
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
+// Copies `length` bytes (to the end of the file when negative) of `from`,
+// starting at `offset`, to the current position of `to`. The kernel copies
+// where it can; a read/write loop takes over where it cannot. Returns the
+// bytes copied; raises "Stream read error" or "Stream write error".
+int64_t CopyRange(int from, int64_t offset, int64_t length, int to);
+
+// A folder opened once (not through a final symbolic link): every temporary
+// file and every publish is relative to it, so replacing the folder by a link
+// during a run cannot redirect a write.
+class tOutputFolder {
+public:
+    // Raises "Cannot create file " + forName when `path` cannot be opened as a
+    // folder. A final link is followed only when the caller says so: a path
+    // the user chose, as opposed to one a walk came across.
+    tOutputFolder(const std::string& path, const std::string& forName, bool followLink = false);
+    int Fd() const { return FFd.Get(); }
+    const std::string& Path() const { return FPath; }
+    // Removes temporary files that an earlier run left when it was killed;
+    // those of a run still going are locked and stay. Returns how many went.
+    int RemoveStaleTemporaries() const;
+    // Makes the names published here durable; false when the flush failed.
+    bool Sync() const;
+
+private:
+    std::string FPath;
+    tFileHandle FFd;
+};
+
+// Every temporary file starts with this, so a later run can recognise it.
+extern const char* const kTemporaryPrefix;
+
+// A new file under a temporary name in an output folder, published once under
+// its real name. Until then it is locked, and it is removed when the object
+// goes away unpublished.
+class tPendingFile {
+public:
+    // `mode`: permission bits of the new file, under the umask. Raises
+    // "Cannot create file " + forName when no temporary file can be made.
+    tPendingFile(std::shared_ptr<const tOutputFolder> folder, const std::string& forName,
+                 mode_t mode = 0666);
+    ~tPendingFile();
+    tPendingFile(const tPendingFile&) = delete;
+    tPendingFile& operator=(const tPendingFile&) = delete;
+
+    int Fd() const { return FFile.Get(); }
+    const std::string& TempName() const { return FTemp; }
+    const tOutputFolder& Folder() const { return *FFolder; }
+    tFileId Id() const { return FId; }
+
+    // "Stream write error" when not all bytes could be written.
+    void Write(const std::string& bytes);
+    // Starts writing the data back to disk without waiting for it.
+    void StartWriteBack();
+    // Waits until the data is on disk; "Stream write error" when it is not.
+    void Flush();
+    // Moves the file into place as `name` (inside the folder) and closes it.
+    // Without `replace` nothing that holds the name is replaced: `next` then
+    // gives the name to try instead (none, or an empty name: "Cannot create
+    // file" with the folder and name). Returns the name the file got.
+    std::string Publish(const std::string& name, bool replace,
+                        const std::function<std::string(const std::string& taken)>& next = {});
+
+private:
+    std::shared_ptr<const tOutputFolder> FFolder;
+    std::string FForName;
+    std::string FTemp;
+    tFileHandle FFile;
+    tFileId FId;
+    bool FPublished = false;
+};
+
+// A test seam: called right before each publish with the folder and the name
+// about to be taken. Empty in the program.
+extern std::function<void(const tOutputFolder&, const std::string&)> BeforePublishHook;

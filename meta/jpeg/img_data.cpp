@@ -6,7 +6,7 @@
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/byte_source.h"
 #include "meta/jpeg/file_io.h"
-#include "meta/jpeg/jpeg_image.h"
+#include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/markers.h"
 
 namespace {
@@ -16,7 +16,7 @@ enum tRefSlot { kApp0Slot, kExifSlot, kIptcSlot, kCommentSlot };
 // APP1 blocks whose payload starts with the Exif identifier (Exif 2.3, 4.7.2).
 bool HasExifHeader(const tSection& s)
 {
-    return s.Marker == marker::APP1 && s.Bytes.compare(2, 4, "Exif") == 0;
+    return s.Marker == marker::APP1 && s.ExifHeader;
 }
 
 std::string LowerExtension(const std::string& fileName)
@@ -66,6 +66,9 @@ void TimgData::Clear()
     IptcContainer.reset();
     BigEndian = false;
     Block.clear();
+    FSource = tFileHandle();
+    FSourceId = {};
+    FRestStart = 0;
 }
 
 bool TimgData::HoldsMetadata() const
@@ -108,13 +111,17 @@ void TimgData::ReadSourceInfo(const std::string& fileName)
     SourceName = fileName;
     SourceTime = st.st_mtime;
     SourceSize = st.st_size;
+    FSourceMode = st.st_mode & 0777;
 }
 
 bool TimgData::ScanJpeg(const std::string& fileName)
 {
     TiffMode = false;
-    const tFileHandle file(OpenForReading(fileName));
-    tByteSource in(file.Get());
+    // The file stays open until the output is written: its head is read once,
+    // and the rest is copied from this very file.
+    FSource = tFileHandle(OpenForReading(fileName));
+    GetFileId(FSource.Get(), FSourceId);
+    tByteSource in(FSource.Get());
     try {
         return WalkSegments(in);
     } catch (const std::exception&) {
@@ -130,33 +137,43 @@ void TimgData::AddSection(tSection section)
 
 namespace {
 
-enum class tRead { Whole, Cut, End };
+// No camera writes a head of more segments than this; past it, segments that
+// are passed through join a run of like ones before them.
+constexpr int32_t kJoinAfter = 1024;
 
-// Reads the next segment: fill bytes, the code, the length and the body.
-// Fill bytes before a marker may be any in number (ITU T.81, B.1.1.2), and
-// whatever non-FF byte comes next is taken as the code. A length below 2
-// cannot hold the length field itself and fails the walk.
-tRead ReadSection(tByteSource& in, tSection& s)
+bool Joinable(const tSection& run, const tSection& next)
 {
-    uint8_t code = marker::Fill;
-    while (code == marker::Fill)
-        if (!in.ReadByte(code)) return tRead::End;
-    uint8_t hi, lo;
-    if (!in.ReadByte(hi) || !in.ReadByte(lo)) return tRead::End;
-    const int32_t length = hi * 256 + lo;
-    Ensure(length >= 2, "Invalid JPEG segment length");
-    s.Marker = code;
-    s.SegLength = length;
-    s.Bytes.reserve(static_cast<size_t>(length));
-    s.Bytes += static_cast<char>(hi);
-    s.Bytes += static_cast<char>(lo);
-    const size_t body = static_cast<size_t>(length - 2);
-    if (in.Read(s.Bytes, body) == body) return tRead::Whole;
-    s.Bytes.resize(static_cast<size_t>(length), '\0');
-    return tRead::Cut;
+    return !run.Held() && !next.Held() && run.FromSource() && run.Marker == next.Marker &&
+           run.ExifHeader == next.ExifHeader && run.End == next.Start;
 }
 
 }  // namespace
+
+void TimgData::AddScanned(tSection section)
+{
+    if (SegmentCount > kJoinAfter && Joinable(SegmentTable.back(), section)) {
+        tSection& run = SegmentTable.back();
+        run.End = section.End;
+        run.Count += section.Count;
+        return;
+    }
+    AddSection(std::move(section));
+}
+
+void TimgData::Release(tSectionRef ref)
+{
+    tSection* s = Section(ref);
+    if (!s) return;
+    std::string().swap(s->Bytes);
+    // The last entry may now join the run before it.
+    if (ref == SegmentCount - 1 && SegmentCount > kJoinAfter + 1 &&
+        Joinable(SegmentTable[static_cast<size_t>(ref) - 1], *s)) {
+        tSection released = std::move(SegmentTable.back());
+        SegmentTable.pop_back();
+        SegmentCount = static_cast<int32_t>(SegmentTable.size());
+        AddScanned(std::move(released));
+    }
+}
 
 bool TimgData::WalkSegments(tByteSource& in)
 {
@@ -165,40 +182,66 @@ bool TimgData::WalkSegments(tByteSource& in)
     SegmentTable.clear();
     SegmentCount = 0;
     tSectionRef examined = -1;
+    bool exifSeen = false;
+    tHeadReader head(in);
     // Every segment up to SOS or EOI is read: metadata may stand anywhere in
     // the head. The data running out ends the walk as EOI would; a segment cut
-    // short by it is kept but not examined.
+    // short by it is kept but not examined. Only the segments the container
+    // may write anew are held; the others are known by their place.
     for (bool more = true; more;) {
+        const tHeadRead got = head.Next();
+        if (got == tHeadRead::End) break;
+        const tHeadSegment& seg = head.Segment();
         tSection s;
-        const tRead got = ReadSection(in, s);
-        if (got == tRead::End) break;
-        AddSection(std::move(s));
-        if (got == tRead::Cut) {
+        s.Marker = seg.Marker;
+        s.SegLength = seg.Length;
+        s.Start = seg.Start;
+        s.End = seg.End;
+        s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
+        if (got == tHeadRead::Cut) {
+            AddSection(std::move(s));
             examined = SegmentCount - 1;
             break;
         }
-        const tSectionRef ref = SegmentCount - 1;
-        switch (SegmentTable.back().Marker) {
+        const tSectionRef ref = SegmentCount;  // if it gets an entry of its own
+        bool hold = false;
+        switch (seg.Marker) {
         case marker::EOI:
         case marker::SOS:
             more = false;
             break;
         case marker::APP0:
-            App0Ref = ref;
+            Release(App0Ref);
+            hold = true;
+            break;
+        case marker::APP1:
+            // The first Exif block, or one of the first two entries, which
+            // may stand in for it when no APP1 carries the identifier.
+            hold = (s.ExifHeader && !exifSeen) || ref < 2;
+            exifSeen = exifSeen || s.ExifHeader;
             break;
         case marker::APP13:
-            if (IptcRef == kNoRef) {
-                IptcRef = ref;
-                IptcContainer = std::make_unique<TIPTCdata>(this);
-            }
+            hold = IptcRef == kNoRef;
             break;
         case marker::COM:
-            CommentRef = ref;
+            Release(CommentRef);
+            hold = true;
             break;
         default:
             break;
         }
+        if (hold) s.Bytes = head.ReadBody();
+        AddScanned(std::move(s));
+        const tSectionRef at = SegmentCount - 1;
+        if (!hold) continue;
+        if (seg.Marker == marker::APP0) App0Ref = at;
+        if (seg.Marker == marker::COM) CommentRef = at;
+        if (seg.Marker == marker::APP13) {
+            IptcRef = at;
+            IptcContainer = std::make_unique<TIPTCdata>(this);
+        }
     }
+    FRestStart = head.RestStart();
     ExifRef = ChooseExifBlock(examined < 0 ? SegmentCount : examined);
     if (ExifRef != kNoRef) {
         CreateExifDecoder();

@@ -10,12 +10,36 @@
 #include <vector>
 
 #include "meta/exif/end_ind.h"
+#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/section.h"
 
 class TImageInfo;
 class TIPTCdata;
-class TJPEGImage;
 class tByteSource;
+
+// What one output file is made of: the new header, the head segments that
+// are kept (ranges of the source, adjacent ones joined), and everything from
+// the end of the head on. Built once per file, written once.
+struct tOutputPlan {
+    struct tRange {
+        int64_t Offset, Length;
+    };
+    std::string Header;
+    std::vector<tRange> Kept;
+    int64_t RestStart = 0;
+    int64_t RestLength = 0;
+    int64_t HeadLength = 0;  // header plus kept segments: where the rest starts in the output
+    int64_t Length = 0;      // the whole output
+
+    // What the written head is checked against before it is published.
+    bool ExifRemoved = false;
+    bool CheckComment = false, CheckIptc = false;
+    std::string Comment, Iptc;  // the only COM and APP13 blocks allowed then
+
+    int SourceFd = -1;          // the source to copy from; owned by `Source` or by the container
+    tFileHandle Source;
+    mode_t SourceMode = 0644;   // permission bits for the output
+};
 
 class TimgData : public tEndInd {
 public:
@@ -61,18 +85,35 @@ public:
     void ReplaceComment(const std::string& text);
     void ReplaceIptcSegment(const std::string& payload);
     void WriteHeaderSegments(std::string& out) const;
+    // The output for the choices made so far, from `source` (empty: the file
+    // scanned, which stays open from the scan). Checks that libjpeg accepts
+    // the source's header ("JPEG error #%d") and, with syncSize, brings the
+    // EXIF width and height up to date. "Cannot open file %s" when the source
+    // is gone.
+    tOutputPlan PlanOutput(bool syncSize, const std::string& source = {});
+    // Writes the planned output into a temporary file and reads its head back:
+    // a removed block still there, or a length other than planned, raises
+    // "Output check failed for %s" (name).
+    void WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const;
+    // Plans, writes and publishes `target` durably, without the size sync.
     void SaveAs(const std::string& target);
     // mayReplace: the caller asks to replace whatever holds `target`; otherwise
     // only a file this object itself wrote there for this source is replaced.
-    void SaveWithImage(TJPEGImage& holder, const std::string& target, bool sync,
-                       bool mayReplace = false);
+    void SaveTo(const std::string& target, bool syncSize, bool mayReplace = false,
+                const std::string& source = {});
 
 private:
     void CreateExifDecoder();
     // Chooses among the first `examined` entries.
     tSectionRef ChooseExifBlock(tSectionRef examined) const;
     void AddSection(tSection section);
-    std::string AssembleOutput(const std::string& source) const;
+    // Adds a segment read from the file; a table already long joins a segment
+    // that is not held to a like run before it, so a crafted head of millions
+    // of segments costs little memory.
+    void AddScanned(tSection section);
+    // The held entry at `ref` is no longer referenced: its bytes go.
+    void Release(tSectionRef ref);
+    bool IsScannedFile(const std::string& name) const;
     tSectionRef SetSegment(tSectionRef ref, int32_t marker, const std::string& payload);
 
     int32_t ScannedCount = 0;  // entries read from the file (the rest were added)
@@ -82,6 +123,11 @@ private:
     bool CommentReplaced = false;
     bool IptcReplaced = false;
     // Targets this object wrote for the current source, with their file identity.
-    struct tWritten { std::string Name; uint64_t Dev, Ino; };
+    struct tWritten { std::string Name; tFileId Id; };
     std::vector<tWritten> Written;
+    // The scanned file, open from the scan on, and where its head ends.
+    tFileHandle FSource;
+    tFileId FSourceId;
+    mode_t FSourceMode = 0644;
+    int64_t FRestStart = 0;
 };

@@ -1,10 +1,14 @@
-// The writing side of TimgData: a freshly assembled header, then the source's
-// remaining head segments and everything from SOS on, byte for byte.
+// The writing side of TimgData: one plan per output (a freshly assembled
+// header, the source's remaining head segments, everything from SOS on), one
+// write that lets the kernel copy the source's bytes, a check of what was
+// written, and one publish.
 
 #include <algorithm>
+#include <sys/stat.h>
 
 #include "meta/exif/image_info.h"
-#include "meta/jpeg/file_io.h"
+#include "meta/jpeg/byte_source.h"
+#include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
 #include "meta/jpeg/markers.h"
@@ -25,33 +29,28 @@ void AppendSection(std::string& out, const tSection& s)
     out += s.Bytes;
 }
 
-// One segment of the source's head as it stands in the source bytes.
-struct tSourceSegment {
-    size_t Start = 0;    // first fill byte or FF
-    size_t Payload = 0;  // first byte after the length field
-    size_t End = 0;
-    uint8_t Marker = 0;
-};
-
-// Splits the head of `src` (after its first two bytes) into segments, the way
-// the scan reads them. Returns the offset from which the rest is copied as it
-// stands: the SOS or EOI marker, or the first byte that is not a whole segment.
-size_t SplitHead(const std::string& src, std::vector<tSourceSegment>& segs)
+// The head of another file than the one scanned, by place only: where the
+// rest starts, and each segment's range (the first two bytes are not looked at).
+std::vector<tSection> ReadHeadPlaces(int fd, int64_t& restStart)
 {
-    size_t pos = std::min<size_t>(2, src.size());
+    tByteSource in(fd, 2);
+    tHeadReader head(in);
+    std::vector<tSection> table;
     for (;;) {
-        const size_t start = pos;
-        while (pos < src.size() && static_cast<uint8_t>(src[pos]) == marker::Fill) ++pos;
-        if (pos >= src.size()) return start;
-        const auto code = static_cast<uint8_t>(src[pos]);
-        if (code == marker::SOS || code == marker::EOI) return start;
-        if (src.size() - pos < 3) return start;
-        const size_t length =
-            static_cast<uint8_t>(src[pos + 1]) * 256u + static_cast<uint8_t>(src[pos + 2]);
-        if (length < 2 || length > src.size() - pos - 1) return start;
-        segs.push_back({start, pos + 3, pos + 1 + length, code});
-        pos += 1 + length;
+        const tHeadRead got = head.Next();
+        if (got != tHeadRead::Whole) break;
+        const tHeadSegment& seg = head.Segment();
+        if (seg.Marker == marker::SOS || seg.Marker == marker::EOI) break;
+        tSection s;
+        s.Marker = seg.Marker;
+        s.SegLength = seg.Length;
+        s.Start = seg.Start;
+        s.End = seg.End;
+        s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
+        table.push_back(std::move(s));
     }
+    restStart = std::max<int64_t>(head.RestStart(), std::min<int64_t>(2, in.Size()));
+    return table;
 }
 
 }  // namespace
@@ -100,54 +99,136 @@ void TimgData::WriteHeaderSegments(std::string& out) const
     if (const tSection* com = Section(CommentRef)) AppendSection(out, *com);
 }
 
-std::string TimgData::AssembleOutput(const std::string& source) const
+bool TimgData::IsScannedFile(const std::string& name) const
 {
-    std::string out;
-    WriteHeaderSegments(out);
-    std::vector<tSourceSegment> segs;
-    const size_t rest = SplitHead(source, segs);
-    for (size_t i = 0; i < segs.size(); ++i) {
-        const tSourceSegment& seg = segs[i];
+    struct stat st;
+    return FSource.Get() >= 0 && ::stat(name.c_str(), &st) == 0 &&
+           tFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == FSourceId;
+}
+
+tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
+{
+    tOutputPlan plan;
+    const std::string from = source.empty() ? SourceName : source;
+    const std::vector<tSection>* head = &SegmentTable;
+    std::vector<tSection> other;
+    int64_t restStart = FRestStart;
+    if (IsScannedFile(from)) {
+        plan.SourceFd = FSource.Get();
+        plan.SourceMode = FSourceMode;
+    } else {
+        // The file named is no longer the one scanned (or never was): its own
+        // head decides where the rest starts.
+        plan.Source = tFileHandle(OpenForReading(from));
+        plan.SourceFd = plan.Source.Get();
+        struct stat st;
+        if (::fstat(plan.SourceFd, &st) == 0) plan.SourceMode = st.st_mode & 0777;
+        other = ReadHeadPlaces(plan.SourceFd, restStart);
+        head = &other;
+    }
+    const tJpegHeader frame = ReadJpegHeader(plan.SourceFd);
+    if (syncSize && ExifDecoder && ExifRef != kNoRef)
+        ExifDecoder->SyncDimensions(frame.Height, frame.Width);
+
+    WriteHeaderSegments(plan.Header);
+    plan.HeadLength = static_cast<int64_t>(plan.Header.size());
+    for (size_t i = 0; i < head->size(); ++i) {
+        const tSection& seg = (*head)[i];
+        if (!seg.FromSource() || seg.Start >= restStart) continue;
         // Segments the scan referenced are written anew in the header or
-        // dropped on purpose. The marker check guards against a source that is
-        // no longer the file that was scanned.
+        // dropped on purpose. The marker check guards against a source that
+        // is not the file that was scanned.
         const auto index = static_cast<tSectionRef>(i);
         const bool referenced =
             index < ScannedCount && SegmentTable[i].Marker == seg.Marker &&
             std::find(std::begin(ScannedRefs), std::end(ScannedRefs), index) != std::end(ScannedRefs);
         // What was stripped goes wherever it stands, not just its first copy.
-        const bool strippedExif = seg.Marker == marker::APP1 && ExifRef == kNoRef &&
-                                  source.compare(seg.Payload, 4, "Exif") == 0;
+        const bool strippedExif = seg.Marker == marker::APP1 && ExifRef == kNoRef && seg.ExifHeader;
         const bool oldComment = seg.Marker == marker::COM && CommentReplaced;
         const bool oldIptc = seg.Marker == marker::APP13 && IptcReplaced;
-        if (!referenced && !strippedExif && !oldComment && !oldIptc)
-            out.append(source, seg.Start, seg.End - seg.Start);
+        if (referenced || strippedExif || oldComment || oldIptc) continue;
+        const int64_t length = seg.End - seg.Start;
+        if (!plan.Kept.empty() && plan.Kept.back().Offset + plan.Kept.back().Length == seg.Start)
+            plan.Kept.back().Length += length;
+        else
+            plan.Kept.push_back({seg.Start, length});
+        plan.HeadLength += length;
     }
-    out.append(source, rest, std::string::npos);
-    return out;
+    struct stat st;
+    const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
+    plan.RestStart = restStart;
+    plan.RestLength = std::max<int64_t>(0, size - restStart);
+    plan.Length = plan.HeadLength + plan.RestLength;
+
+    plan.ExifRemoved = ExifRef == kNoRef;
+    if (CommentReplaced) {
+        plan.CheckComment = true;
+        plan.Comment = Section(CommentRef)->Bytes;
+    }
+    if (IptcReplaced) {
+        plan.CheckIptc = true;
+        plan.Iptc = Section(IptcRef)->Bytes;
+    }
+    return plan;
+}
+
+namespace {
+
+// Reads the head of what was written and holds it against the plan.
+bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
+{
+    tByteSource in(fd, 2);
+    if (in.Size() != plan.Length) return false;
+    tHeadReader head(in);
+    int comments = 0, iptcBlocks = 0;
+    for (;;) {
+        const tHeadRead got = head.Next();
+        const uint8_t code = head.Segment().Marker;
+        if (got != tHeadRead::Whole || code == marker::SOS || code == marker::EOI) break;
+        if (code == marker::APP1 && plan.ExifRemoved && head.Prefix().compare(0, 4, "Exif") == 0)
+            return false;
+        if (code == marker::COM && plan.CheckComment && (++comments > 1 || head.ReadBody() != plan.Comment))
+            return false;
+        if (code == marker::APP13 && plan.CheckIptc && (++iptcBlocks > 1 || head.ReadBody() != plan.Iptc))
+            return false;
+    }
+    // Where the walk of the written head ends, the source's rest must begin.
+    return head.RestStart() == plan.HeadLength || plan.Length <= plan.HeadLength;
+}
+
+}  // namespace
+
+void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const
+{
+    out.Write(plan.Header);
+    for (const tOutputPlan::tRange& range : plan.Kept)
+        Ensure(CopyRange(plan.SourceFd, range.Offset, range.Length, out.Fd()) == range.Length,
+               "Stream read error");
+    CopyRange(plan.SourceFd, plan.RestStart, plan.RestLength, out.Fd());
+    // The proof before the name appears: what was removed is not there, and
+    // nothing was lost or added on the way.
+    if (!HeadMatchesPlan(out.Fd(), plan)) throw EMetaError("Output check failed for " + name);
 }
 
 void TimgData::SaveAs(const std::string& target)
 {
-    TJPEGImage holder;
-    holder.LoadFile(SourceName);
-    SaveWithImage(holder, target, false);
+    SaveTo(target, false);
 }
 
-void TimgData::SaveWithImage(TJPEGImage& holder, const std::string& target, bool sync,
-                             bool mayReplace)
+void TimgData::SaveTo(const std::string& target, bool syncSize, bool mayReplace, const std::string& source)
 {
-    if (sync && ExifDecoder && ExifRef != kNoRef)
-        ExifDecoder->SyncDimensions(holder.Height(), holder.Width());
-    const std::string bytes = AssembleOutput(holder.Bytes());
+    const tOutputPlan plan = PlanOutput(syncSize, source);
+    const auto folder = std::make_shared<const tOutputFolder>(FolderOf(target), target, true);
+    tPendingFile out(folder, target, plan.SourceMode);
+    WriteOutput(plan, out, target);
+    out.Flush();
     // Replace only what this object itself wrote under that name for this
     // source; anything else that appeared there is left alone.
-    bool ours = false;
     tFileId id;
-    if (GetFileId(target, id))
-        ours = std::any_of(Written.begin(), Written.end(), [&](const tWritten& w) {
-            return w.Name == target && w.Dev == id.Dev && w.Ino == id.Ino;
-        });
-    const tFileId placed = WriteNewFile(target, bytes, mayReplace || ours);
-    Written.push_back({target, placed.Dev, placed.Ino});
+    const bool ours = GetFileId(target, id) &&
+                      std::any_of(Written.begin(), Written.end(),
+                                  [&](const tWritten& w) { return w.Name == target && w.Id == id; });
+    out.Publish(NameOf(target), mayReplace || ours);
+    if (!folder->Sync()) throw EMetaError("Stream write error");
+    Written.push_back({target, out.Id()});
 }

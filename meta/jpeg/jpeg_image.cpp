@@ -1,9 +1,13 @@
 #include "meta/jpeg/jpeg_image.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "meta/jpeg/file_io.h"
 
@@ -25,14 +29,79 @@ void Ignore(j_common_ptr) {}
 void IgnoreLevel(j_common_ptr, int) {}
 void NoFormat(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
 
-struct tHeader {
-    int Width = 0, Height = 0;
-    bool Grayscale = false, Progressive = false;
+// A data source that reads an open file with pread: what libjpeg skips is
+// never read, and memory stays one small buffer whatever the file holds.
+struct tFileSource {
+    jpeg_source_mgr Pub;
+    int Fd;
+    off_t Next;
+    JOCTET Buffer[16 * 1024];
+};
+
+const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo)
+{
+    auto* src = reinterpret_cast<tFileSource*>(cinfo->src);
+    ssize_t got;
+    do {
+        got = ::pread(src->Fd, src->Buffer, sizeof src->Buffer, src->Next);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        // As libjpeg's own sources do at the end of the data: a warning and an EOI.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->Pub.next_input_byte = kFakeEoi;
+        src->Pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    src->Next += got;
+    src->Pub.next_input_byte = src->Buffer;
+    src->Pub.bytes_in_buffer = static_cast<size_t>(got);
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count)
+{
+    auto* src = reinterpret_cast<tFileSource*>(cinfo->src);
+    if (count <= 0) return;
+    const auto n = static_cast<size_t>(count);
+    if (n <= src->Pub.bytes_in_buffer) {
+        src->Pub.next_input_byte += n;
+        src->Pub.bytes_in_buffer -= n;
+        return;
+    }
+    src->Next += static_cast<off_t>(n - src->Pub.bytes_in_buffer);
+    src->Pub.bytes_in_buffer = 0;
+}
+
+void AttachFile(j_decompress_ptr cinfo, tFileSource* src, int fd)
+{
+    src->Pub.init_source = InitSource;
+    src->Pub.fill_input_buffer = FillInputBuffer;
+    src->Pub.skip_input_data = SkipInputData;
+    src->Pub.resync_to_restart = jpeg_resync_to_restart;
+    src->Pub.term_source = TermSource;
+    src->Pub.bytes_in_buffer = 0;
+    src->Pub.next_input_byte = nullptr;
+    src->Fd = fd;
+    src->Next = 0;
+    cinfo->src = &src->Pub;
+}
+
+// Where the stream comes from: bytes in memory, or an open file.
+struct tInput {
+    const unsigned char* Data = nullptr;
+    unsigned long Size = 0;
+    tFileSource* File = nullptr;
+    int Fd = -1;
 };
 
 // Plain C-style function: no C++ object with a destructor lives across setjmp.
 // Returns 0 on success, else libjpeg's message code (or -1 when it gave none).
-int ReadHeader(const unsigned char* data, unsigned long size, tHeader* out)
+int ReadHeader(const tInput* in, tJpegHeader* out)
 {
     jpeg_decompress_struct cinfo;
     tErrorManager err;
@@ -48,7 +117,10 @@ int ReadHeader(const unsigned char* data, unsigned long size, tHeader* out)
         return code > 0 ? code : -1;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, size);
+    if (in->File)
+        AttachFile(&cinfo, in->File, in->Fd);
+    else
+        jpeg_mem_src(&cinfo, in->Data, in->Size);
     jpeg_read_header(&cinfo, TRUE);
     out->Width = static_cast<int>(cinfo.image_width);
     out->Height = static_cast<int>(cinfo.image_height);
@@ -72,12 +144,28 @@ void TJPEGImage::LoadBytes(std::string bytes)
     FWidth = FHeight = 0;
     FGrayscale = FProgressive = false;
     if (FBytes.empty()) return;
-    tHeader header;
-    const int code = ReadHeader(reinterpret_cast<const unsigned char*>(FBytes.data()),
-                                static_cast<unsigned long>(FBytes.size()), &header);
+    tJpegHeader header;
+    tInput in;
+    in.Data = reinterpret_cast<const unsigned char*>(FBytes.data());
+    in.Size = static_cast<unsigned long>(FBytes.size());
+    const int code = ReadHeader(&in, &header);
     if (code != 0) throw EJPEG("JPEG error #" + std::to_string(code));
     FWidth = header.Width;
     FHeight = header.Height;
     FGrayscale = header.Grayscale;
     FProgressive = header.Progressive;
+}
+
+tJpegHeader ReadJpegHeader(int fd)
+{
+    tJpegHeader header;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size == 0) return header;
+    tFileSource source;
+    tInput in;
+    in.File = &source;
+    in.Fd = fd;
+    const int code = ReadHeader(&in, &header);
+    if (code != 0) throw EJPEG("JPEG error #" + std::to_string(code));
+    return header;
 }

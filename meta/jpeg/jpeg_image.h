@@ -13,6 +13,17 @@ public:
     using EMetaError::EMetaError;
 };
 
+// What libjpeg reads from a frame header.
+struct tJpegHeader {
+    int32_t Width = 0, Height = 0;
+    bool Grayscale = false, Progressive = false;
+};
+
+// Has libjpeg read the header of the JPEG stream in an open file, from its
+// start, without loading the file: the bodies of the blocks libjpeg passes
+// over are not even read. An empty file gives 0 x 0. Raises EJPEG.
+tJpegHeader ReadJpegHeader(int fd);
+
 class TJPEGImage {
 public:
     // Reads the whole file; "Cannot open file %s" when it cannot be opened.

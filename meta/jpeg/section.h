@@ -3,11 +3,21 @@
 #include <cstdint>
 #include <string>
 
-// One stored JPEG segment.
+// One JPEG segment of the head, or a run of like segments that are passed
+// through as they stand.
 struct tSection {
-    std::string Bytes;       // from the two big-endian length bytes on
+    std::string Bytes;       // from the two big-endian length bytes on; empty unless held
     int32_t Marker = 0;      // the code that follows FF
-    int32_t SegLength = 0;   // value of the length field; equals Bytes.size()
+    int32_t SegLength = 0;   // value of the length field; equals Bytes.size() when held
+    // Where the segment stands in the source: from its first fill byte to just
+    // past its end. -1 for an entry that a setter added.
+    int64_t Start = -1;
+    int64_t End = -1;
+    int32_t Count = 1;       // segments in the run
+    bool ExifHeader = false; // an APP1 whose payload starts with "Exif"
+
+    bool Held() const { return !Bytes.empty(); }
+    bool FromSource() const { return Start >= 0; }
 };
 
 // A reference into a TimgData's segment table: an index, or kNoRef.

@@ -105,9 +105,7 @@ TEST_F(Writer, ReplacedIptcRemovesEveryOldBlock)
     const std::string src = dir.Write("i.jpg", AfterSoi(TinyJpeg(), kIptc + kApp2 + kIptc));
     ASSERT_TRUE(data.ScanFile(src));
     data.ReplaceIptcSegment("Photoshop 3.0\0new"s);
-    TJPEGImage holder;
-    holder.LoadFile(src);
-    data.SaveWithImage(holder, dir / "i-out.jpg", true);
+    data.SaveTo(dir / "i-out.jpg", true);
     EXPECT_EQ(ReadFile(dir / "i-out.jpg"),
               kSoi + kTemplate + Segment(0xED, "Photoshop 3.0\0new"s) + kApp2 + TinyJpeg().substr(2));
 }
@@ -223,9 +221,7 @@ TEST_F(Writer, SyncDimensionsLeavesAgreeingSizesAlone)
     const std::string src = dir.Write("e.jpg", AfterSoi(TinyJpeg(24, 16), ExifWithSize(t, 24, 16, &sub)));
     ASSERT_TRUE(data.ScanFile(src));
     const std::string before = data.Section(data.ExifRef)->Bytes;
-    TJPEGImage holder;
-    holder.LoadFile(src);
-    data.SaveWithImage(holder, dir / "e1.jpg", true);
+    data.SaveTo(dir / "e1.jpg", true);
     EXPECT_EQ(data.Section(data.ExifRef)->Bytes, before);
 }
 
@@ -239,9 +235,7 @@ TEST_F(Writer, SyncDimensionsTouchesOnlyTheWrittenCopy)
     ASSERT_EQ(dec.ImageWidth, 30);
     ASSERT_EQ(dec.WidthPos, TiffBuilder::ValueField(sub, 0) + 9);
     const std::string before = data.Section(data.ExifRef)->Bytes;
-    TJPEGImage holder;
-    holder.LoadFile(src);
-    data.SaveWithImage(holder, dir / "d1.jpg", true);
+    data.SaveTo(dir / "d1.jpg", true);
     const std::string after = data.Section(data.ExifRef)->Bytes;
     EXPECT_EQ(after.substr(dec.WidthPos - 1, 4), t.U32(24));
     EXPECT_EQ(after.substr(dec.HeightPos - 1, 4), t.U32(16));

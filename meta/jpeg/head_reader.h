@@ -1,0 +1,53 @@
+#pragma once
+// Reads the head of a JPEG stream segment by segment: marker, length and the
+// first payload bytes. A body is read only when asked for; otherwise it is
+// passed over, so the head costs memory only for what is kept.
+
+#include <cstdint>
+#include <string>
+
+#include "meta/jpeg/byte_source.h"
+
+// One segment as it stands in the stream.
+struct tHeadSegment {
+    int64_t Start = 0;    // the first fill byte before the marker, or its FF
+    int64_t End = 0;      // just past the segment; the end of the data for a cut one
+    uint8_t Marker = 0;
+    uint16_t Length = 0;  // the length field; 0 for a marker that has none
+};
+
+enum class tHeadRead {
+    Whole,  // a whole segment
+    Cut,    // a segment whose body runs past the end of the data
+    End,    // the data ended before a segment started
+};
+
+class tHeadReader {
+public:
+    // Enough to tell apart the identifiers of APPn blocks (the longest, that of
+    // extended XMP, has 35 bytes).
+    static constexpr size_t kPrefixSize = 64;
+
+    // `in` stands right after SOI.
+    explicit tHeadReader(tByteSource& in) : FIn(in) {}
+
+    // The next segment. Fill bytes before a marker may be any in number (ITU
+    // T.81, B.1.1.2), and whatever non-FF byte comes next is taken as the code.
+    // A length below 2 cannot hold the length field itself and raises
+    // "Invalid JPEG segment length".
+    tHeadRead Next();
+    const tHeadSegment& Segment() const { return FSeg; }
+    // The first payload bytes of the current segment (up to kPrefixSize).
+    const std::string& Prefix() const { return FPrefix; }
+    // The current segment from its length field on; for a cut one, what there is.
+    std::string ReadBody();
+    // Where the part that is copied as it stands starts: the last segment or
+    // marker that Next() began to read.
+    int64_t RestStart() const { return FSeg.Start; }
+
+private:
+    tByteSource& FIn;
+    tHeadSegment FSeg;
+    std::string FPrefix;
+    uint64_t FUnread = 0;  // body bytes of the current segment not yet read
+};
