@@ -19,6 +19,9 @@ public:
     virtual bool CopyUnchanged() const = 0;
     // The same box ticked, whether available or not; it picks the finished text.
     virtual bool CopyTicked() const = 0;
+    // Wait until each output is on disk before its name appears; off only for
+    // scratch outputs, where speed matters more than surviving a power cut.
+    virtual bool FlushOutputs() const { return true; }
 };
 
 // Options held as plain values (command line, tests).
@@ -30,6 +33,7 @@ struct TBatchSettings : IBatchOptions {
     std::string Output;
     std::string FilePrefix = "copy_";
     bool CopyAll = false;
+    bool Flush = true;
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -39,4 +43,5 @@ struct TBatchSettings : IBatchOptions {
     std::string Prefix() const override { return FilePrefix; }
     bool CopyUnchanged() const override { return NewFolder && CopyAll; }
     bool CopyTicked() const override { return CopyAll; }
+    bool FlushOutputs() const override { return Flush; }
 };

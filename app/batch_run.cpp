@@ -1,12 +1,16 @@
 #include "app/batch_run.h"
 
+#include <climits>
+#include <cstdlib>
 #include <memory>
 
 #include <sys/stat.h>
 
 #include "app/copy_file.h"
 #include "app/output_name.h"
+#include "app/publish_queue.h"
 #include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/section.h"
 
@@ -43,7 +47,18 @@ struct TRunningFlag {
     ~TRunningFlag() { Flag = false; }
 };
 
+// The folder the user chose, with any link in its path followed once, here
+// at the start: from then on the run works through the descriptor it opens,
+// and a link put in its place later leads nowhere.
+std::string Resolved(const std::string& folder)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(folder.c_str(), resolved) ? std::string(resolved) : folder;
+}
+
 }  // namespace
+
+TBatchRun::~TBatchRun() = default;
 
 TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
 {
@@ -70,8 +85,21 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FHasOutputId = false;
     FInExcludedDir = false;
     FInStartDir = true;
-    if (FOptions.NewFolderMode()) PrepareOutputFolder();
-    IMLFind.Execute();
+    FStartFolder = startFolder;
+    FFolder.reset();
+    FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs());
+    try {
+        if (FOptions.NewFolderMode()) PrepareOutputFolder();
+        IMLFind.Execute();
+    } catch (...) {
+        // What was written whole before the error still gets its name.
+        FQueue->Drain();
+        FQueue.reset();
+        FFolder.reset();
+        throw;
+    }
+    FQueue.reset();
+    FFolder.reset();
 }
 
 void TBatchRun::PrepareOutputFolder()
@@ -86,6 +114,43 @@ void TBatchRun::PrepareOutputFolder()
         FOutputId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
         FHasOutputId = true;
     }
+    FFolder = std::make_shared<const tOutputFolder>(Resolved(folder), folder);
+    FFolder->RemoveStaleTemporaries();
+}
+
+std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& target)
+{
+    if (FOptions.NewFolderMode()) return FFolder;
+    // Prefix mode writes beside the sources: one folder at a time, in walk order.
+    const std::string path = FolderOf(target);
+    if (!FFolder || FFolder->Path() != path) {
+        const bool chosen = WithSlash(path) == WithSlash(FStartFolder);
+        FFolder = std::make_shared<const tOutputFolder>(chosen ? Resolved(path) : path, target);
+        FFolder->RemoveStaleTemporaries();
+    }
+    return FFolder;
+}
+
+std::string TBatchRun::TargetFor(const std::string& fileName) const
+{
+    TPublishQueue* queue = FQueue.get();
+    return GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix(),
+                         [queue](const std::string& path) { return queue && queue->Reserved(path); });
+}
+
+void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& target)
+{
+    FWritten.insert({file->Id().Dev, file->Id().Ino});
+    TPublishQueue* queue = FQueue.get();
+    // Something took the name after it was chosen (a folder, another
+    // program): the next name free of it and of what waits to be published.
+    auto next = [queue, target, tried = std::set<std::string>{}](const std::string& taken) mutable {
+        tried.insert(FolderOf(target) + "/" + taken);
+        return NameOf(MakeUniqueName(target, [&](const std::string& path) {
+            return tried.count(path) != 0 || queue->Reserved(path);
+        }));
+    };
+    FQueue->Submit(std::move(file), target, next);
 }
 
 void TBatchRun::SearchDirectory(const std::string& dirName)
@@ -117,13 +182,6 @@ bool TBatchRun::WrittenThisRun(const std::string& fileName) const
            FWritten.count({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}) != 0;
 }
 
-void TBatchRun::NoteWritten(const std::string& fileName)
-{
-    struct stat st;
-    if (::stat(fileName.c_str(), &st) == 0)
-        FWritten.insert({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
-}
-
 void TBatchRun::Status(const std::string& text)
 {
     if (OnStatus) OnStatus(text);
@@ -136,26 +194,28 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
     // Build selector 255: decode everything the file holds.
     auto data = std::make_unique<TimgData>(255);
     if (data->ScanFile(fileName)) {
-        const std::string target =
-            GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
         const bool exif = FOptions.StripExif();
         const bool com = FOptions.StripCom();
-        if (com) data->ReplaceComment("");
-        if (exif) data->ExifRef = kNoRef;
-        if (exif || com) data->SaveAs(target);
-        if (FOptions.StripIptc() && data->IptcContainer) {
-            data->IptcContainer->Clear();
-            // Target first, source second: the rebuilt APP13 goes into a fresh
-            // write from the source, which keeps the EXIF and comment changes.
-            data->IptcContainer->WriteFile(target, fileName);
+        const bool iptc = FOptions.StripIptc() && data->IptcContainer;
+        if (exif || com || iptc) {
+            // Every choice goes into one plan; the output is written once.
+            if (com) data->ReplaceComment("");
+            if (exif) data->ExifRef = kNoRef;
+            if (iptc) {
+                data->IptcContainer->Clear();
+                data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
+            }
+            // The size fields are brought up to date where the IPTC block is rebuilt.
+            const tOutputPlan plan = data->PlanOutput(iptc);
+            const std::string target = TargetFor(fileName);
+            auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
+            data->WriteOutput(plan, *out, target);
+            Submit(std::move(out), target);
         }
-        NoteWritten(target);
         ++ChangedCount;
     } else if (FOptions.CopyUnchanged()) {
-        const std::string target =
-            GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
-        CopyFileNoReplace(fileName, target);
-        NoteWritten(target);
+        const std::string target = TargetFor(fileName);
+        Submit(CopyToPending(fileName, FolderFor(target)), target);
         ++CopiedCount;
     }
 }
@@ -170,5 +230,6 @@ std::string TBatchRun::FinishedText() const
 
 void TBatchRun::IMLFindFinished()
 {
+    if (FQueue) FQueue->Finish();
     Status(FinishedText());
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,9 @@
 #include "app/batch_options.h"
 #include "find/find_text.h"
 
+class TPublishQueue;
+class tOutputFolder;
+class tPendingFile;
 // No strip option ticked: the run does not start.
 class ENothingToDo : public std::runtime_error {
 public:
@@ -28,6 +32,7 @@ public:
 class TBatchRun {
 public:
     explicit TBatchRun(const IBatchOptions& options);
+    ~TBatchRun();
 
     // Files read as holding metadata and handed to the writers; files copied unchanged.
     int32_t ChangedCount = 0;
@@ -41,7 +46,9 @@ public:
     // The OK button: checks the options (ENothingToDo, EInvalidOutputFolder,
     // before anything changes), resets the counters, creates the output folder
     // one level deep ("Cannot create " + folder), then walks and cleans. Any
-    // error from the walk or from one file ends the whole run.
+    // error from the walk or from one file ends the whole run. Outputs appear
+    // under their names once their data is on disk; the finished text comes
+    // when every output has.
     void Execute(const std::string& startFolder, bool subfolders);
 
     // The step for one found file: scan, name, strip, write; or copy unchanged.
@@ -56,9 +63,13 @@ private:
     using tFileId = std::pair<uint64_t, uint64_t>;  // device, inode
 
     void PrepareOutputFolder();
+    // The folder an output for `target` goes to, opened once for the run
+    // (new-folder mode) or once per source folder (prefix mode).
+    std::shared_ptr<const tOutputFolder> FolderFor(const std::string& target);
+    std::string TargetFor(const std::string& fileName) const;
+    void Submit(std::unique_ptr<tPendingFile> file, const std::string& target);
     void SearchDirectory(const std::string& dirName);
     bool WrittenThisRun(const std::string& fileName) const;
-    void NoteWritten(const std::string& fileName);
     void Status(const std::string& text);
 
     const IBatchOptions& FOptions;
@@ -73,4 +84,7 @@ private:
     bool FInStartDir = false;
     // What this run wrote, so a walk that meets it again leaves it alone.
     std::set<tFileId> FWritten;
+    std::string FStartFolder;
+    std::shared_ptr<const tOutputFolder> FFolder;  // the one written into last
+    std::unique_ptr<TPublishQueue> FQueue;
 };

@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc]\n"
-    "                   (--prefix TEXT | --out DIR [--copy-unchanged])\n"
+    "                   (--prefix TEXT | --out DIR [--copy-unchanged]) [--no-flush]\n"
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
     "losslessly: the image data is copied byte for byte and source files are\n"
@@ -28,6 +28,9 @@ constexpr const char* kUsage =
     "  --out DIR         save every cleaned file flat into DIR under its own name;\n"
     "                    DIR is created when missing (one level only)\n"
     "  --copy-unchanged  with --out: copy files without metadata into DIR as well\n"
+    "  --no-flush        do not wait until each output is on disk before it gets\n"
+    "                    its name (for scratch outputs: after a crash or power cut\n"
+    "                    an output may be incomplete)\n"
     "  --help            show this text\n"
     "\n"
     "At least one of --exif, --com and --iptc is needed. A name already taken\n"
@@ -72,6 +75,8 @@ int main(int argc, char** argv)
             options.Iptc = true;
         } else if (arg == "--copy-unchanged") {
             options.CopyAll = true;
+        } else if (arg == "--no-flush") {
+            options.Flush = false;
         } else if (arg == "--prefix" || arg == "--out") {
             if (i + 1 >= argc) return UsageError(arg + " needs a value");
             if (arg == "--prefix") {

@@ -48,28 +48,51 @@ bool IsTaken(const std::string& path)
     return true;
 }
 
+// The longest file name a folder entry holds, in bytes (NAME_MAX).
+constexpr size_t kMaxNameBytes = 255;
+
+// `text` cut to at most `limit` bytes, never inside a UTF-8 sequence.
+std::string CutAtCharacter(const std::string& text, size_t limit)
+{
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+// stem + tail within the name limit: the stem gives way, the tail (_i and
+// the extension) stays unless it alone is too long.
+std::string FitName(const std::string& stem, const std::string& tail)
+{
+    if (tail.size() >= kMaxNameBytes) return CutAtCharacter(stem + tail, kMaxNameBytes);
+    return CutAtCharacter(stem, kMaxNameBytes - tail.size()) + tail;
+}
+
 }  // namespace
 
 std::string GetOutputName(const std::string& source, bool newFolderMode,
-                          const std::string& outputFolder, const std::string& prefix)
+                          const std::string& outputFolder, const std::string& prefix,
+                          const tReservedNames& reserved)
 {
     const std::string name = FileNamePart(source);
-    if (newFolderMode) return MakeUniqueName(WithSlash(outputFolder) + name);
-    return MakeUniqueName(WithSlash(FolderPart(source)) + prefix + name);
+    if (newFolderMode) return MakeUniqueName(WithSlash(outputFolder) + name, reserved);
+    return MakeUniqueName(WithSlash(FolderPart(source)) + prefix + name, reserved);
 }
 
-std::string MakeUniqueName(const std::string& candidate)
+std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved)
 {
-    if (!IsTaken(candidate)) return candidate;
-
-    // Variants are always built from the candidate, so they never stack (a_1_2).
     const std::string folder = FolderPart(candidate);
     const std::string name = FileNamePart(candidate);
+    const std::string ext = Extension(name);
+    auto taken = [&](const std::string& path) { return IsTaken(path) || (reserved && reserved(path)); };
+    const std::string first = folder + FitName(name.substr(0, name.size() - ext.size()), ext);
+    if (!taken(first)) return first;
+
+    // Variants are always built from the candidate, so they never stack (a_1_2).
     const size_t firstDot = name.find('.');
     const std::string base = firstDot == std::string::npos ? std::string() : name.substr(0, firstDot);
-    const std::string ext = Extension(name);
     for (unsigned long long i = 1;; ++i) {
-        std::string variant = folder + base + '_' + std::to_string(i) + ext;
-        if (!IsTaken(variant)) return variant;
+        std::string variant = folder + FitName(base, '_' + std::to_string(i) + ext);
+        if (!taken(variant)) return variant;
     }
 }

@@ -96,6 +96,7 @@ public:
     int Fd() const { return FFile.Get(); }
     const std::string& TempName() const { return FTemp; }
     const tOutputFolder& Folder() const { return *FFolder; }
+    const std::shared_ptr<const tOutputFolder>& FolderShared() const { return FFolder; }
     tFileId Id() const { return FId; }
 
     // "Stream write error" when not all bytes could be written.

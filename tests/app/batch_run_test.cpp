@@ -176,22 +176,24 @@ TEST_F(BatchRun, ExistingTargetsAreNeverReplaced)
     EXPECT_TRUE(Exists(Out + "/a_1.jpg"));
 }
 
-TEST_F(BatchRun, AFailedCopyEndsTheRunUncounted)
+TEST_F(BatchRun, ANameTakenByAFolderAtPublishGetsTheNextFreeName)
 {
+    WriteFile(Start + "/a.jpg", ExifOnly());
     WriteFile(Start + "/b.jpg", Plain());
-    // A folder named like the target does not make the name taken, so the copy meets it.
+    // A folder named like the target does not make the name taken when it is
+    // chosen; the publish meets it and takes the next free name instead.
+    fs::create_directories(Out + "/a.jpg");
     fs::create_directories(Out + "/b.jpg");
+    WriteFile(Out + "/b_1.jpg", "someone else's");
     options.NewFolder = true;
     options.Output = Out;
     options.CopyAll = true;
-    try {
-        run.Execute(Start, false);
-        FAIL();
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot copy file " + Start + "/b.jpg");
-    }
-    EXPECT_EQ(run.CopiedCount, 0);
-    EXPECT_EQ(statuses.back(), "Processing " + Start + "/b.jpg");
+    run.Execute(Start, false);
+    EXPECT_EQ(run.ChangedCount, 1);
+    EXPECT_EQ(run.CopiedCount, 1);
+    EXPECT_EQ(ReadFile(Out + "/b_2.jpg"), Plain());
+    EXPECT_EQ(ReadFile(Out + "/b_1.jpg"), "someone else's");
+    EXPECT_EQ(ImageData(ReadFile(Out + "/a_1.jpg")), ImageData(ExifOnly()));
 }
 
 TEST_F(BatchRun, AWriterErrorEndsTheRunAndKeepsTheCounts)

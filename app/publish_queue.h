@@ -1,0 +1,72 @@
+#pragma once
+// Publishes the batch run's outputs in the order they were written, each only
+// once its data is on disk. The flushes run on a small pool, so one file's
+// wait for the disk overlaps the work on the next ones instead of adding up.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "meta/jpeg/file_io.h"
+
+class TPublishQueue {
+public:
+    // flush false: outputs are published as soon as they are handed in,
+    // without waiting for the disk (scratch outputs).
+    explicit TPublishQueue(bool flush, int threads = 4);
+    ~TPublishQueue();
+    TPublishQueue(const TPublishQueue&) = delete;
+    TPublishQueue& operator=(const TPublishQueue&) = delete;
+
+    // Gives another free name inside the output's folder when `taken` was
+    // taken between choosing and publishing.
+    using tNextName = std::function<std::string(const std::string& taken)>;
+
+    // Hands in a complete output to be published as `path` (its folder's
+    // path, "/", the name). Raises the first error of an earlier output.
+    void Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next);
+    // True while an output waits to be published under `path`.
+    bool Reserved(const std::string& path) const;
+    // Waits until every output is published and durable, each folder synced
+    // once; raises the first error that any of them met.
+    void Finish();
+    // Waits for the outputs handed in so far and drops any error: the run is
+    // ending for another reason.
+    void Drain() noexcept;
+
+private:
+    struct tJob {
+        std::unique_ptr<tPendingFile> File;
+        std::string Path;
+        tNextName Next;
+        bool Taken = false;    // a flusher is on it
+        bool Flushed = false;
+    };
+
+    void Work();
+    // Publishes the head of the queue while it is flushed. Lock held.
+    void PublishReady();
+    void Publish(tJob& job);
+    void Fail(std::exception_ptr error);
+    void RethrowFirstError();
+
+    const bool FFlush;
+    // Recursive: a publish under the lock may ask Reserved() for a new name.
+    mutable std::recursive_mutex FLock;
+    std::condition_variable_any FChanged;
+    std::deque<tJob> FJobs;
+    std::multiset<std::string> FReserved;
+    std::exception_ptr FError;
+    // Folders written into; each is synced once when the run is done with it.
+    std::vector<std::shared_ptr<const tOutputFolder>> FFolders;
+    bool FStopping = false;
+    std::vector<std::thread> FThreads;
+};
