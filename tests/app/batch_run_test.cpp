@@ -5,6 +5,7 @@
 #include <set>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "app/copy_file.h"
 #include "app/error_text.h"
 #include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "tests/app/batch_fixtures.h"
 
@@ -309,3 +311,86 @@ TEST(ErrorBoxText, AddsAFullStopAfterCharactersThatSortAfterIt)
 }
 
 }  // namespace
+
+namespace {
+
+// Installs a publish hook for one test and takes it away again.
+struct TPublishHook {
+    explicit TPublishHook(std::function<void(const tOutputFolder&, const std::string&)> hook)
+    {
+        BeforePublishHook = std::move(hook);
+    }
+    ~TPublishHook() { BeforePublishHook = nullptr; }
+};
+
+}  // namespace
+
+TEST_F(BatchRun, ANameTakenBetweenChoosingAndPublishingGivesWayToTheNextFreeOne)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.NewFolder = true;
+    options.Output = Out;
+    const TPublishHook hook([&](const tOutputFolder&, const std::string& name) {
+        if (name == "a.jpg") WriteFile(Out + "/a.jpg", "another program's");
+    });
+    run.Execute(Start, false);
+    EXPECT_EQ(ReadFile(Out + "/a.jpg"), "another program's");
+    EXPECT_EQ(ImageData(ReadFile(Out + "/a_1.jpg")), ImageData(ExifOnly()));
+    EXPECT_EQ(statuses.back(), "Done  (1 files processed)");
+}
+
+TEST_F(BatchRun, AnOutputFolderSwappedForALinkMidRunCannotRedirectWrites)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", CommentOnly());
+    fs::create_directories(dir / "elsewhere");
+    options.NewFolder = true;
+    options.Output = Out;
+    bool swapped = false;
+    const TPublishHook hook([&](const tOutputFolder&, const std::string&) {
+        if (swapped) return;
+        swapped = true;
+        fs::rename(Out, dir / "moved");
+        fs::create_directory_symlink(dir / "elsewhere", Out);
+    });
+    run.Execute(Start, false);
+    EXPECT_TRUE(swapped);
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+    EXPECT_EQ(Names(dir / "moved"), (std::set<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(BatchRun, OutputsTakeTheSourcesPermissionsWithoutSpecialBits)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", Plain());
+    ASSERT_EQ(chmod((Start + "/a.jpg").c_str(), 04751), 0);
+    ASSERT_EQ(chmod((Start + "/b.jpg").c_str(), 02640), 0);
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    const mode_t mask = umask(027);
+    run.Execute(Start, false);
+    umask(mask);
+    struct stat a {}, b {};
+    ASSERT_EQ(stat((Out + "/a.jpg").c_str(), &a), 0);
+    ASSERT_EQ(stat((Out + "/b.jpg").c_str(), &b), 0);
+    EXPECT_EQ(a.st_mode & 07777, 0750u);
+    EXPECT_EQ(b.st_mode & 07777, 0640u);
+}
+
+TEST_F(BatchRun, TemporaryFilesOfAKilledRunGoButThoseOfALiveOneStay)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    fs::create_directories(Out);
+    const std::string stale = Out + "/" + kTemporaryPrefix + "0123456789abcdef";
+    const std::string live = Out + "/" + kTemporaryPrefix + "fedcba9876543210";
+    WriteFile(stale, "left by a killed run");
+    WriteFile(live, "still being written");
+    const int liveFd = open(live.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(liveFd, LOCK_EX), 0);
+    options.NewFolder = true;
+    options.Output = Out;
+    run.Execute(Start, false);
+    close(liveFd);
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", NameOf(live)}));
+}

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/app/batch_fixtures.h"
 
@@ -30,6 +37,122 @@ TResult Cli(const TempDir& dir, const std::string& args)
 }
 
 std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+// Starts zorezaz-cli with `args`, output discarded; returns its process id.
+pid_t Spawn(const std::vector<std::string>& args)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(ZOREZAZ_CLI)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        freopen("/dev/null", "w", stdout);
+        execv(ZOREZAZ_CLI, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits for `pid`; its exit status and peak resident memory in KiB.
+std::pair<int, long> Reap(pid_t pid)
+{
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
+std::vector<std::string> NamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+// The memory a run may take, whatever the size of the file or of its head.
+constexpr long kMemoryBoundKiB = 32 * 1024;
+
+// Runs `work` in a child process, so the large buffers it builds never
+// belong to this one: a program started from here afterwards would count
+// them as its own resident memory.
+void InChild(const std::function<void()>& work)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        work();
+        _exit(0);
+    }
+    ASSERT_EQ(Reap(pid).first, 0);
+}
+
+TEST(CliLimits, MemoryStaysBoundedWhateverTheFileHolds)
+{
+    TempDir dir;
+    const std::string image = TinyJpeg(64, 64);
+    const std::string exif = ExifSegment(EmptyTiffLE());
+    // A 60 MB trailer, a head of 1,000 blocks of 64 KB, 16 MiB of empty comments.
+    const std::vector<std::string> names{"trailer.jpg", "head.jpg", "comments.jpg"};
+    InChild([&] {
+        std::string manyApp2, emptyComments;
+        for (int i = 0; i < 1000; ++i) manyApp2 += Segment(0xE2, std::string(65531, static_cast<char>(i)));
+        for (int i = 0; i < (16 << 20) / 4; ++i) emptyComments += Segment(0xFE, "");
+        fs::create_directories(dir / "in");
+        WriteFile(dir / "in/trailer.jpg", AfterSoi(image, exif) + std::string(60 << 20, '\x5A'));
+        WriteFile(dir / "in/head.jpg", AfterSoi(image, exif + manyApp2));
+        WriteFile(dir / "in/comments.jpg", AfterSoi(image, exif + emptyComments));
+    });
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        fs::create_directories(dir / "one");
+        fs::rename(dir / ("in/" + name), dir / ("one/" + name));
+        const auto [status, peakKiB] = Reap(Spawn({dir / "one", "--exif", "--com", "--out", dir / "out", "--no-flush"}));
+        EXPECT_EQ(status, 0);
+        EXPECT_LE(peakKiB, kMemoryBoundKiB);
+        InChild([&] {
+            const std::string in = ReadFile(dir / ("one/" + name)), out = ReadFile(dir / ("out/" + name));
+            if (batchfix::ImageData(out) != batchfix::ImageData(in) || out.find("Exif") != std::string::npos)
+                _exit(1);
+        });
+        fs::remove_all(dir / "one");
+        fs::remove_all(dir / "out");
+    }
+}
+
+// Every file at a final name is whole and fully cleaned: the image bytes of
+// its source, no EXIF, no caption.
+void ExpectOnlyCleanOutputs(const std::string& out, const std::string& source)
+{
+    for (const std::string& name : NamesIn(out)) {
+        if (name.rfind(".zorezaz-part-", 0) == 0) continue;
+        SCOPED_TRACE(name);
+        const std::string bytes = ReadFile(out + "/" + name);
+        EXPECT_EQ(batchfix::ImageData(bytes), batchfix::ImageData(source));
+        EXPECT_EQ(bytes.find("private caption"), std::string::npos);
+        EXPECT_EQ(bytes.find("Exif"), std::string::npos);
+    }
+}
+
+TEST(CliLimits, AKilledRunLeavesNoHalfCleanedFileAndTheNextRunNoTemporaryOne)
+{
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    // Large enough that a run takes a while, so the kills land inside it.
+    const std::string source = batchfix::WithIptc() + std::string(256 << 10, '\x33');
+    for (int i = 0; i < 150; ++i) WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), source);
+    const std::vector<std::string> args{dir / "in", "--exif", "--com", "--iptc", "--out", dir / "out"};
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 12; ++round) {
+        const pid_t pid = Spawn(args);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
+        kill(pid, SIGKILL);
+        Reap(pid);
+        if (fs::exists(dir / "out")) ExpectOnlyCleanOutputs(dir / "out", source);
+    }
+    EXPECT_EQ(Reap(Spawn(args)).first, 0);
+    ExpectOnlyCleanOutputs(dir / "out", source);
+    for (const std::string& name : NamesIn(dir / "out"))
+        EXPECT_NE(name.rfind(".zorezaz-part-", 0), 0u) << name;
+}
 
 TEST(Cli, CleansATreeAndPrintsTheStatusTexts)
 {

@@ -1,5 +1,6 @@
 // Output naming on real temporary folders.
 #include "app/output_name.h"
+#include "meta/jpeg/file_io.h"
 
 #include "tests/support/jpeg_fixtures.h"
 
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -143,4 +145,37 @@ TEST_F(NamingTest, UnreachableFolderGivesTheCandidateForTheWriterToRefuse)
     // A file in the folder part: no variant would ever be free to test, so the
     // candidate is returned and the writer reports the failure.
     EXPECT_EQ(MakeUniqueName(Source + "/x.jpg"), Source + "/x.jpg");
+}
+
+TEST_F(NamingTest, ReservedNamesCountAsTaken)
+{
+    const std::set<std::string> pending{Out + "/a.jpg", Out + "/a_1.jpg"};
+    const auto reserved = [&](const std::string& path) { return pending.count(path) != 0; };
+    EXPECT_EQ(GetOutputName(Source, kNewFolderMode, Out, "", reserved), Out + "/a_2.jpg");
+}
+
+TEST_F(NamingTest, OverLongNamesAreCutAtACharacterBeforeTheNumberAndExtension)
+{
+    // "é" is two bytes in UTF-8: 200 of them (400 bytes) cannot stand in a name.
+    std::string stem;
+    for (int i = 0; i < 200; ++i) stem += "\xC3\xA9";
+    const struct {
+        std::string Taken;  // a name to take first, or none
+        std::string Tail;   // what must end the name
+    } cases[] = {{"", ".jpeg"}, {"first", "_1.jpeg"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Tail);
+        std::string name = NameOf(MakeUniqueName(Out + "/" + stem + ".x.jpeg"));
+        if (!c.Taken.empty()) {
+            Touch(Out + "/" + name);
+            name = NameOf(MakeUniqueName(Out + "/" + stem + ".x.jpeg"));
+        }
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_GE(name.size(), 250u);
+        EXPECT_TRUE(name.ends_with(c.Tail)) << name;
+        // Whole characters only: every "é" kept is whole.
+        const std::string head = name.substr(0, name.size() - c.Tail.size());
+        EXPECT_EQ(head.size() % 2, 0u);
+        EXPECT_EQ(head, stem.substr(0, head.size()));
+    }
 }
