@@ -4,7 +4,7 @@ BUILD ?= build
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test run clean
+.PHONY: deps configure build test run bench clean
 deps:
 	@bash scripts/install-deps.sh
 
@@ -16,6 +16,12 @@ build: configure
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks: the batch run beside cp on the same files, the finder beside find.
+bench: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target bench
+	@$(BUILD)/bench/bench_batch $(BUILD)/app/zorezaz-cli
+	@$(BUILD)/bench/bench_find_walk
 
 run: build
 	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi
