@@ -193,7 +193,10 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
     Status("Processing " + fileName);
     // Build selector 255: decode everything the file holds.
     auto data = std::make_unique<TimgData>(255);
-    if (data->ScanFile(fileName)) {
+    const bool holdsMetadata = data->ScanFile(fileName);
+    // What a damaged head holds is unknown: neither cleaned nor copied as clean.
+    if (data->Damaged) throw EMetaError("Damaged JPEG header in " + fileName);
+    if (holdsMetadata) {
         const bool exif = FOptions.StripExif();
         const bool com = FOptions.StripCom();
         const bool iptc = FOptions.StripIptc() && data->IptcContainer;

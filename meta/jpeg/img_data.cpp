@@ -68,6 +68,7 @@ void TimgData::Clear()
     Block.clear();
     FSource = tFileHandle();
     FSourceId = {};
+    Damaged = false;
     FRestStart = 0;
 }
 
@@ -90,6 +91,7 @@ bool TimgData::ScanFile(const std::string& fileName)
         else if (ext == ".tif" || ext == ".tiff")
             result = ScanTiff(fileName);
         if (result) StatusText = "<none>";
+        if (Damaged) StatusText = "Damaged JPEG header";
     } catch (const std::exception&) {
         StatusText = "Illegal Exif construction";
         result = false;
@@ -185,12 +187,22 @@ bool TimgData::WalkSegments(tByteSource& in)
     bool exifSeen = false;
     tHeadReader head(in);
     // Every segment up to SOS or EOI is read: metadata may stand anywhere in
-    // the head. The data running out ends the walk as EOI would; a segment cut
-    // short by it is kept but not examined. Only the segments the container
-    // may write anew are held; the others are known by their place.
+    // the head. A length below 2, a segment cut short or the end of the data
+    // before SOS leave the head unread: the file is damaged, and a segment cut
+    // short is kept but not examined. Only the segments the container may
+    // write anew are held; the others are known by their place.
     for (bool more = true; more;) {
-        const tHeadRead got = head.Next();
-        if (got == tHeadRead::End) break;
+        tHeadRead got;
+        try {
+            got = head.Next();
+        } catch (const EMetaError&) {
+            Damaged = true;
+            return false;
+        }
+        if (got == tHeadRead::End) {
+            Damaged = true;
+            break;
+        }
         const tHeadSegment& seg = head.Segment();
         tSection s;
         s.Marker = seg.Marker;
@@ -201,6 +213,7 @@ bool TimgData::WalkSegments(tByteSource& in)
         if (got == tHeadRead::Cut) {
             AddSection(std::move(s));
             examined = SegmentCount - 1;
+            Damaged = true;
             break;
         }
         const tSectionRef ref = SegmentCount;  // if it gets an entry of its own
@@ -248,7 +261,7 @@ bool TimgData::WalkSegments(tByteSource& in)
         Block = SegmentTable[static_cast<size_t>(ExifRef)].Bytes;
         OpenExifBlock();
     }
-    return HoldsMetadata();
+    return HoldsMetadata() && !Damaged;
 }
 
 tSectionRef TimgData::ChooseExifBlock(tSectionRef examined) const

@@ -63,6 +63,9 @@ public:
     std::time_t SourceTime = 0;
     int64_t SourceSize = 0;
     std::string StatusText;
+    // The file starts like a JPEG but its head cannot be read to the image
+    // data: what it holds is unknown, so it must never pass as metadata-free.
+    bool Damaged = false;
 
     std::unique_ptr<TImageInfo> ExifDecoder;
     std::unique_ptr<TIPTCdata> IptcContainer;

@@ -126,23 +126,47 @@ TEST_F(Scan, FillBytesBeforeAMarkerAreSkipped)
     EXPECT_EQ(data.Section(data.CommentRef)->Bytes, kCom.substr(2));
 }
 
-TEST_F(Scan, TruncatedHeadEndsAsAtEoi)
+TEST_F(Scan, AHeadThatCannotBeReadToTheImageIsDamaged)
 {
     const std::string head = "\xFF\xD8" + kCom;
-    EXPECT_TRUE(data.ScanFile(dir.Write("t1.jpg", head)));
-    EXPECT_TRUE(data.ScanFile(dir.Write("t2.jpg", head + "\xFF")));
-    EXPECT_TRUE(data.ScanFile(dir.Write("t3.jpg", head + "\xFF\xE1\x00"s)));
-    // A body cut short: the segment is kept but not examined.
-    EXPECT_TRUE(data.ScanFile(dir.Write("t4.jpg", head + "\xFF\xFE\x00\x40" "abc"s)));
+    const std::string exif = "\xFF\xD8" + kExif + kCom;
+    const std::string damaged[] = {
+        "\xFF\xD8"s,                                     // nothing after SOI
+        head,                                             // the end of the file before SOS
+        head + "\xFF",                                    // a marker without its code
+        head + "\xFF\xE1\x00"s,                           // half a length field
+        head + "\xFF\xFE\x00\x40" "abc"s,                 // a body cut short
+        "\xFF\xD8" + kExif.substr(0, 10),                 // the Exif block cut short
+        exif + std::string("\xFF\xE3\x00\x01", 4),        // a length below 2 after the Exif block
+        exif + std::string("\xFF\xE3\x00\x00", 4) + TinyJpeg().substr(2),
+    };
+    for (size_t i = 0; i < std::size(damaged); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FALSE(data.ScanFile(dir.Write("t.jpg", damaged[i])));
+        EXPECT_TRUE(data.Damaged);
+        EXPECT_EQ(data.StatusText, "Damaged JPEG header");
+    }
+    // A segment cut short is kept but not examined.
+    data.ScanFile(dir.Write("t.jpg", head + "\xFF\xFE\x00\x40" "abc"s));
     EXPECT_EQ(data.CommentRef, 0);
     EXPECT_EQ(data.SegmentCount, 2);
-    EXPECT_FALSE(data.ScanFile(dir.Write("t5.jpg", "\xFF\xD8" + kExif.substr(0, 10))));
+    // Not starting with SOI is not damage: it is not a JPEG at all.
+    EXPECT_FALSE(data.ScanFile(dir.Write("t.jpg", "GIF89a" + kCom)));
+    EXPECT_FALSE(data.Damaged);
+    EXPECT_TRUE(ScanHead(kCom));
+    EXPECT_FALSE(data.Damaged);
 }
 
-TEST_F(Scan, LengthBelowTwoFailsTheWalk)
+TEST_F(Scan, MarkersWithoutALengthAreSteppedOver)
 {
-    EXPECT_FALSE(ScanHead(kCom + std::string("\xFF\xE3\x00\x01", 4)));
-    EXPECT_EQ(data.StatusText, "Not an EXIF file");
+    // RSTn, TEM and a stray SOI carry no length (ITU T.81, B.1.1.3): an Exif
+    // block behind them must still be seen.
+    for (const std::string& stray : {"\xFF\xD0"s, "\xFF\xD7"s, "\xFF\x01"s, "\xFF\xD8"s}) {
+        SCOPED_TRACE(static_cast<int>(static_cast<uint8_t>(stray[1])));
+        ASSERT_TRUE(ScanHead(kApp0 + stray + kExif));
+        EXPECT_EQ(data.ExifRef, 2);
+        EXPECT_FALSE(data.Damaged);
+    }
 }
 
 TEST_F(Scan, ResultsAndStatusTexts)
@@ -153,8 +177,8 @@ TEST_F(Scan, ResultsAndStatusTexts)
     EXPECT_FALSE(data.ScanFile(dir.Write("x.png", "\xFF\xD8" + kCom)));
     EXPECT_EQ(data.StatusText, "Not an EXIF file");
     EXPECT_FALSE(data.ScanFile(dir.Write("x.jfif", "\xFF\xD8" + kCom)));
-    EXPECT_TRUE(data.ScanFile(dir.Write("X.JPG", "\xFF\xD8" + kCom)));
-    EXPECT_TRUE(data.ScanFile(dir.Write("x.Jpe", "\xFF\xD8" + kCom)));
+    EXPECT_TRUE(data.ScanFile(dir.Write("X.JPG", AfterSoi(TinyJpeg(), kCom))));
+    EXPECT_TRUE(data.ScanFile(dir.Write("x.Jpe", AfterSoi(TinyJpeg(), kCom))));
     EXPECT_FALSE(data.ScanFile(dir.Write("y.jpg", "GIF89a")));
     EXPECT_EQ(data.StatusText, "Not an EXIF file");
     ASSERT_EQ(mkdir((dir / "dot.d").c_str(), 0700), 0);
