@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "meta/iptc/iptc_table.h"
-#include "meta/jpeg/img_data.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ TTagEntry EntryForRecord(uint8_t recordNo, uint8_t datasetNo, std::string data)
 
 }  // namespace
 
-TIPTCdata::TIPTCdata(TimgData* parent) : Parent(parent) {}
+TIPTCdata::TIPTCdata(IIptcOwner* parent) : Parent(parent) {}
 TIPTCdata::~TIPTCdata() = default;
 
 void TIPTCdata::SetTagCount(int32_t count)
@@ -154,17 +153,16 @@ void TIPTCdata::Clear()
 bool TIPTCdata::ReadFile(const std::string& fileName)
 {
     Clear();
-    TimgData* const parent = Parent;
+    IIptcOwner* const parent = Parent;
     if (parent == nullptr) return false;
-    const bool survivesScan = parent->IptcContainer.get() != this;
+    const bool survivesScan = parent->HeldIptc() != this;
 
-    parent->ScanFile(fileName);
+    const std::string* const block = parent->ScanForIptc(fileName);
 
-    const tSection* section = parent->Section(parent->IptcRef);
-    TIPTCdata* const held = parent->IptcContainer.get();
-    if (section != nullptr && held != nullptr) held->ParseSegment(section->Bytes);
+    TIPTCdata* const held = parent->HeldIptc();
+    if (block != nullptr && held != nullptr) held->ParseSegment(*block);
     if (survivesScan) {
-        if (section != nullptr) ParseSegment(section->Bytes);
+        if (block != nullptr) ParseSegment(*block);
         return HasData();
     }
     return held != nullptr && held->HasData();

@@ -8,17 +8,16 @@
 #include <vector>
 
 #include "meta/exif/tag_entry.h"
-
-class TimgData;
+#include "meta/iptc/iptc_owner.h"
 
 class TIPTCdata {
 public:
-    explicit TIPTCdata(TimgData* parent);
+    explicit TIPTCdata(IIptcOwner* parent);
     virtual ~TIPTCdata();
     TIPTCdata(const TIPTCdata&) = delete;
     TIPTCdata& operator=(const TIPTCdata&) = delete;
 
-    TimgData* Parent;  // the container that created this one; not owned
+    IIptcOwner* Parent;  // the container that created this one; not owned
 
     // --- The entry list ---
     int32_t TagCount() const { return FTagCount; }
@@ -43,7 +42,7 @@ public:
     virtual std::string GetTagValue(const std::string& name, const std::string& defaultValue) const;
     // Has the parent scan the file and parses its APP13 block. The scan frees
     // the container the parent held, so when that was this object the datasets
-    // are in the parent's new IptcContainer and this pointer is gone.
+    // are in the parent's new container (HeldIptc) and this pointer is gone.
     virtual bool ReadFile(const std::string& fileName);
 
     // Empties the list; the slots stay allocated, each reset to a blank entry.

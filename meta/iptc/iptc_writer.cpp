@@ -5,8 +5,6 @@
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/iptc/iptc_table.h"
-#include "meta/jpeg/img_data.h"
-#include "meta/jpeg/jpeg_image.h"
 
 namespace {
 
@@ -114,12 +112,6 @@ std::string TIPTCdata::BuildSegmentPayload() const
 void TIPTCdata::WriteFile(const std::string& target, const std::string& source)
 {
     Ensure(Parent != nullptr, "IPTC container has no image");
-    // Load first: a source that cannot be read leaves the parent unchanged,
-    // and so does a list too large for one segment.
-    TJPEGImage holder;
-    holder.LoadFile(source.empty() ? target : source);
-    const std::string payload = BuildSegmentPayload();
-    Parent->ReplaceIptcSegment(payload);
-    // Rewriting the target in place is what an empty source asks for.
-    Parent->SaveWithImage(holder, target, true, source.empty());
+    // A list too large for one segment fails here, before the parent changes.
+    Parent->WriteWithIptc(BuildSegmentPayload(), target, source);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "meta/exif/end_ind.h"
+#include "meta/iptc/iptc_owner.h"
 #include "meta/jpeg/section.h"
 
 class TImageInfo;
@@ -17,7 +18,7 @@ class TIPTCdata;
 class TJPEGImage;
 class tByteSource;
 
-class TimgData : public tEndInd {
+class TimgData : public tEndInd, public IIptcOwner {
 public:
     explicit TimgData(int32_t buildSelector);
     ~TimgData() override;
@@ -66,6 +67,11 @@ public:
     // only a file this object itself wrote there for this source is replaced.
     void SaveWithImage(TJPEGImage& holder, const std::string& target, bool sync,
                        bool mayReplace = false);
+
+    // --- For the IPTC container it owns ---
+    const std::string* ScanForIptc(const std::string& fileName) override;
+    TIPTCdata* HeldIptc() const override;
+    void WriteWithIptc(const std::string& payload, const std::string& target, const std::string& source) override;
 
 private:
     void CreateExifDecoder();

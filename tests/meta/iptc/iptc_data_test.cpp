@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "meta/iptc/iptc_table.h"
+#include "tests/meta/iptc/fake_owner.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 
 using iptcbytes::IptcBlock;
@@ -326,4 +327,32 @@ TEST(IptcList, OperationsReachEachOtherThroughTheSlots)
     EXPECT_EQ(c.TagCount(), 1);
     c.SetTagByName("Keywords", "d");
     EXPECT_EQ(c.GetTagValue("Keywords", "?"), "d!");
+}
+
+TEST(IptcOwner, ReadFileParsesIntoWhatTheOwnerHoldsAfterItsScan)
+{
+    TFakeOwner owner;
+    owner.Files["a.jpg"] = IptcBlock(Record(2, 25, "k") + Record(2, 90, "Oslo"));
+    owner.Held = std::make_unique<TIPTCdata>(&owner);
+    // The scan frees the very container running ReadFile.
+    EXPECT_TRUE(owner.Held->ReadFile("a.jpg"));
+    EXPECT_EQ(owner.Scans, 1);
+    ASSERT_NE(owner.Held, nullptr);
+    EXPECT_EQ(owner.Held->GetTagValue("City", "?"), "Oslo");
+    EXPECT_FALSE(owner.Held->ReadFile("plain.jpg"));
+    EXPECT_EQ(owner.Held, nullptr);
+
+    // A container the owner does not hold survives the scan and reads too.
+    TIPTCdata own(&owner);
+    own.SetTagValue("ObjectName", "stale");
+    EXPECT_TRUE(own.ReadFile("a.jpg"));
+    EXPECT_EQ(own.GetTagValue("Keywords", "?"), "k");
+    EXPECT_EQ(own.LookupTag("ObjectName"), -1);
+    ASSERT_NE(owner.Held, nullptr);
+    EXPECT_EQ(owner.Held->GetTagValue("Keywords", "?"), "k");
+    EXPECT_FALSE(own.ReadFile("plain.jpg"));
+    EXPECT_EQ(own.TagCount(), 0);
+
+    TIPTCdata orphan(nullptr);
+    EXPECT_FALSE(orphan.ReadFile("a.jpg"));
 }

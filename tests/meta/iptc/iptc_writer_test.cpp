@@ -2,6 +2,7 @@
 
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_data.h"
+#include "tests/meta/iptc/fake_owner.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 
 using iptcbytes::Record;
@@ -144,4 +145,27 @@ TEST(IptcPayload, PayloadMustFitOneSegment)
     } catch (const EMetaError& e) {
         EXPECT_STREQ(e.what(), "IPTC data too large");
     }
+}
+
+TEST(IptcWrite, OwnerGetsThePayloadAndBothNamesAsGiven)
+{
+    TFakeOwner owner;
+    TIPTCdata c(&owner);
+    c.SetTagValue("City", "Oslo");
+    c.WriteFile("out.jpg", "in.jpg");
+    c.WriteFile("photo.jpg", "");  // the owner rewrites the target in place
+    ASSERT_EQ(owner.Writes.size(), 2u);
+    EXPECT_EQ(owner.Writes[0].Payload, c.BuildSegmentPayload());
+    EXPECT_EQ(owner.Writes[0].Target, "out.jpg");
+    EXPECT_EQ(owner.Writes[0].Source, "in.jpg");
+    EXPECT_EQ(owner.Writes[1].Target, "photo.jpg");
+    EXPECT_EQ(owner.Writes[1].Source, "");
+
+    // A list that does not fit one segment never reaches the owner.
+    c.SetTagValue("ImageCaption", std::string(70000, 'c'));
+    EXPECT_THROW(c.WriteFile("out.jpg", "in.jpg"), EMetaError);
+    EXPECT_EQ(owner.Writes.size(), 2u);
+
+    TIPTCdata orphan(nullptr);
+    EXPECT_THROW(orphan.WriteFile("out.jpg", ""), EMetaError);
 }
