@@ -28,6 +28,13 @@ bool SameName(std::string_view a, std::string_view b)
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
+std::string FoldedName(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out) c = FoldAscii(c);
+    return out;
+}
+
 bool IsKnownRecord(uint8_t recordNo) { return recordNo == 2 || recordNo == 8; }
 
 // The entry a record of the file becomes: a copy of its table row with the
@@ -56,6 +63,13 @@ void TIPTCdata::SetTagCount(int32_t count)
     count = std::clamp(count, 0, FTagCount);
     for (int32_t i = count; i < FTagCount; ++i) FTagList[i] = BlankTag;
     FTagCount = count;
+    IndexNames();
+}
+
+void TIPTCdata::IndexNames()
+{
+    FFirstEntry.clear();
+    for (int32_t i = 0; i < FTagCount; ++i) FFirstEntry.try_emplace(FoldedName(FTagList[i].TagName), i);
 }
 
 TTagEntry TIPTCdata::GetEntry(int32_t index) const
@@ -68,10 +82,14 @@ int32_t TIPTCdata::AddEntry(const TTagEntry& entry)
 {
     if (entry.TagNo != 0) {
         if (FTagCount >= TagCapacity() - 1) {
-            FTagList.reserve(FTagList.size() + kGrowthStep);
-            FTagList.resize(FTagList.size() + kGrowthStep);
+            // The visible slots grow by 25; the storage under them doubles,
+            // so long lists are not copied again every 25 entries.
+            const size_t slots = FTagList.size() + kGrowthStep;
+            if (slots > FTagList.capacity()) FTagList.reserve(std::max(slots, 2 * FTagList.capacity()));
+            FTagList.resize(slots);
         }
         FTagList[FTagCount] = entry;
+        FFirstEntry.try_emplace(FoldedName(entry.TagName), FTagCount);
         ++FTagCount;
     }
     return FTagCount - 1;
@@ -86,9 +104,8 @@ int32_t TIPTCdata::TableIndexByName(const std::string& name)
 
 int32_t TIPTCdata::LookupTag(const std::string& name) const
 {
-    for (int32_t i = 0; i < FTagCount; ++i)
-        if (SameName(FTagList[i].TagName, name)) return i;
-    return -1;
+    const auto it = FFirstEntry.find(FoldedName(name));
+    return it != FFirstEntry.end() ? it->second : -1;
 }
 
 void TIPTCdata::RemoveTag(const std::string& name)
@@ -98,6 +115,7 @@ void TIPTCdata::RemoveTag(const std::string& name)
     std::move(FTagList.begin() + i + 1, FTagList.begin() + FTagCount, FTagList.begin() + i);
     --FTagCount;
     FTagList[FTagCount] = BlankTag;
+    IndexNames();  // the entries after i moved
 }
 
 int32_t TIPTCdata::SetTagValue(const std::string& name, const std::string& value)
@@ -119,7 +137,7 @@ int32_t TIPTCdata::AddOrAppendTag(const std::string& name, const std::string& va
 {
     const int32_t i = LookupTag(name);
     if (i < 0) return SetTagValue(name, value);
-    if (!value.empty()) FTagList[i].Text += "," + value;
+    if (!value.empty()) FTagList[i].Text.append(",").append(value);
     return i;
 }
 
@@ -143,6 +161,7 @@ void TIPTCdata::Clear()
 {
     std::fill(FTagList.begin(), FTagList.end(), BlankTag);
     FTagCount = 0;
+    FFirstEntry.clear();
 }
 
 // The parent's scan starts by freeing the container it owns, which may be

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "meta/exif/tag_entry.h"
@@ -67,6 +68,12 @@ public:
     void WriteFile(const std::string& target, const std::string& source);
 
 private:
+    void IndexNames();  // rebuilds FFirstEntry from the list
+
     int32_t FTagCount = 0;
     std::vector<TTagEntry> FTagList;  // size() is the capacity; slots past FTagCount are blank
+    // Folded name -> index of the first entry of that name. A parse looks a
+    // name up for every repeated dataset; a scan of the list each time would
+    // make it quadratic.
+    std::unordered_map<std::string, int32_t> FFirstEntry;
 };

@@ -21,7 +21,8 @@ inline std::string Resource(uint16_t id, const std::string& data)
     out += static_cast<char>(id & 0xFF);
     out += std::string("\0\0", 2);
     const size_t n = data.size();
-    out += std::string{0, 0, static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)};
+    out += std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                       static_cast<char>(n & 0xFF)};
     out += data;
     if (n % 2) out += '\0';
     return out;

@@ -161,6 +161,29 @@ TEST(IptcParse, NothingToReadGivesAnEmptyList)
     EXPECT_EQ(c.TagCount(), 0);
 }
 
+TEST(IptcParse, ThirteenThousandDatasetsAreAllRead)
+{
+    // Single datasets first, then a repeatable one whose entry stands behind
+    // them all: every append looks its name up past 6 550 entries.
+    constexpr int kHalf = 6550;
+    std::string records, keywords;
+    for (int i = 0; i < kHalf; ++i) records += Record(2, 15, std::to_string(i));
+    for (int i = 0; i < kHalf; ++i) {
+        records += Record(2, 25, "k" + std::to_string(i));
+        keywords += (i ? ",k" : "k") + std::to_string(i);
+    }
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(records));
+    ASSERT_EQ(c.TagCount(), kHalf + 1);
+    int wrong = 0;
+    for (int i = 0; i < kHalf; ++i) wrong += c.GetEntry(i).TagName != "Category" || c.GetEntry(i).Text != std::to_string(i);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(c.LookupTag("category"), 0);
+    EXPECT_EQ(c.GetEntry(kHalf).TagName, "Keywords");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), keywords);
+    EXPECT_EQ(c.TagCapacity(), 6575);  // still in steps of 25, one slot spare
+}
+
 TEST(IptcList, SetTagValueAddsFromTableOrKeepsHeldValue)
 {
     TIPTCdata c(nullptr);
@@ -238,6 +261,15 @@ TEST(IptcList, RemoveShiftsLaterEntriesDown)
 
     c.RemoveTag("Contact");
     EXPECT_EQ(c.TagCount(), 2);
+
+    // A second entry of a name is found once the first has gone.
+    TTagEntry city = IptcEntryFromRow(IPTCTable[15]);
+    city.Text = "d";
+    c.AddEntry(city);
+    EXPECT_EQ(c.LookupTag("City"), 0);
+    c.RemoveTag("City");
+    EXPECT_EQ(c.LookupTag("city"), 1);
+    EXPECT_EQ(c.GetTagValue("City", "?"), "d");
 }
 
 TEST(IptcList, GrowsByTwentyFiveKeepingOneSlotSpare)
@@ -257,6 +289,7 @@ TEST(IptcList, GrowsByTwentyFiveKeepingOneSlotSpare)
     EXPECT_EQ(c.TagCount(), 0);
     EXPECT_EQ(c.TagCapacity(), 50);
     EXPECT_FALSE(c.HasData());
+    EXPECT_EQ(c.LookupTag("ObjectName"), -1);
 }
 
 TEST(IptcList, EntriesWithoutDatasetAreRefused)
