@@ -28,7 +28,7 @@ std::string Block(int singles)
     for (int i = 0; i < kDatasets; ++i)
         records += std::string{'\x1C', 2, static_cast<char>(i < singles ? kCategory : kKeywords), 0, 0};
     const size_t n = records.size();
-    std::string block = std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0", 20);
+    std::string block = std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0", 22);
     block += std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
                          static_cast<char>(n)};
     block += records;

@@ -51,7 +51,9 @@ public:
     bool HasData() const { return FTagCount > 0; }
 
     // Replaces the list by the datasets in an APP13 segment's bytes (length
-    // field and payload; anything holding the signature will do). Never raises.
+    // field and payload; anything holding the signature will do): the records
+    // of its 0x0404 resource, read up to a byte that is no tag marker, with
+    // extended lengths (IPTC IIM 4.2, 1.5.2). Never raises.
     void ParseSegment(const std::string& bytes);
 
     // --- Writing ---

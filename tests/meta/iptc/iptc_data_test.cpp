@@ -106,29 +106,99 @@ TEST(IptcParse, LengthPastTheEndKeepsWhatIsThereAndEnds)
     EXPECT_EQ(c.GetTagValue("ImageCaption", "?"), "0123456789");
 }
 
-TEST(IptcParse, LaterResourcesAreReadAsMoreRecords)
+TEST(IptcParse, RecordsEndWithTheirResource)
 {
     TIPTCdata c(nullptr);
     const std::string bytes = iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) +
                                                     iptcbytes::Resource(0x040B, Record(2, 90, "Oslo")));
     c.ParseSegment(bytes);
-    // The 0x040B header after the first record is read as a record 'B','I'
-    // whose length runs to the end: nothing more is found.
+    // The 1C 02 bytes in the resource after 0x0404 are not IPTC records.
     EXPECT_EQ(c.TagCount(), 1);
     EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "x");
+    EXPECT_EQ(c.LookupTag("City"), -1);
 
-    // Resource sizes are not looked at: records past the end of 0x0404 are read.
+    // Nor are records that follow 0x0404 outside any resource.
     c.ParseSegment(iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) + Record(2, 90, "Oslo")));
-    EXPECT_EQ(c.GetTagValue("City", "?"), "Oslo");
+    EXPECT_EQ(c.GetTagValue("City", "?"), "?");
 }
 
-TEST(IptcParse, BrokenChainIsNotNoticed)
+TEST(IptcParse, AByteOtherThanTheTagMarkerEndsTheRecords)
 {
     TIPTCdata c(nullptr);
     std::string records = Record(2, 5, "x") + Record(2, 25, "k");
     records[6] = '\xFF';  // where the second 1C stands
     c.ParseSegment(IptcBlock(records));
-    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "k");
+    EXPECT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "x");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "?");
+}
+
+namespace {
+
+using iptcbytes::App13Bytes;
+using iptcbytes::BigEndian;
+using iptcbytes::ExtendedHeader;
+using iptcbytes::ExtendedRecord;
+using iptcbytes::Resource;
+
+// The entries a parse gives, "Name=value" joined by " | ".
+std::string Entries(const TIPTCdata& c)
+{
+    std::string out;
+    for (int32_t i = 0; i < c.TagCount(); ++i) out += (i ? " | " : "") + c.GetEntry(i).TagName + "=" + c.GetEntry(i).Text;
+    return out;
+}
+
+struct tBlockCase {
+    const char* what;
+    std::string bytes;  // an APP13 section's bytes
+    std::string entries;
+};
+
+const std::string kX = Record(2, 5, "x");
+const std::string kOslo = Record(2, 90, "Oslo");
+
+const tBlockCase kBlockCases[] = {
+    {"extended length in four bytes", IptcBlock(ExtendedRecord(2, 120, "abc") + kX), "ImageCaption=abc | ObjectName=x"},
+    {"extended length in one byte", IptcBlock(ExtendedRecord(2, 120, "abc", 1) + kX), "ImageCaption=abc | ObjectName=x"},
+    {"extended length of a record passed over", IptcBlock(ExtendedRecord(1, 90, kOslo) + kX), "ObjectName=x"},
+    {"extended length in five bytes ends the records", IptcBlock(kX + ExtendedRecord(2, 120, "abc", 5) + kOslo),
+     "ObjectName=x"},
+    {"extended length in no bytes ends the records", IptcBlock(kX + std::string("\x1C\x02\x78\x80\x00", 5) + kOslo),
+     "ObjectName=x"},
+    {"extended length cut by the end", IptcBlock(kX + ExtendedHeader(2, 120, 3).substr(0, 7)), "ObjectName=x"},
+    {"extended length past the end keeps what is there", IptcBlock(kX + ExtendedHeader(2, 120, 1000) + "abc"),
+     "ObjectName=x | ImageCaption=abc"},
+    {"0x0404 size past the end of the block: read to the end",
+     App13Bytes(Resource(0x03ED, kOslo) + "8BIM\x04\x04" + std::string(2, '\0') + BigEndian(1000, 4) + kX +
+                Record(2, 120, "0123456789").substr(0, 9)),
+     "ObjectName=x | ImageCaption=0123"},
+    {"a record cut by its resource's end keeps the bytes inside",
+     App13Bytes(Resource(0x0404, kX + Record(2, 120, "0123456789").substr(0, 9)) + Resource(0x040B, "456789")),
+     "ObjectName=x | ImageCaption=0123"},
+    {"resources before 0x0404 are passed over, 1C 02 in them unread",
+     App13Bytes(Resource(0x03ED, kOslo) + Resource(0x0404, kX)), "ObjectName=x"},
+    {"resource names padded to an even length",
+     App13Bytes(Resource(0x03ED, kOslo, "abc") + Resource(0x0404, kX, "ab")), "ObjectName=x"},
+    {"a resource list without 0x0404 holds no records", App13Bytes(Resource(0x040B, kOslo)), ""},
+    {"an earlier resource's size past the end: records searched for",
+     App13Bytes("8BIM\x03\xED" + std::string(2, '\0') + BigEndian(0x10000, 4) + Resource(0x0404, kX)),
+     "ObjectName=x"},
+    {"signature without its 00: records searched for, ending at the next resource",
+     std::string(2, '\0') + "Photoshop 3.0 " + Resource(0x0404, kX) + Resource(0x040B, kOslo), "ObjectName=x"},
+    {"the envelope record before the application record", IptcBlock(Record(1, 90, "\x1B%G") + kX), "ObjectName=x"},
+    {"a header cut short after the last record", IptcBlock(kX + std::string("\x1C\x02", 2)), "ObjectName=x"},
+};
+
+}  // namespace
+
+TEST(IptcParse, BlockLayouts)
+{
+    for (const tBlockCase& tc : kBlockCases) {
+        TIPTCdata c(nullptr);
+        c.ParseSegment(tc.bytes);
+        EXPECT_EQ(Entries(c), tc.entries) << tc.what;
+    }
 }
 
 TEST(IptcParse, SearchStartsAfterSignatureOrAtTwelve)
