@@ -57,8 +57,10 @@ public:
     void ParseSegment(const std::string& bytes);
 
     // --- Writing ---
-    // One IPTC-IIM record: 1C, record, dataset, 2-byte length, value.
-    // "IPTC data too large" for a value of 65536 bytes or more.
+    // One IPTC-IIM record: 1C, record, dataset, length, value. The length
+    // takes 2 bytes up to 32767 and the extended form 80 04 plus 4 bytes
+    // beyond (IPTC IIM 4.2, 1.5.2). "IPTC data too large" for a value that
+    // could not fit one APP13 segment even alone (over 65479 bytes).
     static std::string EncodeRecord(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
     // One record per comma-separated piece of `value`; none for a blank value.
     static std::string EncodeMultiValue(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
