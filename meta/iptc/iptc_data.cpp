@@ -81,7 +81,8 @@ std::optional<tRecordSpan> FindIptcResource(std::string_view block, size_t pos)
         pos += nameField;
         const uint64_t size = ReadBigEndian(block, pos, 4);
         pos += 4;
-        if (id == kIptcResource) return tRecordSpan{pos, pos + static_cast<size_t>(std::min<uint64_t>(size, n - pos))};
+        if (id == kIptcResource)
+            return tRecordSpan{pos, pos + static_cast<size_t>(std::min<uint64_t>(size, n - pos))};
         if (size > n - pos) return std::nullopt;
         pos += static_cast<size_t>(size) + size % 2;
     }
@@ -89,8 +90,8 @@ std::optional<tRecordSpan> FindIptcResource(std::string_view block, size_t pos)
 }
 
 // The records of a block: the data of its IPTC resource when it holds a
-// well-formed resource list; otherwise, as older readers did, from the first
-// 1C 02 or 1C 08 after the signature (or offset 12 without one) to the end.
+// well-formed resource list; in a block without one, from the first 1C 02 or
+// 1C 08 after the signature (or offset 12 without one) to the end.
 tRecordSpan LocateRecords(std::string_view block)
 {
     const size_t n = block.size();

@@ -145,7 +145,8 @@ using iptcbytes::Resource;
 std::string Entries(const TIPTCdata& c)
 {
     std::string out;
-    for (int32_t i = 0; i < c.TagCount(); ++i) out += (i ? " | " : "") + c.GetEntry(i).TagName + "=" + c.GetEntry(i).Text;
+    for (int32_t i = 0; i < c.TagCount(); ++i)
+        out += (i ? " | " : "") + c.GetEntry(i).TagName + "=" + c.GetEntry(i).Text;
     return out;
 }
 
@@ -160,7 +161,8 @@ const std::string kOslo = Record(2, 90, "Oslo");
 
 const tBlockCase kBlockCases[] = {
     {"extended length in four bytes", IptcBlock(ExtendedRecord(2, 120, "abc") + kX), "ImageCaption=abc | ObjectName=x"},
-    {"extended length in one byte", IptcBlock(ExtendedRecord(2, 120, "abc", 1) + kX), "ImageCaption=abc | ObjectName=x"},
+    {"extended length in one byte", IptcBlock(ExtendedRecord(2, 120, "abc", 1) + kX),
+     "ImageCaption=abc | ObjectName=x"},
     {"extended length of a record passed over", IptcBlock(ExtendedRecord(1, 90, kOslo) + kX), "ObjectName=x"},
     {"extended length in five bytes ends the records", IptcBlock(kX + ExtendedRecord(2, 120, "abc", 5) + kOslo),
      "ObjectName=x"},
@@ -246,7 +248,8 @@ TEST(IptcParse, ThirteenThousandDatasetsAreAllRead)
     c.ParseSegment(IptcBlock(records));
     ASSERT_EQ(c.TagCount(), kHalf + 1);
     int wrong = 0;
-    for (int i = 0; i < kHalf; ++i) wrong += c.GetEntry(i).TagName != "Category" || c.GetEntry(i).Text != std::to_string(i);
+    for (int i = 0; i < kHalf; ++i)
+        wrong += c.GetEntry(i).TagName != "Category" || c.GetEntry(i).Text != std::to_string(i);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(c.LookupTag("category"), 0);
     EXPECT_EQ(c.GetEntry(kHalf).TagName, "Keywords");
