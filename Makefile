@@ -22,6 +22,7 @@ bench: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target bench
 	@$(BUILD)/bench/bench_batch $(BUILD)/app/zorezaz-cli
 	@$(BUILD)/bench/bench_find_walk
+	@$(BUILD)/bench/bench_iptc_parse
 
 run: build
 	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi

@@ -5,20 +5,20 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "meta/exif/tag_entry.h"
-
-class TimgData;
+#include "meta/iptc/iptc_owner.h"
 
 class TIPTCdata {
 public:
-    explicit TIPTCdata(TimgData* parent);
+    explicit TIPTCdata(IIptcOwner* parent);
     virtual ~TIPTCdata();
     TIPTCdata(const TIPTCdata&) = delete;
     TIPTCdata& operator=(const TIPTCdata&) = delete;
 
-    TimgData* Parent;  // the container that created this one; not owned
+    IIptcOwner* Parent;  // the container that created this one; not owned
 
     // --- The entry list ---
     int32_t TagCount() const { return FTagCount; }
@@ -43,7 +43,7 @@ public:
     virtual std::string GetTagValue(const std::string& name, const std::string& defaultValue) const;
     // Has the parent scan the file and parses its APP13 block. The scan frees
     // the container the parent held, so when that was this object the datasets
-    // are in the parent's new IptcContainer and this pointer is gone.
+    // are in the parent's new container (HeldIptc) and this pointer is gone.
     virtual bool ReadFile(const std::string& fileName);
 
     // Empties the list; the slots stay allocated, each reset to a blank entry.
@@ -51,12 +51,16 @@ public:
     bool HasData() const { return FTagCount > 0; }
 
     // Replaces the list by the datasets in an APP13 segment's bytes (length
-    // field and payload; anything holding the signature will do). Never raises.
+    // field and payload; anything holding the signature will do): the records
+    // of its 0x0404 resource, read up to a byte that is no tag marker, with
+    // extended lengths (IPTC IIM 4.2, 1.5.2). Never raises.
     void ParseSegment(const std::string& bytes);
 
     // --- Writing ---
-    // One IPTC-IIM record: 1C, record, dataset, 2-byte length, value.
-    // "IPTC data too large" for a value of 65536 bytes or more.
+    // One IPTC-IIM record: 1C, record, dataset, length, value. The length
+    // takes 2 bytes up to 32767 and the extended form 80 04 plus 4 bytes
+    // beyond (IPTC IIM 4.2, 1.5.2). "IPTC data too large" for a value that
+    // could not fit one APP13 segment even alone (over 65479 bytes).
     static std::string EncodeRecord(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
     // One record per comma-separated piece of `value`; none for a blank value.
     static std::string EncodeMultiValue(uint16_t recordNo, uint16_t datasetNo, const std::string& value);
@@ -68,6 +72,12 @@ public:
     void WriteFile(const std::string& target, const std::string& source);
 
 private:
+    void IndexNames();  // rebuilds FFirstEntry from the list
+
     int32_t FTagCount = 0;
     std::vector<TTagEntry> FTagList;  // size() is the capacity; slots past FTagCount are blank
+    // Folded name -> index of the first entry of that name. A parse looks a
+    // name up for every repeated dataset; a scan of the list each time would
+    // make it quadratic.
+    std::unordered_map<std::string, int32_t> FFirstEntry;
 };

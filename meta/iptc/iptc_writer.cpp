@@ -5,8 +5,6 @@
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/iptc/iptc_table.h"
-#include "meta/jpeg/img_data.h"
-#include "meta/jpeg/file_io.h"
 
 namespace {
 
@@ -22,10 +20,20 @@ constexpr std::string_view kPad = "\0"sv;
 // The URL resource 0x040B, empty name, size 0.
 constexpr std::string_view kUrlBlock = "8BIM\x04\x0B\0\0" "\0\0\0\0"sv;
 
-// A 16-bit length field holds at most this; larger values would wrap.
-constexpr size_t kMaxRecordValue = 65535;
 // The APP13 length counts itself (2 bytes) and must fit 16 bits.
 constexpr size_t kMaxPayload = 65533;
+// IPTC IIM 4.2, 1.5.2: a plain length field holds up to 32767; its top bit
+// marks the extended form, here 0x8004 and a 4-byte length.
+constexpr size_t kMaxPlainLength = 0x7FFF;
+constexpr size_t kExtendedLengthField = 0x8004;
+constexpr size_t kRecordHeader = 5;
+constexpr size_t kExtendedRecordHeader = kRecordHeader + 4;
+// What every payload holds besides the records and the pad: head, size, the
+// record-version record and the URL block.
+constexpr size_t kFixedPayload = kPayloadHead.size() + 2 + kRecordHeader + kRecordVersion.size() + kUrlBlock.size();
+// Records beyond this cannot fit one segment, whatever else it holds.
+constexpr size_t kMaxRecords = kMaxPayload - kFixedPayload;
+constexpr size_t kMaxRecordValue = kMaxRecords - kExtendedRecordHeader;
 
 constexpr const char* kTooLarge = "IPTC data too large";
 
@@ -44,19 +52,30 @@ void AppendUInt16BE(std::string& out, size_t v)
     out.push_back(static_cast<char>(v & 0xFF));
 }
 
+void AppendUInt32BE(std::string& out, size_t v)
+{
+    AppendUInt16BE(out, v >> 16);
+    AppendUInt16BE(out, v & 0xFFFF);
+}
+
 }  // namespace
 
 std::string TIPTCdata::EncodeRecord(uint16_t recordNo, uint16_t datasetNo, const std::string& value)
 {
-    // The extended-length form of IPTC IIM is never written, so a longer value
-    // cannot be represented.
+    // A value that could not fit one APP13 segment even alone is refused
+    // before it is copied.
     Ensure(value.size() <= kMaxRecordValue, kTooLarge);
     std::string out;
-    out.reserve(5 + value.size());
+    out.reserve(kExtendedRecordHeader + value.size());
     out.push_back(0x1C);
     out.push_back(static_cast<char>(recordNo & 0xFF));
     out.push_back(static_cast<char>(datasetNo & 0xFF));
-    AppendUInt16BE(out, value.size());
+    if (value.size() <= kMaxPlainLength) {
+        AppendUInt16BE(out, value.size());
+    } else {
+        AppendUInt16BE(out, kExtendedLengthField);
+        AppendUInt32BE(out, value.size());
+    }
     out += value;
     return out;
 }
@@ -91,6 +110,8 @@ std::string TIPTCdata::BuildSegmentPayload() const
             records += EncodeMultiValue(entry.RecordNo, entry.TagNo, entry.Text);
         else
             records += EncodeRecord(entry.RecordNo, entry.TagNo, entry.Text);
+        // Stop as soon as the list cannot fit, not after encoding all of it.
+        Ensure(records.size() <= kMaxRecords, kTooLarge);
     }
     // The version record is 7 bytes, so an even record run needs the pad to
     // make the resource data even.
@@ -99,7 +120,7 @@ std::string TIPTCdata::BuildSegmentPayload() const
     const std::string version = EncodeRecord(2, 0, std::string(kRecordVersion));
     const size_t size = version.size() + records.size();
     const size_t total = kPayloadHead.size() + 2 + size + kUrlBlock.size();
-    Ensure(total <= kMaxPayload, kTooLarge);
+    Ensure(total <= kMaxPayload, kTooLarge);  // the pad may be the byte too many
 
     std::string payload;
     payload.reserve(total);
@@ -114,12 +135,6 @@ std::string TIPTCdata::BuildSegmentPayload() const
 void TIPTCdata::WriteFile(const std::string& target, const std::string& source)
 {
     Ensure(Parent != nullptr, "IPTC container has no image");
-    // Open first: a source that cannot be read leaves the parent unchanged,
-    // and so does a list too large for one segment.
-    const std::string from = source.empty() ? target : source;
-    { const tFileHandle probe(OpenForReading(from)); }
-    const std::string payload = BuildSegmentPayload();
-    Parent->ReplaceIptcSegment(payload);
-    // Rewriting the target in place is what an empty source asks for.
-    Parent->SaveTo(target, true, source.empty(), from);
+    // A list too large for one segment fails here, before the parent changes.
+    Parent->WriteWithIptc(BuildSegmentPayload(), target, source);
 }

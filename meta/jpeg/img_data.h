@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "meta/exif/end_ind.h"
+#include "meta/iptc/iptc_owner.h"
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/section.h"
 
@@ -41,7 +42,7 @@ struct tOutputPlan {
     mode_t SourceMode = 0644;   // permission bits for the output
 };
 
-class TimgData : public tEndInd {
+class TimgData : public tEndInd, public IIptcOwner {
 public:
     explicit TimgData(int32_t buildSelector);
     ~TimgData() override;
@@ -104,6 +105,11 @@ public:
     // only a file this object itself wrote there for this source is replaced.
     void SaveTo(const std::string& target, bool syncSize, bool mayReplace = false,
                 const std::string& source = {});
+
+    // --- For the IPTC container it owns ---
+    const std::string* ScanForIptc(const std::string& fileName) override;
+    TIPTCdata* HeldIptc() const override;
+    void WriteWithIptc(const std::string& payload, const std::string& target, const std::string& source) override;
 
 private:
     void CreateExifDecoder();

@@ -13,15 +13,38 @@ inline std::string Record(uint8_t recordNo, uint8_t datasetNo, const std::string
     return out + value;
 }
 
-// A Photoshop image resource block with an empty name.
-inline std::string Resource(uint16_t id, const std::string& data)
+inline std::string BigEndian(uint64_t v, size_t bytes)
+{
+    std::string out;
+    while (bytes--) out += static_cast<char>(v >> (8 * bytes));
+    return out;
+}
+
+// The header of a record whose length field announces `lengthBytes` bytes of
+// length, then the length itself (IPTC IIM 4.2, 1.5.2).
+inline std::string ExtendedHeader(uint8_t recordNo, uint8_t datasetNo, uint64_t length, size_t lengthBytes = 4)
+{
+    return std::string{'\x1C', static_cast<char>(recordNo), static_cast<char>(datasetNo)} +
+           BigEndian(0x8000 | lengthBytes, 2) + BigEndian(length, lengthBytes);
+}
+
+inline std::string ExtendedRecord(uint8_t recordNo, uint8_t datasetNo, const std::string& value, size_t lengthBytes = 4)
+{
+    return ExtendedHeader(recordNo, datasetNo, value.size(), lengthBytes) + value;
+}
+
+// A Photoshop image resource block; the name is a Pascal string padded to an
+// even length.
+inline std::string Resource(uint16_t id, const std::string& data, const std::string& name = "")
 {
     std::string out = "8BIM";
     out += static_cast<char>(id >> 8);
     out += static_cast<char>(id & 0xFF);
-    out += std::string("\0\0", 2);
+    out += static_cast<char>(name.size());
+    out += name;
+    if (name.size() % 2 == 0) out += '\0';
     const size_t n = data.size();
-    out += std::string{0, 0, static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)};
+    out += BigEndian(n, 4);
     out += data;
     if (n % 2) out += '\0';
     return out;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "meta/iptc/iptc_table.h"
+#include "tests/meta/iptc/fake_owner.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 
 using iptcbytes::IptcBlock;
@@ -105,29 +106,101 @@ TEST(IptcParse, LengthPastTheEndKeepsWhatIsThereAndEnds)
     EXPECT_EQ(c.GetTagValue("ImageCaption", "?"), "0123456789");
 }
 
-TEST(IptcParse, LaterResourcesAreReadAsMoreRecords)
+TEST(IptcParse, RecordsEndWithTheirResource)
 {
     TIPTCdata c(nullptr);
     const std::string bytes = iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) +
                                                     iptcbytes::Resource(0x040B, Record(2, 90, "Oslo")));
     c.ParseSegment(bytes);
-    // The 0x040B header after the first record is read as a record 'B','I'
-    // whose length runs to the end: nothing more is found.
+    // The 1C 02 bytes in the resource after 0x0404 are not IPTC records.
     EXPECT_EQ(c.TagCount(), 1);
     EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "x");
+    EXPECT_EQ(c.LookupTag("City"), -1);
 
-    // Resource sizes are not looked at: records past the end of 0x0404 are read.
+    // Nor are records that follow 0x0404 outside any resource.
     c.ParseSegment(iptcbytes::App13Bytes(iptcbytes::Resource(0x0404, Record(2, 5, "x")) + Record(2, 90, "Oslo")));
-    EXPECT_EQ(c.GetTagValue("City", "?"), "Oslo");
+    EXPECT_EQ(c.GetTagValue("City", "?"), "?");
 }
 
-TEST(IptcParse, BrokenChainIsNotNoticed)
+TEST(IptcParse, AByteOtherThanTheTagMarkerEndsTheRecords)
 {
     TIPTCdata c(nullptr);
     std::string records = Record(2, 5, "x") + Record(2, 25, "k");
     records[6] = '\xFF';  // where the second 1C stands
     c.ParseSegment(IptcBlock(records));
-    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "k");
+    EXPECT_EQ(c.TagCount(), 1);
+    EXPECT_EQ(c.GetTagValue("ObjectName", "?"), "x");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), "?");
+}
+
+namespace {
+
+using iptcbytes::App13Bytes;
+using iptcbytes::BigEndian;
+using iptcbytes::ExtendedHeader;
+using iptcbytes::ExtendedRecord;
+using iptcbytes::Resource;
+
+// The entries a parse gives, "Name=value" joined by " | ".
+std::string Entries(const TIPTCdata& c)
+{
+    std::string out;
+    for (int32_t i = 0; i < c.TagCount(); ++i)
+        out += (i ? " | " : "") + c.GetEntry(i).TagName + "=" + c.GetEntry(i).Text;
+    return out;
+}
+
+struct tBlockCase {
+    const char* what;
+    std::string bytes;  // an APP13 section's bytes
+    std::string entries;
+};
+
+const std::string kX = Record(2, 5, "x");
+const std::string kOslo = Record(2, 90, "Oslo");
+
+const tBlockCase kBlockCases[] = {
+    {"extended length in four bytes", IptcBlock(ExtendedRecord(2, 120, "abc") + kX), "ImageCaption=abc | ObjectName=x"},
+    {"extended length in one byte", IptcBlock(ExtendedRecord(2, 120, "abc", 1) + kX),
+     "ImageCaption=abc | ObjectName=x"},
+    {"extended length of a record passed over", IptcBlock(ExtendedRecord(1, 90, kOslo) + kX), "ObjectName=x"},
+    {"extended length in five bytes ends the records", IptcBlock(kX + ExtendedRecord(2, 120, "abc", 5) + kOslo),
+     "ObjectName=x"},
+    {"extended length in no bytes ends the records", IptcBlock(kX + std::string("\x1C\x02\x78\x80\x00", 5) + kOslo),
+     "ObjectName=x"},
+    {"extended length cut by the end", IptcBlock(kX + ExtendedHeader(2, 120, 3).substr(0, 7)), "ObjectName=x"},
+    {"extended length past the end keeps what is there", IptcBlock(kX + ExtendedHeader(2, 120, 1000) + "abc"),
+     "ObjectName=x | ImageCaption=abc"},
+    {"0x0404 size past the end of the block: read to the end",
+     App13Bytes(Resource(0x03ED, kOslo) + "8BIM\x04\x04" + std::string(2, '\0') + BigEndian(1000, 4) + kX +
+                Record(2, 120, "0123456789").substr(0, 9)),
+     "ObjectName=x | ImageCaption=0123"},
+    {"a record cut by its resource's end keeps the bytes inside",
+     App13Bytes(Resource(0x0404, kX + Record(2, 120, "0123456789").substr(0, 9)) + Resource(0x040B, "456789")),
+     "ObjectName=x | ImageCaption=0123"},
+    {"resources before 0x0404 are passed over, 1C 02 in them unread",
+     App13Bytes(Resource(0x03ED, kOslo) + Resource(0x0404, kX)), "ObjectName=x"},
+    {"resource names padded to an even length",
+     App13Bytes(Resource(0x03ED, kOslo, "abc") + Resource(0x0404, kX, "ab")), "ObjectName=x"},
+    {"a resource list without 0x0404 holds no records", App13Bytes(Resource(0x040B, kOslo)), ""},
+    {"an earlier resource's size past the end: records searched for",
+     App13Bytes("8BIM\x03\xED" + std::string(2, '\0') + BigEndian(0x10000, 4) + Resource(0x0404, kX)),
+     "ObjectName=x"},
+    {"signature without its 00: records searched for, ending at the next resource",
+     std::string(2, '\0') + "Photoshop 3.0 " + Resource(0x0404, kX) + Resource(0x040B, kOslo), "ObjectName=x"},
+    {"the envelope record before the application record", IptcBlock(Record(1, 90, "\x1B%G") + kX), "ObjectName=x"},
+    {"a header cut short after the last record", IptcBlock(kX + std::string("\x1C\x02", 2)), "ObjectName=x"},
+};
+
+}  // namespace
+
+TEST(IptcParse, BlockLayouts)
+{
+    for (const tBlockCase& tc : kBlockCases) {
+        TIPTCdata c(nullptr);
+        c.ParseSegment(tc.bytes);
+        EXPECT_EQ(Entries(c), tc.entries) << tc.what;
+    }
 }
 
 TEST(IptcParse, SearchStartsAfterSignatureOrAtTwelve)
@@ -158,6 +231,30 @@ TEST(IptcParse, NothingToReadGivesAnEmptyList)
     EXPECT_EQ(c.TagCount(), 0);
     c.ParseSegment("");
     EXPECT_EQ(c.TagCount(), 0);
+}
+
+TEST(IptcParse, ThirteenThousandDatasetsAreAllRead)
+{
+    // Single datasets first, then a repeatable one whose entry stands behind
+    // them all: every append looks its name up past 6 550 entries.
+    constexpr int kHalf = 6550;
+    std::string records, keywords;
+    for (int i = 0; i < kHalf; ++i) records += Record(2, 15, std::to_string(i));
+    for (int i = 0; i < kHalf; ++i) {
+        records += Record(2, 25, "k" + std::to_string(i));
+        keywords += (i ? ",k" : "k") + std::to_string(i);
+    }
+    TIPTCdata c(nullptr);
+    c.ParseSegment(IptcBlock(records));
+    ASSERT_EQ(c.TagCount(), kHalf + 1);
+    int wrong = 0;
+    for (int i = 0; i < kHalf; ++i)
+        wrong += c.GetEntry(i).TagName != "Category" || c.GetEntry(i).Text != std::to_string(i);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(c.LookupTag("category"), 0);
+    EXPECT_EQ(c.GetEntry(kHalf).TagName, "Keywords");
+    EXPECT_EQ(c.GetTagValue("Keywords", "?"), keywords);
+    EXPECT_EQ(c.TagCapacity(), 6575);  // still in steps of 25, one slot spare
 }
 
 TEST(IptcList, SetTagValueAddsFromTableOrKeepsHeldValue)
@@ -237,6 +334,15 @@ TEST(IptcList, RemoveShiftsLaterEntriesDown)
 
     c.RemoveTag("Contact");
     EXPECT_EQ(c.TagCount(), 2);
+
+    // A second entry of a name is found once the first has gone.
+    TTagEntry city = IptcEntryFromRow(IPTCTable[15]);
+    city.Text = "d";
+    c.AddEntry(city);
+    EXPECT_EQ(c.LookupTag("City"), 0);
+    c.RemoveTag("City");
+    EXPECT_EQ(c.LookupTag("city"), 1);
+    EXPECT_EQ(c.GetTagValue("City", "?"), "d");
 }
 
 TEST(IptcList, GrowsByTwentyFiveKeepingOneSlotSpare)
@@ -256,6 +362,7 @@ TEST(IptcList, GrowsByTwentyFiveKeepingOneSlotSpare)
     EXPECT_EQ(c.TagCount(), 0);
     EXPECT_EQ(c.TagCapacity(), 50);
     EXPECT_FALSE(c.HasData());
+    EXPECT_EQ(c.LookupTag("ObjectName"), -1);
 }
 
 TEST(IptcList, EntriesWithoutDatasetAreRefused)
@@ -326,4 +433,32 @@ TEST(IptcList, OperationsReachEachOtherThroughTheSlots)
     EXPECT_EQ(c.TagCount(), 1);
     c.SetTagByName("Keywords", "d");
     EXPECT_EQ(c.GetTagValue("Keywords", "?"), "d!");
+}
+
+TEST(IptcOwner, ReadFileParsesIntoWhatTheOwnerHoldsAfterItsScan)
+{
+    TFakeOwner owner;
+    owner.Files["a.jpg"] = IptcBlock(Record(2, 25, "k") + Record(2, 90, "Oslo"));
+    owner.Held = std::make_unique<TIPTCdata>(&owner);
+    // The scan frees the very container running ReadFile.
+    EXPECT_TRUE(owner.Held->ReadFile("a.jpg"));
+    EXPECT_EQ(owner.Scans, 1);
+    ASSERT_NE(owner.Held, nullptr);
+    EXPECT_EQ(owner.Held->GetTagValue("City", "?"), "Oslo");
+    EXPECT_FALSE(owner.Held->ReadFile("plain.jpg"));
+    EXPECT_EQ(owner.Held, nullptr);
+
+    // A container the owner does not hold survives the scan and reads too.
+    TIPTCdata own(&owner);
+    own.SetTagValue("ObjectName", "stale");
+    EXPECT_TRUE(own.ReadFile("a.jpg"));
+    EXPECT_EQ(own.GetTagValue("Keywords", "?"), "k");
+    EXPECT_EQ(own.LookupTag("ObjectName"), -1);
+    ASSERT_NE(owner.Held, nullptr);
+    EXPECT_EQ(owner.Held->GetTagValue("Keywords", "?"), "k");
+    EXPECT_FALSE(own.ReadFile("plain.jpg"));
+    EXPECT_EQ(own.TagCount(), 0);
+
+    TIPTCdata orphan(nullptr);
+    EXPECT_FALSE(orphan.ReadFile("a.jpg"));
 }

@@ -115,6 +115,30 @@ TEST_F(IptcFile, ExiftoolFindsNoDatasetInTheCleanedFile)
     EXPECT_EQ(Exiftool("-s -s -s -IPTC:ApplicationRecordVersion", target), "2\n");
 }
 
+TEST_F(IptcFile, ExiftoolAndWeAgreeOnExtendedLengths)
+{
+    if (!HaveExiftool()) GTEST_SKIP() << "exiftool not installed";
+    // Ours, read by exiftool.
+    const std::string caption(40000, 'c');
+    const std::string src = Source(kOldIptc);
+    ASSERT_TRUE(img.ScanFile(src));
+    img.IptcContainer->SetTagValue("ImageCaption", caption);
+    const std::string target = dir / "long.jpg";
+    img.IptcContainer->WriteFile(target, src);
+    EXPECT_EQ(Exiftool("-b -IPTC:Caption-Abstract", target), caption);
+
+    // exiftool's, read by us.
+    const std::string written(40000, 'e');
+    const std::string theirs = Source(kCom, "theirs.jpg");
+    Exiftool("-m -q -overwrite_original -IPTC:Caption-Abstract=" + written, theirs);
+    TimgData back(255);
+    ASSERT_TRUE(back.ScanFile(theirs));
+    ASSERT_NE(back.IptcContainer, nullptr);
+    EXPECT_TRUE(back.IptcContainer->ReadFile(theirs));
+    ASSERT_NE(back.IptcContainer, nullptr);
+    EXPECT_EQ(back.IptcContainer->GetTagValue("ImageCaption", "?"), written);
+}
+
 TEST_F(IptcFile, ReadFileFillsTheContainerTheParentHoldsAfterItsScan)
 {
     const std::string src = Source(kApp0 + kOldIptc);

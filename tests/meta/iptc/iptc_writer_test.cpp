@@ -2,6 +2,7 @@
 
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_data.h"
+#include "tests/meta/iptc/fake_owner.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 
 using iptcbytes::Record;
@@ -39,15 +40,34 @@ TEST(IptcEncode, RecordCarriesBigEndianLength)
     EXPECT_EQ(r.substr(5), std::string(300, 'c'));
 }
 
-TEST(IptcEncode, ValuesThatDoNotFitSixteenBitsAreRefused)
+TEST(IptcEncode, LongValuesTakeTheExtendedLength)
 {
-    const std::string r = TIPTCdata::EncodeRecord(2, 120, std::string(65535, 'c'));
-    EXPECT_EQ(Hex(r.substr(3, 2)), "FF FF");
-    try {
-        TIPTCdata::EncodeRecord(2, 120, std::string(65536, 'c'));
-        FAIL() << "no error";
-    } catch (const EMetaError& e) {
-        EXPECT_STREQ(e.what(), "IPTC data too large");
+    // 32 768 bytes and more: 80 04 and a 4-byte length, since a plain field
+    // with its top bit set announces an extended length to every reader.
+    const struct {
+        size_t size;
+        const char* lengthField;
+    } cases[] = {
+        {32767, "7F FF"},
+        {32768, "80 04 00 00 80 00"},
+        {40000, "80 04 00 00 9C 40"},
+        {65479, "80 04 00 00 FF C7"},  // the most one segment can hold
+    };
+    for (const auto& tc : cases) {
+        const std::string value(tc.size, 'c');
+        const std::string r = TIPTCdata::EncodeRecord(2, 120, value);
+        const std::string field = tc.lengthField;
+        const size_t fieldBytes = (field.size() + 1) / 3;
+        EXPECT_EQ(Hex(r.substr(0, 3 + fieldBytes)), "1C 02 78 " + field) << tc.size;
+        EXPECT_EQ(r.substr(3 + fieldBytes), value) << tc.size;
+    }
+    for (size_t size : {65480, 65536, 70000}) {
+        try {
+            TIPTCdata::EncodeRecord(2, 120, std::string(size, 'c'));
+            ADD_FAILURE() << "no error for " << size;
+        } catch (const EMetaError& e) {
+            EXPECT_STREQ(e.what(), "IPTC data too large");
+        }
     }
 }
 
@@ -124,14 +144,35 @@ TEST(IptcPayload, ParsesBackToTheSameList)
     EXPECT_EQ(back.BuildSegmentPayload(), payload);
 }
 
+TEST(IptcPayload, LongValueParsesBack)
+{
+    std::string caption(40000, '\0');
+    for (size_t i = 0; i < caption.size(); ++i) caption[i] = static_cast<char>('a' + i % 26);
+    TIPTCdata c(nullptr);
+    c.SetTagValue("ImageCaption", caption);
+    c.SetTagValue("Keywords", "a,b");
+    const std::string payload = c.BuildSegmentPayload();
+    ASSERT_EQ(payload.size(), 45u + 9 + 40000 + 6 + 6);
+    // The resource size counts the extended record: 7 + 40 009 + 12.
+    EXPECT_EQ(Hex(payload.substr(22, 4)), "00 00 9C 5C");
+
+    TIPTCdata back(nullptr);
+    back.ParseSegment(iptcbytes::App13Bytes(payload.substr(14)));
+    ASSERT_EQ(back.TagCount(), 2);
+    EXPECT_EQ(back.GetTagValue("ImageCaption", "?"), caption);
+    EXPECT_EQ(back.GetTagValue("Keywords", "?"), "a,b");
+    EXPECT_EQ(back.BuildSegmentPayload(), payload);
+}
+
 TEST(IptcPayload, PayloadMustFitOneSegment)
 {
     TIPTCdata c(nullptr);
-    // 45 fixed bytes + a 5-byte header + value: 65482 gives 65532 bytes, odd
-    // records and no pad; one byte more is padded to 65534, which does not fit.
-    c.SetTagValue("ImageCaption", std::string(65482, 'c'));
+    // 45 fixed bytes + a 9-byte extended header + value: 65478 gives 65532
+    // bytes, odd records and no pad; one byte more is padded to 65534, which
+    // does not fit.
+    c.SetTagValue("ImageCaption", std::string(65478, 'c'));
     EXPECT_EQ(c.BuildSegmentPayload().size(), 65532u);
-    c.SetTagValue("ImageCaption", std::string(65483, 'c'));
+    c.SetTagValue("ImageCaption", std::string(65479, 'c'));
     EXPECT_THROW(c.BuildSegmentPayload(), EMetaError);
 
     // Many small records overflow the segment as surely as one large one.
@@ -144,4 +185,27 @@ TEST(IptcPayload, PayloadMustFitOneSegment)
     } catch (const EMetaError& e) {
         EXPECT_STREQ(e.what(), "IPTC data too large");
     }
+}
+
+TEST(IptcWrite, OwnerGetsThePayloadAndBothNamesAsGiven)
+{
+    TFakeOwner owner;
+    TIPTCdata c(&owner);
+    c.SetTagValue("City", "Oslo");
+    c.WriteFile("out.jpg", "in.jpg");
+    c.WriteFile("photo.jpg", "");  // the owner rewrites the target in place
+    ASSERT_EQ(owner.Writes.size(), 2u);
+    EXPECT_EQ(owner.Writes[0].Payload, c.BuildSegmentPayload());
+    EXPECT_EQ(owner.Writes[0].Target, "out.jpg");
+    EXPECT_EQ(owner.Writes[0].Source, "in.jpg");
+    EXPECT_EQ(owner.Writes[1].Target, "photo.jpg");
+    EXPECT_EQ(owner.Writes[1].Source, "");
+
+    // A list that does not fit one segment never reaches the owner.
+    c.SetTagValue("ImageCaption", std::string(70000, 'c'));
+    EXPECT_THROW(c.WriteFile("out.jpg", "in.jpg"), EMetaError);
+    EXPECT_EQ(owner.Writes.size(), 2u);
+
+    TIPTCdata orphan(nullptr);
+    EXPECT_THROW(orphan.WriteFile("out.jpg", ""), EMetaError);
 }
