@@ -30,12 +30,13 @@ TPublishQueue::~TPublishQueue()
 
 void TPublishQueue::Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next)
 {
+    // The disk starts on it now; a flusher waits for the rest later.
+    if (FFlush) file->StartWriteBack();
     std::unique_lock<std::recursive_mutex> lock(FLock);
     RethrowFirstError();
     FReserved.insert(path);
     FJobs.push_back({std::move(file), path, std::move(next)});
     if (FFlush) {
-        FJobs.back().File->StartWriteBack();
         FChanged.notify_all();
         return;
     }
