@@ -49,3 +49,15 @@ std::string tHeadReader::ReadBody()
     FUnread = 0;
     return body;
 }
+
+tSection PlaceOf(const tHeadReader& head)
+{
+    const tHeadSegment& seg = head.Segment();
+    tSection s;
+    s.Marker = seg.Marker;
+    s.SegLength = seg.Length;
+    s.Start = seg.Start;
+    s.End = seg.End;
+    s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
+    return s;
+}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "meta/jpeg/byte_source.h"
+#include "meta/jpeg/section.h"
 
 // One segment as it stands in the stream.
 struct tHeadSegment {
@@ -51,3 +52,6 @@ private:
     std::string FPrefix;
     uint64_t FUnread = 0;  // body bytes of the current segment not yet read
 };
+
+// A table entry for the current segment, known by its place (nothing held).
+tSection PlaceOf(const tHeadReader& head);

@@ -204,12 +204,7 @@ bool TimgData::WalkSegments(tByteSource& in)
             break;
         }
         const tHeadSegment& seg = head.Segment();
-        tSection s;
-        s.Marker = seg.Marker;
-        s.SegLength = seg.Length;
-        s.Start = seg.Start;
-        s.End = seg.End;
-        s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
+        tSection s = PlaceOf(head);
         if (got == tHeadRead::Cut) {
             AddSection(std::move(s));
             examined = SegmentCount - 1;

@@ -41,13 +41,7 @@ std::vector<tSection> ReadHeadPlaces(int fd, int64_t& restStart)
         if (got != tHeadRead::Whole) break;
         const tHeadSegment& seg = head.Segment();
         if (seg.Marker == marker::SOS || seg.Marker == marker::EOI) break;
-        tSection s;
-        s.Marker = seg.Marker;
-        s.SegLength = seg.Length;
-        s.Start = seg.Start;
-        s.End = seg.End;
-        s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
-        table.push_back(std::move(s));
+        table.push_back(PlaceOf(head));
     }
     restStart = std::max<int64_t>(head.RestStart(), std::min<int64_t>(2, in.Size()));
     return table;
