@@ -394,3 +394,20 @@ TEST_F(BatchRun, TemporaryFilesOfAKilledRunGoButThoseOfALiveOneStay)
     close(liveFd);
     EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", NameOf(live)}));
 }
+
+TEST_F(BatchRun, ADamagedHeadEndsTheRunNamingTheFileAndIsNeverCopiedAsClean)
+{
+    const std::string whole = ExifAndComment();
+    WriteFile(Start + "/cut.jpg", whole.substr(0, 40));  // cut inside the Exif block
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    try {
+        run.Execute(Start, false);
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Damaged JPEG header in " + Start + "/cut.jpg");
+    }
+    EXPECT_EQ(run.CopiedCount, 0);
+    EXPECT_TRUE(fs::is_empty(Out));
+}
