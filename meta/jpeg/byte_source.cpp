@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,4 +56,17 @@ uint64_t tByteSource::Skip(uint64_t n)
     FNext += static_cast<int64_t>(skipped);
     FPos = FLen = 0;
     return buffered + skipped;
+}
+
+bool tByteSource::SkipPast(uint8_t b)
+{
+    for (;;) {
+        if (FPos == FLen && !Refill()) return false;
+        const void* hit = std::memchr(FData + FPos, b, FLen - FPos);
+        if (hit) {
+            FPos = static_cast<size_t>(static_cast<const char*>(hit) - FData) + 1;
+            return true;
+        }
+        FPos = FLen;
+    }
 }

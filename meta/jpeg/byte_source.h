@@ -29,6 +29,8 @@ public:
     size_t Read(std::string& out, size_t n);
     // Passes over up to n bytes without reading them; returns how many.
     uint64_t Skip(uint64_t n);
+    // Moves past the next byte of value b; false at the end of the data.
+    bool SkipPast(uint8_t b);
 
     // Offset of the next byte from the start of the data.
     int64_t Offset() const { return FNext - static_cast<int64_t>(FLen - FPos); }

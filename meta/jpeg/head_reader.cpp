@@ -1,6 +1,7 @@
 #include "meta/jpeg/head_reader.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "meta/exif/end_ind.h"
 #include "meta/jpeg/markers.h"
@@ -50,6 +51,39 @@ std::string tHeadReader::ReadBody()
     return body;
 }
 
+namespace {
+
+bool StartsWith(const std::string& s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && std::string_view(s).substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+tBlockKind KindOf(uint8_t code, const std::string& prefix)
+{
+    using namespace std::string_view_literals;
+    switch (code) {
+    case marker::APP0:
+        return StartsWith(prefix, "JFIF\0"sv) || StartsWith(prefix, "JFXX\0"sv) ? tBlockKind::Jfif
+                                                                               : tBlockKind::OtherApp;
+    case marker::APP1:
+        if (StartsWith(prefix, "Exif"sv)) return tBlockKind::Exif;
+        if (StartsWith(prefix, "http://ns.adobe.com/xap/1.0/\0"sv)) return tBlockKind::Xmp;
+        if (StartsWith(prefix, "http://ns.adobe.com/xmp/extension/\0"sv)) return tBlockKind::ExtendedXmp;
+        return tBlockKind::OtherApp;
+    case marker::APP2:
+        if (StartsWith(prefix, "ICC_PROFILE\0"sv)) return tBlockKind::Icc;
+        if (StartsWith(prefix, "MPF\0"sv)) return tBlockKind::Mpf;
+        if (StartsWith(prefix, "urn:iso:std:iso:ts:21496:-1\0"sv)) return tBlockKind::GainMap;
+        return tBlockKind::OtherApp;
+    case marker::APP14:
+        return StartsWith(prefix, "Adobe"sv) ? tBlockKind::Adobe : tBlockKind::OtherApp;
+    default:
+        return code >= marker::APP0 && code <= marker::APP15 ? tBlockKind::OtherApp : tBlockKind::Other;
+    }
+}
+
 tSection PlaceOf(const tHeadReader& head)
 {
     const tHeadSegment& seg = head.Segment();
@@ -58,6 +92,30 @@ tSection PlaceOf(const tHeadReader& head)
     s.SegLength = seg.Length;
     s.Start = seg.Start;
     s.End = seg.End;
-    s.ExifHeader = seg.Marker == marker::APP1 && head.Prefix().compare(0, 4, "Exif") == 0;
+    s.Kind = KindOf(seg.Marker, head.Prefix());
+    s.ExifHeader = s.Kind == tBlockKind::Exif;
     return s;
+}
+
+int64_t FindImageEnd(int fd, int64_t sos)
+{
+    tByteSource in(fd, sos);
+    // Markers and their segments (the scan headers, the tables between the
+    // scans of a progressive picture) are stepped over by their lengths;
+    // between them, the coded data is searched for the next marker.
+    for (;;) {
+        if (!in.SkipPast(marker::Fill)) return in.Size();
+        uint8_t code = marker::Fill;
+        while (code == marker::Fill)
+            if (!in.ReadByte(code)) return in.Size();
+        // In entropy-coded data an FF followed by 00 or RSTn is data (T.81, B.1.1.5).
+        if (code == 0x00 || (code >= marker::RST0 && code <= marker::RST7)) continue;
+        if (code == marker::EOI) return in.Offset();
+        if (!marker::HasLength(code)) continue;
+        uint8_t hi, lo;
+        if (!in.ReadByte(hi) || !in.ReadByte(lo)) return in.Size();
+        const int length = hi * 256 + lo;
+        if (length < 2 || in.Skip(static_cast<uint64_t>(length - 2)) != static_cast<uint64_t>(length - 2))
+            return in.Size();
+    }
 }

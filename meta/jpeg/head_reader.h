@@ -53,5 +53,14 @@ private:
     uint64_t FUnread = 0;  // body bytes of the current segment not yet read
 };
 
+// What a block with this marker and these first payload bytes is.
+tBlockKind KindOf(uint8_t marker, const std::string& prefix);
+
 // A table entry for the current segment, known by its place (nothing held).
 tSection PlaceOf(const tHeadReader& head);
+
+// Just past the EOI that ends the picture whose first scan header starts at
+// `sos`: the entropy-coded data is passed over (FF 00 and RSTn belong to it),
+// and so are the segments between the scans of a progressive picture. The
+// end of the data when no EOI comes.
+int64_t FindImageEnd(int fd, int64_t sos);

@@ -54,7 +54,8 @@ void TimgData::Clear()
     SegmentTable.clear();
     SegmentCount = 0;
     ScannedCount = 0;
-    ExifRef = IptcRef = CommentRef = App0Ref = kNoRef;
+    ExifRef = IptcRef = CommentRef = App0Ref = MpfRef = XmpRef = kNoRef;
+    StripOther = KeepOrientation = false;
     for (auto& r : ScannedRefs) r = kNoRef;
     CommentReplaced = IptcReplaced = false;
     Written.clear();
@@ -146,7 +147,7 @@ constexpr int32_t kJoinAfter = 1024;
 bool Joinable(const tSection& run, const tSection& next)
 {
     return !run.Held() && !next.Held() && run.FromSource() && run.Marker == next.Marker &&
-           run.ExifHeader == next.ExifHeader && run.End == next.Start;
+           run.Kind == next.Kind && run.End == next.Start;
 }
 
 }  // namespace
@@ -225,8 +226,12 @@ bool TimgData::WalkSegments(tByteSource& in)
         case marker::APP1:
             // The first Exif block, or one of the first two entries, which
             // may stand in for it when no APP1 carries the identifier.
-            hold = (s.ExifHeader && !exifSeen) || ref < 2;
+            hold = (s.ExifHeader && !exifSeen) || ref < 2 || (s.Kind == tBlockKind::Xmp && XmpRef == kNoRef);
             exifSeen = exifSeen || s.ExifHeader;
+            break;
+        case marker::APP2:
+            // The MPF index is rewritten when the pictures it names move.
+            hold = s.Kind == tBlockKind::Mpf && MpfRef == kNoRef;
             break;
         case marker::APP13:
             hold = IptcRef == kNoRef;
@@ -239,10 +244,13 @@ bool TimgData::WalkSegments(tByteSource& in)
             break;
         }
         if (hold) s.Bytes = head.ReadBody();
+        const tBlockKind kind = s.Kind;
         AddScanned(std::move(s));
         const tSectionRef at = SegmentCount - 1;
         if (!hold) continue;
         if (seg.Marker == marker::APP0) App0Ref = at;
+        if (kind == tBlockKind::Mpf && MpfRef == kNoRef) MpfRef = at;
+        if (kind == tBlockKind::Xmp && XmpRef == kNoRef) XmpRef = at;
         if (seg.Marker == marker::COM) CommentRef = at;
         if (seg.Marker == marker::APP13) {
             IptcRef = at;

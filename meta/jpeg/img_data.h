@@ -18,24 +18,27 @@ class TImageInfo;
 class TIPTCdata;
 class tByteSource;
 
-// What one output file is made of: the new header, the head segments that
-// are kept (ranges of the source, adjacent ones joined), and everything from
-// the end of the head on. Built once per file, written once.
+// What one output file is made of, in order: bytes made anew (the header, a
+// rewritten block) and ranges of the source (kept segments, the image data),
+// adjacent ones joined. Built once per file, written once.
 struct tOutputPlan {
-    struct tRange {
-        int64_t Offset, Length;
+    struct tPiece {
+        int64_t Offset = -1;  // where the range starts in the source; -1: `Bytes`
+        int64_t Length = 0;
+        std::string Bytes;
     };
-    std::string Header;
-    std::vector<tRange> Kept;
-    int64_t RestStart = 0;
-    int64_t RestLength = 0;
-    int64_t HeadLength = 0;  // header plus kept segments: where the rest starts in the output
+    std::vector<tPiece> Pieces;
+    int64_t HeadLength = 0;  // where the first picture's image data starts in the output
     int64_t Length = 0;      // the whole output
 
+    void AddBytes(const std::string& bytes);
+    void AddRange(int64_t offset, int64_t length);
+
     // What the written head is checked against before it is published.
-    bool ExifRemoved = false;
+    bool ExifRemoved = false, OtherRemoved = false;
     bool CheckComment = false, CheckIptc = false;
     std::string Comment, Iptc;  // the only COM and APP13 blocks allowed then
+    std::string Exif, Xmp;      // with those removed: the only such blocks allowed (or none)
 
     int SourceFd = -1;          // the source to copy from; owned by `Source` or by the container
     tFileHandle Source;
@@ -59,6 +62,14 @@ public:
     tSectionRef IptcRef = kNoRef;     // the first APP13
     tSectionRef CommentRef = kNoRef;  // the last COM
     tSectionRef App0Ref = kNoRef;     // the last APP0
+    tSectionRef MpfRef = kNoRef;      // the first MPF index
+    tSectionRef XmpRef = kNoRef;      // the first standard XMP packet
+
+    // Beyond the three strip choices: XMP and every other metadata block,
+    // and whatever follows the picture but the pictures the MPF index names.
+    bool StripOther = false;
+    // With the EXIF block dropped, a minimal one keeps the picture's orientation.
+    bool KeepOrientation = false;
 
     std::string SourceName;
     std::time_t SourceTime = 0;
@@ -84,6 +95,13 @@ public:
     void OpenExifBlock();
     bool ScanTiff(const std::string& fileName);
     void ReadSourceInfo(const std::string& fileName);
+
+    // The Orientation of IFD0 (1 to 8), or 0 when the file records none.
+    int32_t Orientation() const;
+    // The APP1 segment that holds IFD0 with this Orientation alone.
+    static std::string OrientationBlock(int32_t orientation);
+    // True when the EXIF block is just such a block.
+    bool ExifIsOrientationOnly() const;
 
     // --- Writing ---
     void ReplaceComment(const std::string& text);

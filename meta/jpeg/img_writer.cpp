@@ -12,6 +12,8 @@
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
 #include "meta/jpeg/markers.h"
+#include "meta/jpeg/mpf.h"
+#include "meta/jpeg/xmp_gain_map.h"
 
 namespace {
 
@@ -83,14 +85,148 @@ void TimgData::ReplaceIptcSegment(const std::string& payload)
 void TimgData::WriteHeaderSegments(std::string& out) const
 {
     out += kSoi;
-    if (const tSection* exif = Section(ExifRef))
+    const tSection* exif = Section(ExifRef);
+    // An APP1 that stands in for the EXIF block but is XMP or a maker's block
+    // goes with the other metadata.
+    if (exif && StripOther && exif->Kind != tBlockKind::Exif) exif = nullptr;
+    if (exif)
         AppendSection(out, *exif);
     else if (const tSection* app0 = Section(App0Ref))
         AppendSection(out, *app0);
     else
         out += kJfifTemplate;
+    if (!exif && KeepOrientation && Orientation() > 1) out += OrientationBlock(Orientation());
     if (const tSection* iptc = Section(IptcRef)) AppendSection(out, *iptc);
     if (const tSection* com = Section(CommentRef)) AppendSection(out, *com);
+}
+
+namespace {
+
+constexpr uint16_t kOrientationTag = 0x0112;  // TIFF 6.0, IFD0
+
+// What goes, for the first picture and for the further ones alike.
+struct tCleaning {
+    bool Exif = false, Comment = false, Iptc = false, Other = false;
+
+    bool Drops(const tSection& seg) const
+    {
+        return (Exif && seg.Kind == tBlockKind::Exif) || (Comment && seg.Marker == marker::COM) ||
+               (Iptc && seg.Marker == marker::APP13) || (Other && IsOtherMetadata(seg.Kind));
+    }
+    static bool IsOtherMetadata(tBlockKind kind)
+    {
+        return kind == tBlockKind::Xmp || kind == tBlockKind::ExtendedXmp || kind == tBlockKind::OtherApp;
+    }
+};
+
+// An XMP APP1 segment around a packet.
+std::string XmpSegment(const std::string& packet)
+{
+    const size_t n = 2 + kXmpIdentifier.size() + packet.size();
+    Ensure(n <= 0xFFFF, "Segment too large");
+    std::string out("\xFF\xE1", 2);
+    out += static_cast<char>(n >> 8);
+    out += static_cast<char>(n & 0xFF);
+    out += kXmpIdentifier;
+    out += packet;
+    return out;
+}
+
+// The gain-map properties of an XMP segment's bytes (from the length field
+// on), as a segment of their own; empty when it carries none.
+std::string GainMapSegment(const std::string& bytes, const std::vector<uint32_t>& itemLengths)
+{
+    const size_t packetAt = 2 + kXmpIdentifier.size();
+    if (bytes.size() <= packetAt) return {};
+    const std::string_view packet = std::string_view(bytes).substr(packetAt);
+    return HasGainMapProperties(packet) ? XmpSegment(GainMapOnlyPacket(packet, itemLengths)) : std::string();
+}
+
+// The cleaned copy of a further picture at [start, end) of the source: its
+// head filtered as the first picture's is, its image data as it stands. A
+// picture whose head cannot be read is kept as it stands.
+tOutputPlan PlanPicture(int fd, int64_t start, int64_t end, const tCleaning& cleaning)
+{
+    tOutputPlan sub;
+    try {
+        tByteSource in(fd, start);
+        uint8_t b0 = 0, b1 = 0;
+        Ensure(in.ReadByte(b0) && in.ReadByte(b1) && b0 == 0xFF && b1 == marker::SOI, "no SOI");
+        sub.AddBytes(kSoi);
+        tHeadReader head(in);
+        for (;;) {
+            Ensure(head.Next() == tHeadRead::Whole && head.Segment().End <= end, "head");
+            const tSection seg = PlaceOf(head);
+            if (seg.Marker == marker::SOS || seg.Marker == marker::EOI) {
+                sub.AddRange(seg.Start, end - seg.Start);
+                return sub;
+            }
+            if (cleaning.Other && seg.Kind == tBlockKind::Xmp)
+                sub.AddBytes(GainMapSegment(head.ReadBody(), {}));
+            else if (!cleaning.Drops(seg))
+                sub.AddRange(seg.Start, seg.End - seg.Start);
+        }
+    } catch (const std::exception&) {
+        tOutputPlan whole;
+        whole.AddRange(start, end - start);
+        return whole;
+    }
+}
+
+// A further picture the MPF index names, where it stands in the source.
+struct tPicture {
+    tMpfEntry Entry;
+    int64_t Start = 0, End = 0;
+    tOutputPlan Plan;
+};
+
+}  // namespace
+
+void tOutputPlan::AddBytes(const std::string& bytes)
+{
+    if (bytes.empty()) return;
+    if (!Pieces.empty() && Pieces.back().Offset < 0)
+        Pieces.back().Bytes += bytes;
+    else
+        Pieces.push_back({-1, 0, bytes});
+    Length += static_cast<int64_t>(bytes.size());
+}
+
+void tOutputPlan::AddRange(int64_t offset, int64_t length)
+{
+    if (length <= 0) return;
+    tPiece* last = Pieces.empty() ? nullptr : &Pieces.back();
+    if (last && last->Offset >= 0 && last->Offset + last->Length == offset)
+        last->Length += length;
+    else
+        Pieces.push_back({offset, length, {}});
+    Length += length;
+}
+
+int32_t TimgData::Orientation() const
+{
+    if (!ExifDecoder) return 0;
+    const int32_t value = ExifDecoder->IntegerByName("Orientation");
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+std::string TimgData::OrientationBlock(int32_t orientation)
+{
+    // Exif header, a big-endian TIFF header, and IFD0 with one SHORT entry.
+    std::string block("\xFF\xE1\x00\x22" "Exif\0\0" "MM\x00\x2A\x00\x00\x00\x08" "\x00\x01", 20);
+    block += static_cast<char>(kOrientationTag >> 8);
+    block += static_cast<char>(kOrientationTag & 0xFF);
+    block += std::string("\x00\x03\x00\x00\x00\x01\x00", 7);
+    block += static_cast<char>(orientation);
+    block += std::string(6, '\0');  // the value field's padding, then no next directory
+    return block;
+}
+
+bool TimgData::ExifIsOrientationOnly() const
+{
+    const tSection* exif = Section(ExifRef);
+    const int32_t orientation = Orientation();
+    return exif && orientation > 0 && exif->Bytes == OrientationBlock(orientation).substr(2);
 }
 
 bool TimgData::IsScannedFile(const std::string& name) const
@@ -123,9 +259,53 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
     const tJpegHeader frame = ReadJpegHeader(plan.SourceFd);
     if (syncSize && ExifDecoder && ExifRef != kNoRef)
         ExifDecoder->SyncDimensions(frame.Height, frame.Width);
+    struct stat st;
+    const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
 
-    WriteHeaderSegments(plan.Header);
-    plan.HeadLength = static_cast<int64_t>(plan.Header.size());
+    tCleaning cleaning;
+    cleaning.Exif = ExifRef == kNoRef;
+    cleaning.Comment = CommentReplaced;
+    cleaning.Iptc = IptcReplaced;
+    cleaning.Other = StripOther;
+
+    // The further pictures first: their cleaned sizes go into the index and
+    // into the XMP container directory of the first picture.
+    const tSection* mpf = head == &SegmentTable ? Section(MpfRef) : nullptr;
+    std::string mpfBytes;
+    bool mpfBig = false;
+    std::vector<tPicture> pictures;
+    int64_t imageEnd = size;
+    if (mpf || StripOther) imageEnd = std::min(size, std::max(restStart, FindImageEnd(plan.SourceFd, restStart)));
+    if (mpf) {
+        mpfBytes = mpf->Bytes;
+        const int64_t mpHeader = mpf->End - mpf->SegLength + kMpfHeaderAt;
+        for (const tMpfEntry& entry : ReadMpfEntries(mpfBytes, mpfBig)) {
+            const int64_t start = mpHeader + entry.Offset;
+            if (entry.Offset == 0 || start < imageEnd || entry.Size > size - start) continue;
+            tPicture picture;
+            picture.Entry = entry;
+            picture.Start = start;
+            picture.End = start + entry.Size;
+            pictures.push_back(std::move(picture));
+        }
+        std::sort(pictures.begin(), pictures.end(),
+                  [](const tPicture& a, const tPicture& b) { return a.Start < b.Start; });
+        int64_t cursor = imageEnd;
+        std::erase_if(pictures, [&](const tPicture& p) {
+            if (p.Start < cursor) return true;  // overlapping another: left as it is
+            cursor = p.End;
+            return false;
+        });
+        for (tPicture& p : pictures) p.Plan = PlanPicture(plan.SourceFd, p.Start, p.End, cleaning);
+    }
+    std::vector<uint32_t> itemLengths;
+    for (const tPicture& p : pictures) itemLengths.push_back(static_cast<uint32_t>(p.Plan.Length));
+
+    std::string header;
+    WriteHeaderSegments(header);
+    plan.AddBytes(header);
+    size_t mpfPiece = 0;
+    int64_t mpfAt = -1;  // where the index's segment starts in the output
     for (size_t i = 0; i < head->size(); ++i) {
         const tSection& seg = (*head)[i];
         if (!seg.FromSource() || seg.Start >= restStart) continue;
@@ -137,24 +317,68 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
             index < ScannedCount && SegmentTable[i].Marker == seg.Marker &&
             std::find(std::begin(ScannedRefs), std::end(ScannedRefs), index) != std::end(ScannedRefs);
         // What was stripped goes wherever it stands, not just its first copy.
-        const bool strippedExif = seg.Marker == marker::APP1 && ExifRef == kNoRef && seg.ExifHeader;
-        const bool oldComment = seg.Marker == marker::COM && CommentReplaced;
-        const bool oldIptc = seg.Marker == marker::APP13 && IptcReplaced;
-        if (referenced || strippedExif || oldComment || oldIptc) continue;
-        const int64_t length = seg.End - seg.Start;
-        if (!plan.Kept.empty() && plan.Kept.back().Offset + plan.Kept.back().Length == seg.Start)
-            plan.Kept.back().Length += length;
-        else
-            plan.Kept.push_back({seg.Start, length});
-        plan.HeadLength += length;
+        const bool replacedComment = seg.Marker == marker::COM && CommentReplaced;
+        const bool replacedIptc = seg.Marker == marker::APP13 && IptcReplaced;
+        if (referenced || replacedComment || replacedIptc || cleaning.Drops(seg)) {
+            // Of the XMP that goes, the gain-map properties stay.
+            if (StripOther && index == XmpRef && head == &SegmentTable)
+                plan.AddBytes(GainMapSegment(seg.Bytes, itemLengths));
+            continue;
+        }
+        if (mpf && index == MpfRef) {
+            mpfAt = plan.Length;
+            // Written as bytes of its own, so the index can be rewritten below.
+            plan.AddBytes(std::string("\xFF", 1) + static_cast<char>(seg.Marker));
+            mpfPiece = plan.Pieces.size();
+            plan.Pieces.push_back({-1, 0, mpfBytes});
+            plan.Length += static_cast<int64_t>(mpfBytes.size());
+            continue;
+        }
+        plan.AddRange(seg.Start, seg.End - seg.Start);
     }
-    struct stat st;
-    const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
-    plan.RestStart = restStart;
-    plan.RestLength = std::max<int64_t>(0, size - restStart);
-    plan.Length = plan.HeadLength + plan.RestLength;
+    plan.HeadLength = plan.Length;
 
-    plan.ExifRemoved = ExifRef == kNoRef;
+    if (!mpf && !StripOther) {
+        plan.AddRange(restStart, size - restStart);
+    } else {
+        plan.AddRange(restStart, imageEnd - restStart);
+        const int64_t firstSize = plan.Length;
+        int64_t cursor = imageEnd;
+        const int64_t mpHeaderOut = mpfAt + 2 + kMpfHeaderAt;
+        for (tPicture& p : pictures) {
+            // What stands between the pictures is a trailer: it goes with the other metadata.
+            if (!StripOther) plan.AddRange(cursor, p.Start - cursor);
+            p.Entry.Offset = static_cast<uint32_t>(plan.Length - mpHeaderOut);
+            p.Entry.Size = static_cast<uint32_t>(p.Plan.Length);
+            for (const tOutputPlan::tPiece& piece : p.Plan.Pieces) {
+                if (piece.Offset < 0)
+                    plan.AddBytes(piece.Bytes);
+                else
+                    plan.AddRange(piece.Offset, piece.Length);
+            }
+            cursor = p.End;
+        }
+        if (!StripOther) plan.AddRange(cursor, size - cursor);
+        if (mpfAt >= 0) {
+            std::string& index = plan.Pieces[mpfPiece].Bytes;
+            bool big = false;
+            for (tMpfEntry entry : ReadMpfEntries(index, big))
+                if (entry.Offset == 0) {
+                    entry.Size = static_cast<uint32_t>(firstSize);
+                    WriteMpfEntry(index, entry, big);
+                }
+            for (const tPicture& p : pictures) WriteMpfEntry(index, p.Entry, big);
+        }
+    }
+
+    plan.ExifRemoved = cleaning.Exif;
+    if (cleaning.Exif && !Section(ExifRef) && KeepOrientation && Orientation() > 1)
+        plan.Exif = OrientationBlock(Orientation()).substr(2);
+    plan.OtherRemoved = StripOther;
+    if (StripOther && XmpRef != kNoRef && head == &SegmentTable) {
+        const std::string kept = GainMapSegment(SegmentTable[static_cast<size_t>(XmpRef)].Bytes, itemLengths);
+        if (!kept.empty()) plan.Xmp = kept.substr(2);
+    }
     if (CommentReplaced) {
         plan.CheckComment = true;
         plan.Comment = Section(CommentRef)->Bytes;
@@ -174,19 +398,25 @@ bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
     tByteSource in(fd, 2);
     if (in.Size() != plan.Length) return false;
     tHeadReader head(in);
-    int comments = 0, iptcBlocks = 0;
+    int exifBlocks = 0, xmpBlocks = 0, comments = 0, iptcBlocks = 0;
     for (;;) {
         const tHeadRead got = head.Next();
         const uint8_t code = head.Segment().Marker;
         if (got != tHeadRead::Whole || code == marker::SOS || code == marker::EOI) break;
-        if (code == marker::APP1 && plan.ExifRemoved && head.Prefix().compare(0, 4, "Exif") == 0)
-            return false;
-        if (code == marker::COM && plan.CheckComment && (++comments > 1 || head.ReadBody() != plan.Comment))
-            return false;
-        if (code == marker::APP13 && plan.CheckIptc && (++iptcBlocks > 1 || head.ReadBody() != plan.Iptc))
-            return false;
+        const tBlockKind kind = KindOf(code, head.Prefix());
+        // A removed kind may stand only as the block the plan puts in its place.
+        auto allowedOnce = [&](int& seen, const std::string& allowed) {
+            return !allowed.empty() && ++seen == 1 && head.ReadBody() == allowed;
+        };
+        if (kind == tBlockKind::Exif && plan.ExifRemoved && !allowedOnce(exifBlocks, plan.Exif)) return false;
+        if (plan.OtherRemoved) {
+            if (kind == tBlockKind::Xmp && !allowedOnce(xmpBlocks, plan.Xmp)) return false;
+            if (kind == tBlockKind::ExtendedXmp || kind == tBlockKind::OtherApp) return false;
+        }
+        if (code == marker::COM && plan.CheckComment && !allowedOnce(comments, plan.Comment)) return false;
+        if (code == marker::APP13 && plan.CheckIptc && !allowedOnce(iptcBlocks, plan.Iptc)) return false;
     }
-    // Where the walk of the written head ends, the source's rest must begin.
+    // Where the walk of the written head ends, the source's image data must begin.
     return head.RestStart() == plan.HeadLength || plan.Length <= plan.HeadLength;
 }
 
@@ -194,11 +424,13 @@ bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
 
 void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const
 {
-    out.Write(plan.Header);
-    for (const tOutputPlan::tRange& range : plan.Kept)
-        Ensure(CopyRange(plan.SourceFd, range.Offset, range.Length, out.Fd()) == range.Length,
-               "Stream read error");
-    CopyRange(plan.SourceFd, plan.RestStart, plan.RestLength, out.Fd());
+    for (const tOutputPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0)
+            out.Write(piece.Bytes);
+        else
+            Ensure(CopyRange(plan.SourceFd, piece.Offset, piece.Length, out.Fd()) == piece.Length,
+                   "Stream read error");
+    }
     // The proof before the name appears: what was removed is not there, and
     // nothing was lost or added on the way.
     if (!HeadMatchesPlan(out.Fd(), plan)) throw EMetaError("Output check failed for " + name);

@@ -12,7 +12,10 @@ constexpr uint8_t EOI = 0xD9;
 constexpr uint8_t SOS = 0xDA;
 constexpr uint8_t APP0 = 0xE0;   // JFIF
 constexpr uint8_t APP1 = 0xE1;   // EXIF (or XMP)
+constexpr uint8_t APP2 = 0xE2;   // ICC profile, MPF
 constexpr uint8_t APP13 = 0xED;  // Photoshop 3.0 / IPTC
+constexpr uint8_t APP14 = 0xEE;  // Adobe
+constexpr uint8_t APP15 = 0xEF;
 constexpr uint8_t COM = 0xFE;
 constexpr uint8_t Fill = 0xFF;
 

@@ -3,6 +3,20 @@
 #include <cstdint>
 #include <string>
 
+// What an APPn block is, by its marker and the identifier its payload starts with.
+enum class tBlockKind : uint8_t {
+    Other,        // tables, frame, markers, and APPn blocks not listed here
+    Jfif,         // APP0 "JFIF" or "JFXX": what the picture needs
+    Exif,         // APP1 "Exif"
+    Xmp,          // APP1 "http://ns.adobe.com/xap/1.0/"
+    ExtendedXmp,  // APP1 "http://ns.adobe.com/xmp/extension/"
+    Icc,          // APP2 "ICC_PROFILE": the colours
+    Mpf,          // APP2 "MPF": the index of the further pictures
+    GainMap,      // APP2 of ISO 21496-1: HDR gain-map parameters
+    Adobe,        // APP14 "Adobe": the colour transform
+    OtherApp,     // any other APPn block: camera makers' and programs' metadata
+};
+
 // One JPEG segment of the head, or a run of like segments that are passed
 // through as they stand.
 struct tSection {
@@ -15,6 +29,7 @@ struct tSection {
     int64_t End = -1;
     int32_t Count = 1;       // segments in the run
     bool ExifHeader = false; // an APP1 whose payload starts with "Exif"
+    tBlockKind Kind = tBlockKind::Other;
 
     bool Held() const { return !Bytes.empty(); }
     bool FromSource() const { return Start >= 0; }
