@@ -6,8 +6,6 @@
 #include "meta/exif/exif_tags.h"
 #include "meta/exif/format_text.h"
 #include "meta/exif/value_render.h"
-#include "meta/jpeg/img_data.h"
-#include "meta/makernote/ms_info.h"
 
 namespace {
 
@@ -87,8 +85,7 @@ private:
 
 }  // namespace
 
-TImageInfo::TImageInfo(TimgData* owner, int32_t buildSelector)
-    : Owner(owner), BuildSelector(buildSelector)
+TImageInfo::TImageInfo(int32_t buildSelector) : BuildSelector(buildSelector)
 {
     PrepareTagTables();
 }
@@ -140,7 +137,7 @@ int32_t TImageInfo::IntegerByName(const std::string& name) const
 
 void TImageInfo::SetStatus(const std::string& text)
 {
-    if (Owner) Owner->StatusText = text;
+    if (OnStatus) OnStatus(text);
 }
 
 void TImageInfo::WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirKind kind)
@@ -230,8 +227,7 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
         case kMakerNote: {
             MakerNoteBytes = raw;
             MakerNotePos = valuePos;
-            TmsInfo maker(TiffMode, this);
-            maker.DecodeMakerNote();
+            if (OnMakerNote) OnMakerNote(*this);
             break;
         }
         default:
@@ -334,25 +330,23 @@ void TImageInfo::DeriveFocal35()
     Listing += "\r\n" + entry.Label + " = " + entry.Text;
 }
 
-void TImageInfo::SyncDimensions(int32_t realHeight, int32_t realWidth)
+void TImageInfo::SyncDimensions(std::string& exifBytes, int32_t realHeight, int32_t realWidth) const
 {
     if (ImageWidth <= 0 || ImageHeight <= 0) return;
     if (realWidth == ImageWidth && realHeight == ImageHeight) return;
-    tSection* exif = Owner ? Owner->Section(Owner->ExifRef) : nullptr;
-    if (!exif) return;
     // Only a single SHORT or LONG stands inline in its value field; anything
     // else there is an offset or another type, which four written bytes would
     // corrupt. A SHORT takes the first two bytes of the field in either order.
     auto put = [&](int64_t pos, uint16_t type, int32_t count, int32_t value) {
         if (count != 1 || value < 0) return;
         if (type == kLong) {
-            Owner->PutUInt32(exif->Bytes, static_cast<uint32_t>(value), pos);
+            PutUInt32(exifBytes, static_cast<uint32_t>(value), pos);
         } else if (type == kShort && value <= 0xFFFF && pos >= 1 &&
-                   pos + 1 <= static_cast<int64_t>(exif->Bytes.size())) {
+                   pos + 1 <= static_cast<int64_t>(exifBytes.size())) {
             const auto at = static_cast<size_t>(pos - 1);
             const auto hi = static_cast<char>(value >> 8), lo = static_cast<char>(value & 0xFF);
-            exif->Bytes[at] = Owner->BigEndian ? hi : lo;
-            exif->Bytes[at + 1] = Owner->BigEndian ? lo : hi;
+            exifBytes[at] = BigEndian ? hi : lo;
+            exifBytes[at + 1] = BigEndian ? lo : hi;
         }
     };
     put(HeightPos, HeightType, HeightCount, realHeight);

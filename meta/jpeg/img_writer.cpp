@@ -137,8 +137,8 @@ void TimgData::SaveAs(const std::string& target)
 void TimgData::SaveWithImage(TJPEGImage& holder, const std::string& target, bool sync,
                              bool mayReplace)
 {
-    if (sync && ExifDecoder && ExifRef != kNoRef)
-        ExifDecoder->SyncDimensions(holder.Height(), holder.Width());
+    if (tSection* exif = Section(ExifRef); sync && ExifDecoder && exif)
+        ExifDecoder->SyncDimensions(exif->Bytes, holder.Height(), holder.Width());
     const std::string bytes = AssembleOutput(holder.Bytes());
     // Replace only what this object itself wrote under that name for this
     // source; anything else that appeared there is left alone.
