@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "meta/exif/decode_budget.h"
 #include "meta/exif/end_ind.h"
 #include "meta/exif/tag_entry.h"
 
@@ -52,8 +53,11 @@ public:
     TTagEntry TagByName(const std::string& name) const;
     double NumericByName(const std::string& name) const;
     int32_t IntegerByName(const std::string& name) const;
-    int32_t AddTag(const TTagEntry& entry);
+    int32_t AddTag(TTagEntry entry);
 
+    // Walks a directory and, depth first, the sub-directories it points at.
+    // Called for the first directory of a block, it starts the block's budget
+    // and raises nothing; a spent budget is reported as "Error Detected = ...".
     void WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirKind kind);
     // Walks one maker directory against a maker tag table. No error leaves it:
     // a failure is reported through OnStatus as "Error Detected = ...".
@@ -65,10 +69,14 @@ public:
     // up to date, in this decoder's byte order.
     void SyncDimensions(std::string& exifBytes, int32_t realHeight, int32_t realWidth) const;
 
+    // What decoding the current block has cost so far.
+    const tDecodeBudget& Budget() const { return FBudget; }
+
 private:
     void WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind);
     void SetStatus(const std::string& text);
 
     int FDepth = 0;                  // directories being walked
     std::set<int64_t> FEntered;      // start positions entered in this block
+    tDecodeBudget FBudget;           // shared by every walk of this block
 };

@@ -209,3 +209,29 @@ TEST(MakerCorpus, EveryFileScansWhateverItsMakerNote)
     std::printf("maker notes decoded: %d without errors, %d with \"Error Detected\"; %d of other makes\n", clean,
                 failed, unknown);
 }
+
+TEST(MakerCorpus, NoCameraFileComesNearTheDecodingBudget)
+{
+    const std::vector<std::string> files = fixture::CorpusJpegs();
+    if (files.empty()) GTEST_SKIP() << "../shared/corpus is absent";
+    int64_t directories = 0, entries = 0, bytes = 0;
+    std::string mostEntries, mostBytes;
+    for (const std::string& path : files) {
+        TImageInfo dec(255);
+        std::string status;
+        dec.OnStatus = [&status](const std::string& text) { status = text; };
+        dec.OnMakerNote = DecodeMakerNote;
+        if (!fixture::WalkExifSegment(dec, fixture::ExifSegmentOf(fixture::ReadFile(path)))) continue;
+        EXPECT_EQ(status.find("too large to decode"), std::string::npos) << path << ": " << status;
+        directories = std::max(directories, dec.Budget().Directories());
+        if (dec.Budget().Entries() > entries) entries = dec.Budget().Entries(), mostEntries = path;
+        if (dec.Budget().KeptBytes() > bytes) bytes = dec.Budget().KeptBytes(), mostBytes = path;
+    }
+    // Real files stay far below every cap.
+    EXPECT_LE(directories * 8, kMaxDirectoriesPerBlock);
+    EXPECT_LE(entries * 8, kMaxEntriesPerBlock);
+    EXPECT_LE(bytes * 8, kMaxKeptBytesPerBlock);
+    std::printf("largest use of a camera block: %lld directories, %lld entries (%s), %lld value bytes (%s)\n",
+                static_cast<long long>(directories), static_cast<long long>(entries), mostEntries.c_str(),
+                static_cast<long long>(bytes), mostBytes.c_str());
+}

@@ -8,6 +8,7 @@
 #include "maker_note_builder.h"
 #include "meta/exif/image_info.h"
 #include "meta/makernote/ms_info.h"
+#include "tests/support/hostile_exif.h"
 #include "tests/support/jpeg_fixtures.h"
 
 using namespace makernote_fixture;
@@ -203,4 +204,50 @@ TEST(MakerWalk, UnknownMakeLeavesTheNoteUndecoded)
     TmsInfo ms(false, w.Decoder.get());
     EXPECT_FALSE(ms.DecodeMakerNote());
     EXPECT_EQ(w.Decoder->MakerListing, "");
+}
+
+TEST(MakerWalk, FujiEntriesWithBogusOffsetsAreSkippedInEitherBlockOrder)
+{
+    // The Fuji note is little-endian whatever the block's order. An entry whose
+    // value lies neither in the note nor in the block is not read at all.
+    const struct {
+        const char* Case;
+        uint16_t Type;
+        uint32_t Count;
+        std::string Value;
+    } cases[] = {
+        {"offset 2^31", 2, 8, U32(0x80000000, false)},
+        {"offset -16 read as signed", 2, 8, U32(0xFFFFFFF0, false)},
+        {"LONG count 0x40000001 (4 bytes modulo 2^32)", 4, 0x40000001, "ABCD"},
+        {"past the note and the block", 7, 16, U32(60000, false)},
+    };
+    for (bool bigEndian : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.Case) + (bigEndian ? ", MM block" : ", II block"));
+            tDirBuilder dir(false);
+            dir.Add(0x1000, c.Type, c.Count, c.Value).Shorts(0x1001, {3});
+            const std::string note = Note(std::string("FUJIFILM") + U32(12, false), dir, 0);
+            tWalked w(bigEndian, TiffWithMakerNote(bigEndian, "FUJIFILM", note));
+            EXPECT_EQ(w.Decoder->MakerListing, "\r\nSharpness = Normal");
+            EXPECT_EQ(w.Decoder->FindTagIndex("Quality"), -1);
+            EXPECT_EQ(w.Status, "");
+            EXPECT_EQ(w.Decoder->BigEndian, bigEndian);
+            EXPECT_EQ(w.Decoder->Block, w.Block);
+        }
+    }
+}
+
+TEST(MakerWalk, NotesLeadingIntoEachOtherStopAtTheBudget)
+{
+    // A hundred MakerNote entries, each holding the whole block from IFD0 on,
+    // which the Canon layout reads as its directory: every maker walk meets
+    // every note again. The maker walks share the block's budget.
+    tWalked w(true, hostile::MakerNotesTiff(100, 65000));
+    EXPECT_EQ(w.Status, "Error Detected = EXIF block too large to decode: more than " +
+                            std::to_string(kMaxKeptBytesPerBlock) + " value bytes");
+    EXPECT_EQ(w.Decoder->MakeText, "Canon");
+    EXPECT_EQ(w.Decoder->MakerListing.rfind("\r\nUnknown = \"Canon\"", 0), 0u);
+    EXPECT_LE(w.Decoder->Budget().KeptBytes(), kMaxKeptBytesPerBlock);
+    EXPECT_EQ(w.Decoder->Block, w.Block);
+    EXPECT_TRUE(w.Decoder->BigEndian);
 }
