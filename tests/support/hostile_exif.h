@@ -113,4 +113,21 @@ inline std::string MakerNotesTiff(uint32_t notes, size_t bytes, uint32_t noteByt
     return tiff;
 }
 
+// IFD0 of Make "Canon" and a MakerNote whose Canon directory holds the camera
+// settings (0x0001) and the custom functions (0x000F), both the same `values`
+// SHORTs of function 1, setting 1: the hooks spell out every piece.
+inline std::string CanonHooksTiff(uint32_t values)
+{
+    const uint32_t makeAt = 8 + 2 + 2 * 12 + 4;
+    const uint32_t noteAt = makeAt + 6;
+    const uint32_t dataAt = noteAt + 2 + 2 * 12 + 4;
+    const uint32_t noteSize = dataAt - noteAt + 2 * values;
+    std::string tiff = std::string("MM\0\x2A", 4) + U32(8) + U16(2) + Entry(0x010F, 2, 6, makeAt) +
+                       Entry(0x927C, 7, noteSize, noteAt) + U32(0) + std::string("Canon\0", 6);
+    tiff += U16(2) + Entry(0x0001, 3, values, dataAt) + Entry(0x000F, 3, values, dataAt) + U32(0);
+    tiff.reserve(tiff.size() + 2 * size_t{values});
+    for (uint32_t i = 0; i < values; ++i) tiff += U16(0x0101);
+    return tiff;
+}
+
 }  // namespace hostile

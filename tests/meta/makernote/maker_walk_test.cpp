@@ -251,3 +251,20 @@ TEST(MakerWalk, NotesLeadingIntoEachOtherStopAtTheBudget)
     EXPECT_EQ(w.Decoder->Block, w.Block);
     EXPECT_TRUE(w.Decoder->BigEndian);
 }
+
+TEST(MakerWalk, CanonHooksSpellOutTenThousandValues)
+{
+    // The camera settings and custom functions of one note, 10 000 SHORTs each.
+    tWalked w(true, hostile::CanonHooksTiff(10000));
+    EXPECT_EQ(w.Status, "");
+    const std::string custom = w.Decoder->TagText("CustomFunctions");
+    // One line per value but the last.
+    size_t lines = 0;
+    for (size_t at = custom.find("\r\nNoise Reduction =  On"); at != std::string::npos;
+         at = custom.find("\r\nNoise Reduction =  On", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 9999u);
+    const std::string settings = w.Decoder->TagText("ExposureInfo1");
+    EXPECT_NE(settings.find("\r\nMacro mode = "), std::string::npos);
+    EXPECT_NE(settings.find("\r\nFocus Mode = "), std::string::npos);
+}
