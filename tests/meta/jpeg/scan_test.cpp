@@ -6,6 +6,7 @@
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/markers.h"
+#include "tests/support/hostile_exif.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/tiff_builder.h"
 
@@ -230,6 +231,21 @@ TEST(ScanWithBrokenExif, StillCountsAsHoldingMetadata)
     EXPECT_TRUE(data.ScanFile(dir.Write("c.jpg", AfterSoi(TinyJpeg(), ExifSegment(u.Bytes())))));
 }
 
+
+TEST(ScanWithBrokenExif, BlockPastItsDecodingBudgetStillCountsAndIsStripped)
+{
+    // Overlapping directories pointing at one another: the walk stops at a cap.
+    TempDir dir;
+    const std::string src = dir.Write("soup.jpg", AfterSoi(TinyJpeg(), ExifSegment(hostile::PointerSoupTiff(65000))));
+    TimgData data(255);
+    EXPECT_TRUE(data.ScanFile(src));
+    EXPECT_EQ(data.ExifRef, 0);
+    ASSERT_TRUE(data.ExifDecoder);
+    EXPECT_EQ(data.ExifDecoder->MakeText, hostile::kMake);
+    data.ExifRef = kNoRef;
+    data.SaveAs(dir / "out.jpg");
+    EXPECT_EQ(ReadFile(dir / "out.jpg").find("Exif"), std::string::npos);
+}
 
 TEST(ScanWithBrokenExif, BogusMakerDirectoryKeepsWhatItListedAndTheScanSucceeds)
 {
