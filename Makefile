@@ -23,6 +23,7 @@ bench: configure
 	@$(BUILD)/bench/bench_batch $(BUILD)/app/zorezaz-cli
 	@$(BUILD)/bench/bench_find_walk
 	@$(BUILD)/bench/bench_iptc_parse
+	@$(BUILD)/bench/bench_exif_hostile
 
 run: build
 	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi

@@ -11,12 +11,10 @@ std::string CopyBytes(const std::string& bytes, int64_t pos, int64_t count)
 }
 
 namespace {
-// The one bounds check for the readers, written by subtraction so it cannot wrap.
+// The one bounds check for the readers.
 const unsigned char* CheckedAt(const std::string& bytes, int64_t pos, int64_t n)
 {
-    const auto size = static_cast<int64_t>(bytes.size());
-    if (pos < 1 || n > size || pos - 1 > size - n)
-        throw EMetaError("Read beyond the end of the EXIF block");
+    if (!Fits(bytes, pos, n)) throw EMetaError("Read beyond the end of the EXIF block");
     return reinterpret_cast<const unsigned char*>(bytes.data()) + (pos - 1);
 }
 }  // namespace

@@ -20,6 +20,14 @@ inline void Ensure(bool condition, const char* message)
     if (!condition) throw EMetaError(message);
 }
 
+// True when `count` bytes from 1-based position `pos` lie inside `bytes`.
+// Written by subtraction, so no sum can wrap.
+inline bool Fits(const std::string& bytes, int64_t pos, int64_t count)
+{
+    const auto size = static_cast<int64_t>(bytes.size());
+    return pos >= 1 && count >= 0 && count <= size && pos - 1 <= size - count;
+}
+
 // Clamped copy of `count` bytes from 1-based position `pos`. Never fails: a
 // position below 1 counts as 1, the copy stops at the end of `bytes`, and a
 // start past the end or a negative count gives no bytes.

@@ -1,13 +1,12 @@
 #include "meta/exif/image_info.h"
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
 #include "meta/exif/exif_tags.h"
 #include "meta/exif/format_text.h"
 #include "meta/exif/value_render.h"
-#include "meta/jpeg/img_data.h"
-#include "meta/makernote/ms_info.h"
 
 namespace {
 
@@ -24,6 +23,8 @@ constexpr uint16_t kMake = 0x010F;
 constexpr uint16_t kExifPointer = 0x8769, kInteropPointer = 0xA005, kGpsPointer = 0x8825;
 constexpr uint16_t kMakerNote = 0x927C;
 
+constexpr const char* kErrorDetected = "Error Detected = ";
+
 // A camera block nests IFD0 > EXIF > interoperability; anything much deeper
 // is a crafted file, not a camera.
 constexpr int kMaxDirectoryDepth = 8;
@@ -31,11 +32,17 @@ constexpr size_t kMakeTextLength = 32;
 // Diagonal of a 36 x 24 mm frame, in millimetres.
 constexpr double kFullFrameDiagonal = 43.26661531;
 
-// Byte count of an entry: component size times count, modulo 2^32, signed.
+// TIFF offsets are unsigned 32-bit values (TIFF 6.0 section 2).
+int64_t ReadOffset(const tEndInd& in, int64_t pos)
+{
+    return static_cast<uint32_t>(in.GetUInt32(pos));
+}
+
+// Byte count of an entry: component size times count, in 64 bits so that no
+// count wraps it.
 int64_t EntrySize(uint16_t type, int32_t count)
 {
-    const uint32_t bytes = static_cast<uint32_t>(ComponentSize(type)) * static_cast<uint32_t>(count);
-    return static_cast<int32_t>(bytes);
+    return int64_t{ComponentSize(type)} * static_cast<uint32_t>(count);
 }
 
 // The fixed part of a 12-byte directory entry (TIFF 6.0 section 2).
@@ -85,24 +92,47 @@ private:
     int& FDepth;
 };
 
+// Puts the maker bytes in a decoder's Block for the length of one maker walk
+// and the EXIF block back on every way out. The EXIF block is moved aside, not
+// copied: a crafted block may hold many maker notes.
+class tMakerBlockScope {
+public:
+    tMakerBlockScope(std::string& block, const std::string& makerBytes) : FBlock(block), FExif(makerBytes)
+    {
+        FBlock.swap(FExif);
+    }
+    ~tMakerBlockScope() { FBlock.swap(FExif); }
+    tMakerBlockScope(const tMakerBlockScope&) = delete;
+    tMakerBlockScope& operator=(const tMakerBlockScope&) = delete;
+
+    const std::string& ExifBlock() const { return FExif; }
+
+private:
+    std::string& FBlock;
+    std::string FExif;
+};
+
 }  // namespace
 
-TImageInfo::TImageInfo(TimgData* owner, int32_t buildSelector)
-    : Owner(owner), BuildSelector(buildSelector)
+TImageInfo::TImageInfo(int32_t buildSelector) : BuildSelector(buildSelector)
 {
     PrepareTagTables();
 }
 
 TImageInfo::~TImageInfo() = default;
 
-int32_t TImageInfo::AddTag(const TTagEntry& entry)
+int32_t TImageInfo::AddTag(TTagEntry entry)
 {
     if (entry.TagNo != 0) {
         if (TagCount >= TagCapacity - 1) {
             TagCapacity += 25;
-            TagList.resize(static_cast<size_t>(TagCapacity));
+            // The list shows its capacity in steps of 25; the storage underneath
+            // grows geometrically, so that adding stays amortised constant.
+            const auto wanted = static_cast<size_t>(TagCapacity);
+            if (TagList.capacity() < wanted) TagList.reserve(std::max(wanted, 2 * TagList.capacity()));
+            TagList.resize(wanted);
         }
-        TagList[static_cast<size_t>(TagCount)] = entry;
+        TagList[static_cast<size_t>(TagCount)] = std::move(entry);
         ++TagCount;
     }
     return TagCount - 1;
@@ -140,7 +170,7 @@ int32_t TImageInfo::IntegerByName(const std::string& name) const
 
 void TImageInfo::SetStatus(const std::string& text)
 {
-    if (Owner) Owner->StatusText = text;
+    if (OnStatus) OnStatus(text);
 }
 
 void TImageInfo::WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirKind kind)
@@ -152,8 +182,11 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirK
     // The first directory: whatever goes wrong inside it, the block is still an
     // EXIF block, and the file must still count as holding metadata.
     FEntered.clear();
+    FBudget.Reset();
     try {
         WalkEntries(start, base, limit, kind);
+    } catch (const EDecodeBudget& spent) {
+        SetStatus(kErrorDetected + std::string(spent.what()));
     } catch (const std::exception&) {
     }
 }
@@ -161,6 +194,7 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirK
 void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind)
 {
     const tEnterDirectory guard(FDepth, FEntered, start);
+    FBudget.EnterDirectory();
     const int64_t n = GetUInt16(start);
     if (2 + 12 * n > base + limit) {
         SetStatus("Illegally sized directory");
@@ -169,32 +203,43 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
     const bool listing = BuildSelector == 2 || BuildSelector == 255;
     const bool listed = BuildSelector == 4 || BuildSelector == 255;
     for (int64_t i = 0; i < n; ++i) {
+        FBudget.ReadEntry();
         const int64_t e = start + 2 + 12 * i;
         const auto [tag, type, count, size] = ReadEntryHead(*this, e);
         if (size == 0) continue;
-        const int64_t valuePos = size <= 4 ? e + 8 : int64_t{GetUInt32(e + 8)} + base;
-        const std::string raw = CopyBytes(Block, valuePos, size);
+        const int64_t valuePos = size <= 4 ? e + 8 : ReadOffset(*this, e + 8) + base;
+        // A value that does not lie inside the block whole is not read at all,
+        // neither in part nor from anywhere else.
+        if (!Fits(Block, valuePos, size)) continue;
+        FBudget.Keep(size);
+        const std::string raw = Block.substr(static_cast<size_t>(valuePos - 1), static_cast<size_t>(size));
 
         TTagEntry row;
         std::string text;
         if (listing) {
             row = LookupDirTag(tag, kind);
-            if (type == kAscii)
-                text = CopyBytes(Block, valuePos, size - 1);
-            else if (type == kUndefined)
-                text = Quoted(raw, true);
-            else
-                text = RenderValue(*this, raw, type, row.ValueCodes, row.Template);
-            text = row.TagNo != 0 && row.Hook ? row.Hook(text) : CleanText(text);
+            if (type == kAscii || type == kUndefined) {
+                // ASCII without its last byte (the terminating zero, TIFF 6.0).
+                text = type == kAscii ? raw.substr(0, raw.size() - 1) : Quoted(raw, true);
+                FBudget.Keep(static_cast<int64_t>(text.size()));
+            } else {
+                text = RenderValue(*this, raw, type, row.ValueCodes, row.Template, &FBudget);
+            }
+            if (row.TagNo != 0 && row.Hook) {
+                text = row.Hook(text);
+                FBudget.Keep(static_cast<int64_t>(text.size()));
+            } else {
+                text = CleanText(text);
+            }
             Listing += "\r\n" + row.Label + " = " + text;
         }
         if (listed) {
             try {
-                TTagEntry entry = row;
+                TTagEntry entry = std::move(row);
                 entry.Text = text;
                 entry.RawBytes = raw;
                 entry.FieldType = type;
-                AddTag(entry);
+                AddTag(std::move(entry));
             } catch (const std::exception&) {
             }
         }
@@ -220,20 +265,25 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
         case kExifPointer:
         case kInteropPointer:
         case kGpsPointer:
-            // A broken sub-directory ends there; this directory goes on.
+            // A broken sub-directory ends there and this directory goes on; a
+            // spent budget ends the walk of the whole block.
             try {
-                const int64_t sub = int64_t{GetUInt32(valuePos)} + base;
-                WalkDirectory(sub, base, limit, tag == kGpsPointer ? tDirKind::GpsKind : tDirKind::ExifKind);
+                const int64_t sub = ReadOffset(*this, valuePos) + base;
+                // Passed over here rather than refused by the walk: a crafted
+                // block may hold thousands of such pointers, an exception each.
+                if (FDepth < kMaxDirectoryDepth && !FEntered.contains(sub) && Fits(Block, sub, 2))
+                    WalkDirectory(sub, base, limit, tag == kGpsPointer ? tDirKind::GpsKind : tDirKind::ExifKind);
+            } catch (const EDecodeBudget&) {
+                throw;
             } catch (const std::exception&) {
             }
             break;
-        case kMakerNote: {
+        case kMakerNote:
+            FBudget.Keep(size);  // the copy the maker walk reads
             MakerNoteBytes = raw;
             MakerNotePos = valuePos;
-            TmsInfo maker(TiffMode, this);
-            maker.DecodeMakerNote();
+            if (OnMakerNote) OnMakerNote(*this);
             break;
-        }
         default:
             break;
         }
@@ -243,26 +293,35 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
 void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<const TTagEntry> table,
                                     int64_t dirOffset, int64_t makerBase, int64_t blockBase)
 {
-    // The EXIF block, for values that lie outside the maker bytes and to come
-    // back to afterwards.
-    const std::string exifBlock = Block;
-    Block = makerBytes;
     const int64_t p0 = dirOffset + 1;
     const int64_t shift = dirOffset + 2 - makerBase;
     const bool listed = BuildSelector == 4 || BuildSelector == 255;
     try {
+        FBudget.EnterDirectory();
+        FBudget.Keep(static_cast<int64_t>(makerBytes.size()));
+        const tMakerBlockScope scope(Block, makerBytes);
+        const std::string& exifBlock = scope.ExifBlock();
         const int64_t n = GetUInt16(p0);
         for (int64_t i = 0; i < n; ++i) {
+            FBudget.ReadEntry();
             const int64_t e = p0 + 2 + 12 * i;
             const auto [tag, type, count, size] = ReadEntryHead(*this, e);
-            int64_t off = 0, valuePos = e + 8;
+            // The value lies in the maker bytes; an offset that leads outside
+            // them counts from blockBase in the EXIF block instead. A value
+            // that lies in neither whole is not read.
+            const std::string* from = &Block;
+            int64_t valuePos = e + 8;
             if (size > 4) {
-                off = GetUInt32(e + 8);
+                const int64_t off = ReadOffset(*this, e + 8);
                 valuePos = shift + off;
+                if (!Fits(Block, valuePos, size)) {
+                    from = &exifBlock;
+                    valuePos = blockBase + off;
+                }
             }
-            const std::string raw = valuePos + size - 1 <= static_cast<int64_t>(makerBytes.size())
-                                        ? CopyBytes(makerBytes, valuePos, size)
-                                        : CopyBytes(exifBlock, blockBase + off, size);
+            if (!Fits(*from, valuePos, size)) continue;
+            FBudget.Keep(size);
+            const std::string raw = from->substr(static_cast<size_t>(valuePos - 1), static_cast<size_t>(size));
             int64_t idx = -1, last = -1;
             for (size_t r = 0; r < table.size(); ++r)
                 if (table[r].TagNo == tag) {
@@ -274,22 +333,29 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<con
             if (!listed) continue;
 
             std::string text;
-            if (type == kAscii) {
-                text = Quoted(raw, true);
-            } else if (type == kUndefined) {
-                text = Quoted(raw, false);
+            if (type == kAscii || type == kUndefined) {
+                text = Quoted(raw, type == kAscii);
+                FBudget.Keep(static_cast<int64_t>(text.size()));
             } else {
                 try {
                     const std::string codes = last >= 0 ? table[static_cast<size_t>(last)].ValueCodes : "";
                     const std::string tmpl = idx >= 0 ? table[static_cast<size_t>(idx)].Template : "";
-                    text = RenderValue(*this, raw, type, codes, tmpl);
+                    text = RenderValue(*this, raw, type, codes, tmpl, &FBudget);
+                } catch (const EDecodeBudget&) {
+                    throw;
                 } catch (const std::exception&) {
                     text = Quoted(raw, false);
+                    FBudget.Keep(static_cast<int64_t>(text.size()));
                 }
             }
             // Row 0 of a maker table is listed but never hooked or kept.
             const TTagEntry* row = idx > 0 ? &table[static_cast<size_t>(idx)] : nullptr;
-            text = row && row->Hook ? row->Hook(text) : CleanText(text);
+            if (row && row->Hook) {
+                text = row->Hook(text);
+                FBudget.Keep(static_cast<int64_t>(text.size()));
+            } else {
+                text = CleanText(text);
+            }
             MakerListing += "\r\n" + name + " = " + text;
             if (row) {
                 try {
@@ -298,15 +364,14 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<con
                     entry.RawBytes = raw;
                     entry.FieldType = type;
                     entry.Origin = 1;
-                    AddTag(entry);
+                    AddTag(std::move(entry));
                 } catch (const std::exception&) {
                 }
             }
         }
     } catch (const std::exception& error) {
-        SetStatus(std::string("Error Detected = ") + error.what());
+        SetStatus(kErrorDetected + std::string(error.what()));
     }
-    Block = exifBlock;
 }
 
 void TImageInfo::DeriveFocal35()
@@ -334,25 +399,23 @@ void TImageInfo::DeriveFocal35()
     Listing += "\r\n" + entry.Label + " = " + entry.Text;
 }
 
-void TImageInfo::SyncDimensions(int32_t realHeight, int32_t realWidth)
+void TImageInfo::SyncDimensions(std::string& exifBytes, int32_t realHeight, int32_t realWidth) const
 {
     if (ImageWidth <= 0 || ImageHeight <= 0) return;
     if (realWidth == ImageWidth && realHeight == ImageHeight) return;
-    tSection* exif = Owner ? Owner->Section(Owner->ExifRef) : nullptr;
-    if (!exif) return;
     // Only a single SHORT or LONG stands inline in its value field; anything
     // else there is an offset or another type, which four written bytes would
     // corrupt. A SHORT takes the first two bytes of the field in either order.
+    // A field that the bytes do not hold whole is left as it is.
     auto put = [&](int64_t pos, uint16_t type, int32_t count, int32_t value) {
         if (count != 1 || value < 0) return;
-        if (type == kLong) {
-            Owner->PutUInt32(exif->Bytes, static_cast<uint32_t>(value), pos);
-        } else if (type == kShort && value <= 0xFFFF && pos >= 1 &&
-                   pos + 1 <= static_cast<int64_t>(exif->Bytes.size())) {
+        if (type == kLong && Fits(exifBytes, pos, 4)) {
+            PutUInt32(exifBytes, static_cast<uint32_t>(value), pos);
+        } else if (type == kShort && value <= 0xFFFF && Fits(exifBytes, pos, 2)) {
             const auto at = static_cast<size_t>(pos - 1);
             const auto hi = static_cast<char>(value >> 8), lo = static_cast<char>(value & 0xFF);
-            exif->Bytes[at] = Owner->BigEndian ? hi : lo;
-            exif->Bytes[at + 1] = Owner->BigEndian ? lo : hi;
+            exifBytes[at] = BigEndian ? hi : lo;
+            exifBytes[at + 1] = BigEndian ? lo : hi;
         }
     };
     put(HeightPos, HeightType, HeightCount, realHeight);

@@ -4,28 +4,27 @@
 // and records the image size fields that the writer keeps up to date.
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "meta/exif/decode_budget.h"
 #include "meta/exif/end_ind.h"
 #include "meta/exif/tag_entry.h"
-
-class TimgData;
 
 // Directory kinds handed to WalkDirectory: which tag table names the entries.
 enum class tDirKind { ExifKind = 1, GpsKind = 2 };
 
 class TImageInfo : public tEndInd {
 public:
-    TImageInfo(TimgData* owner, int32_t buildSelector);
+    explicit TImageInfo(int32_t buildSelector);
     ~TImageInfo() override;
 
     std::vector<TTagEntry> TagList;  // decoded entries, in the order added
     int32_t TagCount = 0;            // entries of TagList in use
     int32_t TagCapacity = 0;         // grows by 25 when one free slot is left
-    TimgData* Owner;                 // not owned
     std::string MakeText;            // camera maker, at most 32 characters
     int32_t ImageWidth = 0;          // EXIF width and height as recorded
     int32_t ImageHeight = 0;
@@ -42,21 +41,36 @@ public:
     std::string Listing;             // CR LF, label, " = ", text per entry
     std::string MakerListing;
 
+    // Status texts the walk reports ("Illegally sized directory", "Error
+    // Detected = ..."); the owning container installs it.
+    std::function<void(const std::string&)> OnStatus;
+    // The maker-note walk, installed by the owner; called at the MakerNote
+    // entry once MakerNoteBytes and MakerNotePos are set.
+    std::function<void(TImageInfo&)> OnMakerNote;
+
     virtual int32_t FindTagIndex(const std::string& name) const;
     virtual std::string TagText(const std::string& name) const;
     TTagEntry TagByName(const std::string& name) const;
     double NumericByName(const std::string& name) const;
     int32_t IntegerByName(const std::string& name) const;
-    int32_t AddTag(const TTagEntry& entry);
+    int32_t AddTag(TTagEntry entry);
 
+    // Walks a directory and, depth first, the sub-directories it points at.
+    // Called for the first directory of a block, it starts the block's budget
+    // and raises nothing; a spent budget is reported as "Error Detected = ...".
     void WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirKind kind);
     // Walks one maker directory against a maker tag table. No error leaves it:
-    // a failure ends up in the owner's StatusText as "Error Detected = ...".
+    // a failure is reported through OnStatus as "Error Detected = ...".
     void WalkMakerDirectory(const std::string& makerBytes, std::span<const TTagEntry> table,
                             int64_t dirOffset, int64_t makerBase, int64_t blockBase);
     void DeriveFocal35();
-    // Brings the width and height values of the owner's EXIF segment up to date.
-    void SyncDimensions(int32_t realHeight, int32_t realWidth);
+    // Brings the width/height value fields inside `exifBytes` (the APP1 segment
+    // bytes from the length field on, 1-based positions as WidthPos/HeightPos)
+    // up to date, in this decoder's byte order.
+    void SyncDimensions(std::string& exifBytes, int32_t realHeight, int32_t realWidth) const;
+
+    // What decoding the current block has cost so far.
+    const tDecodeBudget& Budget() const { return FBudget; }
 
 private:
     void WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind);
@@ -64,4 +78,5 @@ private:
 
     int FDepth = 0;                  // directories being walked
     std::set<int64_t> FEntered;      // start positions entered in this block
+    tDecodeBudget FBudget;           // shared by every walk of this block
 };

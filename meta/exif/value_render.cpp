@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "meta/exif/decode_budget.h"
 #include "meta/exif/format_text.h"
 
 namespace {
@@ -26,6 +27,37 @@ bool IsRational(uint32_t type)
 constexpr std::string_view kUndecodedFloat = "-9999.99";
 constexpr size_t kCleanTextLength = 50;
 
+// "," + codes + ",", so that every pair stands between commas.
+std::string FramedCodes(std::string_view codes)
+{
+    std::string framed;
+    framed.reserve(codes.size() + 2);
+    framed += ',';
+    framed += codes;
+    framed += ',';
+    return framed;
+}
+
+// CodeLookup in codes framed once for all components of a value.
+std::string LookupFramed(std::string_view framed, std::string_view key)
+{
+    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!key.empty() && isBlank(key.front())) key.remove_prefix(1);
+    while (!key.empty() && isBlank(key.back())) key.remove_suffix(1);
+    // A key longer than the codes is in none of them; rationals look up all the
+    // text so far, which must not cost a copy of it per component.
+    if (key.size() + 2 > framed.size()) return {};
+    std::string k;
+    k.reserve(key.size() + 2);
+    k += ',';
+    k += key;
+    k += ':';
+    const size_t at = framed.find(k);
+    if (at == std::string_view::npos) return {};
+    const size_t start = at + k.size();
+    return std::string(framed.substr(start, framed.find(',', start) - start));
+}
+
 }  // namespace
 
 int32_t BytesToInt(const tEndInd& order, std::string_view bytes)
@@ -41,29 +73,32 @@ int32_t BytesToInt(const tEndInd& order, std::string_view bytes)
 }
 
 std::string RenderValue(const tEndInd& order, std::string_view raw, uint32_t type,
-                        std::string_view codes, std::string_view tmpl)
+                        std::string_view codes, std::string_view tmpl, tDecodeBudget* budget)
 {
     const int32_t size = ComponentSize(type);
     if (size == 0) return "0";
     const size_t n = raw.size() / static_cast<size_t>(size);
+    const std::string framed = codes.empty() ? std::string() : FramedCodes(codes);
     std::string out;
     for (size_t j = 0; j < n; ++j) {
+        const size_t before = out.size();
         if (!out.empty()) out += ", ";
         const std::string_view comp = raw.substr(j * static_cast<size_t>(size), static_cast<size_t>(size));
         if (IsInteger(type)) {
             const std::string v = std::to_string(BytesToInt(order, comp));
             // A number without a pair shows nothing, not even itself.
-            out += codes.empty() ? v : CodeLookup(codes, v);
+            out += codes.empty() ? v : LookupFramed(framed, v);
         } else if (IsRational(type)) {
             out += std::to_string(BytesToInt(order, comp.substr(0, 4))) + "/" +
                    std::to_string(BytesToInt(order, comp.substr(4, 4)));
             // The key is all the text so far, not this component alone.
-            if (!codes.empty()) out += CodeLookup(codes, out);
+            if (!codes.empty()) out += LookupFramed(framed, out);
         } else if (type == kFloat || type == kDouble) {
             out += kUndecodedFloat;
         } else {  // ASCII and UNDEFINED: the directory walk renders these itself
             out += '?';
         }
+        if (budget) budget->Keep(static_cast<int64_t>(out.size() - before));
     }
     if (tmpl.empty()) return out;
     if (tmpl.find("%s") != std::string_view::npos) return FormatText(tmpl, {out});
@@ -84,15 +119,7 @@ double NumericValue(const tEndInd& order, std::string_view raw, uint32_t type)
 
 std::string CodeLookup(std::string_view codes, std::string_view key)
 {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!key.empty() && isBlank(key.front())) key.remove_prefix(1);
-    while (!key.empty() && isBlank(key.back())) key.remove_suffix(1);
-    const std::string k = "," + std::string(key) + ":";
-    const std::string c = "," + std::string(codes) + ",";
-    const size_t at = c.find(k);
-    if (at == std::string::npos) return {};
-    const size_t start = at + k.size();
-    return c.substr(start, c.find(',', start) - start);
+    return LookupFramed(FramedCodes(codes), key);
 }
 
 std::string CleanText(std::string_view text)

@@ -9,6 +9,8 @@
 
 #include "meta/exif/end_ind.h"
 
+class tDecodeBudget;
+
 // Bytes per component of TIFF field types 0..12 (TIFF 6.0 section 2; 6..12
 // added by TIFF 6.0 for signed and floating-point values). Type 0 is no type.
 inline constexpr std::array<int32_t, 13> kComponentSizes{0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
@@ -27,9 +29,10 @@ int32_t BytesToInt(const tEndInd& order, std::string_view bytes);
 // Components of `raw` as text joined by ", " (rationals as "n/d", FLOAT and
 // DOUBLE as -9999.99), looked up in `codes` when there are codes, then put
 // through `tmpl`: "%s" takes the text, any other template takes NumericValue.
-// Raises EMetaError when the template does not fit its argument.
+// Raises EMetaError when the template does not fit its argument. With a
+// budget, the text is charged to it as it grows (EDecodeBudget once spent).
 std::string RenderValue(const tEndInd& order, std::string_view raw, uint32_t type,
-                        std::string_view codes, std::string_view tmpl);
+                        std::string_view codes, std::string_view tmpl, tDecodeBudget* budget = nullptr);
 
 // Integer types: BytesToInt of all of `raw`; rationals: first over second
 // 32-bit half (0 for a zero denominator); every other type 0. Never raises.

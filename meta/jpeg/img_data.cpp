@@ -8,6 +8,7 @@
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/markers.h"
+#include "meta/makernote/ms_info.h"
 
 namespace {
 
@@ -281,7 +282,9 @@ tSectionRef TimgData::ChooseExifBlock(tSectionRef examined) const
 
 void TimgData::CreateExifDecoder()
 {
-    ExifDecoder = std::make_unique<TImageInfo>(this, BuildSelector);
+    ExifDecoder = std::make_unique<TImageInfo>(BuildSelector);
+    ExifDecoder->OnStatus = [this](const std::string& text) { StatusText = text; };
+    ExifDecoder->OnMakerNote = [](TImageInfo& decoder) { TmsInfo(decoder.TiffMode, &decoder).DecodeMakerNote(); };
 }
 
 void TimgData::OpenExifBlock()

@@ -257,8 +257,8 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
         head = &other;
     }
     const tJpegHeader frame = ReadJpegHeader(plan.SourceFd);
-    if (syncSize && ExifDecoder && ExifRef != kNoRef)
-        ExifDecoder->SyncDimensions(frame.Height, frame.Width);
+    if (tSection* exif = Section(ExifRef); syncSize && ExifDecoder && exif)
+        ExifDecoder->SyncDimensions(exif->Bytes, frame.Height, frame.Width);
     struct stat st;
     const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
 

@@ -89,12 +89,15 @@ std::string CanonShotHook(const std::string& text)
 std::string CanonCustomHook(const std::string& text)
 {
     std::string result = text;
-    // The last piece is never visited: the loop runs once per separator.
-    const int32_t separators = CountSeparators(text, ",");
-    for (int32_t piece = 0; piece < separators; ++piece) {
+    // The last piece is never visited: the loop runs once per separator. One
+    // pass over the text, however many pieces it holds.
+    std::string_view rest = text;
+    for (size_t comma = rest.find(','); comma != std::string_view::npos; comma = rest.find(',')) {
+        const std::string_view piece = rest.substr(0, comma);
+        rest.remove_prefix(comma + 1);
         int32_t packed = 0;
         // A piece that is no whole number adds nothing.
-        if (!TryParseInteger(NthPiece(text, ",", piece + 1), packed)) continue;
+        if (!TryParseInteger(piece, packed)) continue;
         // High byte the function number, low byte its setting.
         const tCustomFunction* function = CanonCustomFunction(packed / 256);
         if (!function) continue;

@@ -18,8 +18,13 @@ std::string TextAfter(std::string_view text, std::string_view separator)
 
 std::string NthPiece(std::string_view text, std::string_view separator, int32_t n)
 {
-    std::string rest(text);
-    for (int32_t i = 1; i < n && !rest.empty(); ++i) rest = TextAfter(rest, separator);
+    // Steps over the pieces before it without copying them: a maker value may
+    // hold many thousands of pieces.
+    std::string_view rest = text;
+    for (int32_t i = 1; i < n && !rest.empty() && !separator.empty(); ++i) {
+        const size_t at = rest.find(separator);
+        rest = at == std::string_view::npos ? std::string_view{} : rest.substr(at + separator.size());
+    }
     return TextBefore(rest, separator);
 }
 

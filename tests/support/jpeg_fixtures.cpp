@@ -77,6 +77,24 @@ std::string EmptyTiffLE()
     return std::string("II\x2A\x00\x08\x00\x00\x00" "\x00\x00" "\x00\x00\x00\x00", 14);
 }
 
+std::string ExifSegmentOf(const std::string& jpeg)
+{
+    // The head walked by segment lengths up to SOS or EOI (ITU T.81, B.1.1).
+    size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[pos]) == 0xFF) {
+        const auto code = static_cast<uint8_t>(jpeg[pos + 1]);
+        if (code == 0xFF) {
+            ++pos;
+            continue;
+        }
+        if (code == 0xDA || code == 0xD9) break;
+        const size_t length = static_cast<uint8_t>(jpeg[pos + 2]) * 256u + static_cast<uint8_t>(jpeg[pos + 3]);
+        if (code == 0xE1 && jpeg.compare(pos + 4, 4, "Exif") == 0) return jpeg.substr(pos + 2, length);
+        pos += 2 + length;
+    }
+    return {};
+}
+
 size_t SosOffset(const std::string& jpeg)
 {
     return jpeg.find("\xFF\xDA");

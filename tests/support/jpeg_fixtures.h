@@ -23,6 +23,10 @@ std::string ExifSegment(const std::string& tiff);
 // A minimal little-endian TIFF body: header and an empty first directory.
 std::string EmptyTiffLE();
 
+// The first APP1 segment of `jpeg`'s head whose payload starts with "Exif",
+// from its length bytes on (as the container stores it); empty when none.
+std::string ExifSegmentOf(const std::string& jpeg);
+
 // Offset of the first FF DA in `jpeg` (npos when none).
 size_t SosOffset(const std::string& jpeg);
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "meta/exif/exif_tags.h"
 #include "meta/exif/image_info.h"
-#include "meta/jpeg/img_data.h"
+#include "tests/support/exif_walk.h"
+#include "tests/support/hostile_exif.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/tiff_builder.h"
 
@@ -14,11 +17,11 @@ namespace {
 // Walks IFD0 of a TIFF body the way the container does for an APP1 block.
 class Decoder : public ::testing::TestWithParam<bool> {
 protected:
+    Decoder() { dec.OnStatus = [this](const std::string& text) { status = text; }; }
     void Walk()
     {
         const std::string seg = ExifSegment(t.Bytes()).substr(2);  // from the length bytes on
-        owner.Block = seg;
-        owner.BigEndian = dec.BigEndian = GetParam();
+        dec.BigEndian = GetParam();
         dec.Block = seg;
         dec.WalkDirectory(int64_t{dec.GetUInt32(13)} + 9, 9, static_cast<int64_t>(seg.size()) - 6,
                           tDirKind::ExifKind);
@@ -26,8 +29,8 @@ protected:
     bool Has(const std::string& line) const { return dec.Listing.find("\r\n" + line) != std::string::npos; }
 
     TiffBuilder t{GetParam()};
-    TimgData owner{255};
-    TImageInfo dec{&owner, 255};
+    TImageInfo dec{255};
+    std::string status;  // what the walk reported through OnStatus
 };
 
 TEST_P(Decoder, SizeFromTheExifSubDirectoryWinsOverIfd0)
@@ -62,7 +65,7 @@ TEST_P(Decoder, OversizedCountIsReportedAndNothingIsRead)
     t = TiffBuilder(GetParam());
     t.AddBytes(bytes.substr(8));
     Walk();
-    EXPECT_EQ(owner.StatusText, "Illegally sized directory");
+    EXPECT_EQ(status, "Illegally sized directory");
     EXPECT_EQ(dec.ImageWidth, 0);
 }
 
@@ -81,40 +84,119 @@ TEST_P(Decoder, EntriesRunningPastTheBlockKeepWhatCameBefore)
 
 TEST_P(Decoder, BrokenSubDirectoryEndsThereAndIfd0GoesOn)
 {
+    // 0xFFFFFFF8 + 9 wraps to position 1 when read as signed: the length
+    // bytes would be taken for an entry count.
     t.SetFirstDirectory(t.AddDirectory({t.Long(0x8769, 0x7FFFFFF0), t.Short(0x0100, 7),
-                                        t.Long(0x8825, 0xFFFFFFFF), t.Short(0x0101, 9)}));
+                                        t.Long(0x8825, 0xFFFFFFFF), t.Long(0xA005, 0xFFFFFFF8),
+                                        t.Short(0x0101, 9)}));
     Walk();
     EXPECT_EQ(dec.ImageWidth, 7);
     EXPECT_EQ(dec.ImageHeight, 9);
+    EXPECT_EQ(status, "");
 }
 
-TEST_P(Decoder, ValueOffsetBeforeTheBlockReadsFromItsStart)
+TEST_P(Decoder, EntriesWhoseValueIsNotInTheBlockAreSkipped)
 {
-    // Offset -20 gives a position below 1: the clamped copy starts at position 1.
-    t.SetFirstDirectory(t.AddDirectory({{0x010E, 7, 8, t.U32(0xFFFFFFEC) + "pad4"}}));
-    std::string bytes = t.Bytes();
-    // The builder stored the 8 bytes out of line; point the entry at -20 instead.
-    bytes.replace(8 + 2 + 8, 4, t.U32(0xFFFFFFEC));
-    t = TiffBuilder(GetParam());
-    t.AddBytes(bytes.substr(8));
-    Walk();
-    ASSERT_EQ(dec.TagCount, 1);
-    EXPECT_EQ(dec.TagList[0].RawBytes, dec.Block.substr(0, 8));
+    // Each case a Make entry that must not be read at all (no value from the
+    // start of the block, none wrapped into an inline one), then a width.
+    // Offsets are unsigned; sizes are component size x count in 64 bits.
+    // The TIFF body is 8 + 2 + 2 x 12 + 4 = 38 bytes long.
+    const struct {
+        const char* Case;
+        tIfdEntry Entry;
+    } cases[] = {
+        {"type 13", {0x010F, 13, 1, t.U32(0x41414141)}},
+        {"type 0", {0x010F, 0, 4, t.U32(0x41414141)}},
+        {"type 0xFFFF", {0x010F, 0xFFFF, 4, t.U32(0x41414141)}},
+        {"offset 2^31", {0x010F, 2, 8, t.U32(0x80000000)}},
+        {"offset -20 read as signed", {0x010F, 2, 8, t.U32(0xFFFFFFEC)}},
+        {"offset wrapping to position 0", {0x010F, 2, 8, t.U32(0xFFFFFFF7)}},
+        {"offset wrapping to position 1", {0x010F, 2, 8, t.U32(0xFFFFFFF8)}},
+        {"LONG count 0x40000001 (4 bytes modulo 2^32)", {0x010F, 4, 0x40000001, "Make"}},
+        {"LONG count 0x40000000 (0 bytes modulo 2^32)", {0x010F, 4, 0x40000000, t.U32(8)}},
+        {"LONG count 0x20000001 (negative as 32 bits)", {0x010F, 4, 0x20000001, t.U32(8)}},
+        {"DOUBLE count 0xFFFFFFFF", {0x010F, 12, 0xFFFFFFFF, t.U32(8)}},
+        {"value running past the end", {0x010F, 2, 9, t.U32(30)}},
+        {"value one byte past the end", {0x010F, 2, 5, t.U32(34)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        t = TiffBuilder(GetParam());
+        dec = TImageInfo(255);
+        t.SetFirstDirectory(t.AddDirectory({c.Entry, t.Short(0x0100, 5)}));
+        ASSERT_EQ(t.Bytes().size(), 38u);
+        Walk();
+        EXPECT_EQ(dec.ImageWidth, 5);
+        EXPECT_EQ(dec.MakeText, "");
+        ASSERT_EQ(dec.TagCount, 1);
+        EXPECT_EQ(dec.TagList[0].TagNo, 0x0100);
+        EXPECT_EQ(dec.Listing.rfind("\r\n"), 0u) << dec.Listing;  // one line
+    }
+    // Values that end at the last byte of the block are read; TIFF offset x
+    // lies at index x + 8 of the segment bytes.
+    for (const uint32_t count : {8u, 5u}) {
+        const uint32_t offset = 38 - count;
+        t = TiffBuilder(GetParam());
+        dec = TImageInfo(255);
+        t.SetFirstDirectory(t.AddDirectory({{0x010F, 2, count, t.U32(offset)}, t.Short(0x0100, 5)}));
+        Walk();
+        ASSERT_EQ(dec.TagCount, 2);
+        EXPECT_EQ(dec.TagList[0].RawBytes, dec.Block.substr(offset + 8, count));
+        EXPECT_EQ(dec.Block.size(), offset + 8 + count);
+    }
 }
 
-TEST_P(Decoder, BadTypesAndWrappedSizesAreSkipped)
+TEST_P(Decoder, AsciiIsTheValueWithoutItsLastByteTerminatedOrNot)
 {
+    const struct {
+        const char* Case;
+        tIfdEntry Entry;
+        const char* Make;
+    } cases[] = {
+        {"terminated", t.Ascii(0x010F, "Canon"), "Canon"},
+        {"unterminated, out of line", {0x010F, 2, 5, "Canon"}, "Cano"},
+        {"unterminated, inline", {0x010F, 2, 3, "ABC" + std::string(1, '\0')}, "AB"},
+        {"one byte", {0x010F, 2, 1, "X" + std::string(3, '\0')}, ""},
+        {"zero inside", {0x010F, 2, 6, "Ab\0cd\0"s}, "Ab.cd"},
+        {"control characters", {0x010F, 2, 5, "A\tB\nC"}, "A.B."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        t = TiffBuilder(GetParam());
+        dec = TImageInfo(255);
+        // The value of the last entry is the last bytes of the block.
+        t.SetFirstDirectory(t.AddDirectory({t.Short(0x0100, 5), c.Entry}));
+        Walk();
+        EXPECT_EQ(dec.MakeText, c.Make);
+        EXPECT_TRUE(Has("Make = "s + c.Make)) << dec.Listing;
+        EXPECT_EQ(dec.TagText("Make"), c.Make);
+    }
+}
+
+TEST_P(Decoder, ZeroDenominatorsRenderAndCountAsZero)
+{
+    const uint32_t gps = t.AddDirectory({{0x0002, 5, 3, t.U32(1) + t.U32(0) + t.U32(2) + t.U32(0) + t.U32(3) + t.U32(0)},
+                                         {0x0007, 5, 3, t.U32(9) + t.U32(0) + t.U32(0) + t.U32(0) + t.U32(5) + t.U32(0)}});
     t.SetFirstDirectory(t.AddDirectory({
-        {0x010E, 13, 1, t.U32(1)},            // no such type
-        {0x010F, 4, 0x40000000, t.U32(1)},    // 4 x 2^30 wraps to 0
-        {0x0110, 4, 0x20000001, t.U32(1)},    // wraps negative: inline, no bytes
+        t.Rational(0x829A, 1, 0),                              // ExposureTime, "%s sec"
+        t.Rational(0x829D, 28, 0),                             // FNumber, "F%0.1f" of the number
+        {0x9201, 10, 1, t.U32(5) + t.U32(0)},                  // ShutterSpeedValue, APEX hook
+        t.Rational(0x9202, 0, 0),                              // ApertureValue
+        {0x9204, 10, 1, t.U32(0xFFFFFFFF) + t.U32(0)},         // ExposureBiasValue, -1/0
+        t.Long(0x8825, gps),
         t.Short(0x0100, 5),
     }));
     Walk();
-    EXPECT_EQ(dec.ImageWidth, 5);
-    EXPECT_EQ(dec.MakeText, "");
-    ASSERT_EQ(dec.FindTagIndex("Model"), 0);
-    EXPECT_EQ(dec.TagList[0].RawBytes, "");
+    EXPECT_TRUE(Has("Exposure Time = 1/0 sec")) << dec.Listing;
+    EXPECT_TRUE(Has("FNumber = F0.0")) << dec.Listing;
+    EXPECT_TRUE(Has("Shutter Speed Value = 1.0000 sec")) << dec.Listing;
+    EXPECT_TRUE(Has("Aperture Value = F0.0")) << dec.Listing;
+    EXPECT_TRUE(Has("Exposure Bias Value = -1/0")) << dec.Listing;
+    EXPECT_TRUE(Has("GPSLatitude = 0 Degrees 0 Minutes 0 Seconds")) << dec.Listing;
+    EXPECT_TRUE(Has("GPSTime Stamp = 0:0:0")) << dec.Listing;
+    EXPECT_EQ(dec.NumericByName("FNumber"), 0.0);
+    EXPECT_EQ(dec.NumericByName("ExposureBiasValue"), 0.0);
+    EXPECT_EQ(dec.ImageWidth, 5);  // the walk went on
 }
 
 TEST_P(Decoder, UnknownTagsAreListedButNotKept)
@@ -154,12 +236,116 @@ TEST_P(Decoder, DeepNestingEnds)
     EXPECT_NO_THROW(Walk());
 }
 
+// Blocks built to be costly: the walk stops at a cap of the block's budget,
+// reports it, and keeps what it decoded before.
+class Budget : public ::testing::Test {
+protected:
+    Budget() { dec.OnStatus = [this](const std::string& text) { status = text; }; }
+    void Walk(const std::string& tiff)
+    {
+        const std::string seg = hostile::Segment(tiff);
+        dec.Block = seg;
+        dec.BigEndian = tiff.compare(0, 2, "MM") == 0;
+        const int64_t ifd0 = static_cast<uint32_t>(dec.GetUInt32(13));
+        dec.WalkDirectory(ifd0 + 9, 9, static_cast<int64_t>(seg.size()) - 6, tDirKind::ExifKind);
+    }
+    static std::string Spent(int64_t cap, const char* what)
+    {
+        return "Error Detected = EXIF block too large to decode: more than " + std::to_string(cap) + " " + what;
+    }
+
+    TImageInfo dec{255};
+    std::string status;
+};
+
+// IFD0 (Make, width) pointing at `n` distinct one-entry directories, the
+// k-th of which records height k.
+std::string ManyDirectories(int n)
+{
+    TiffBuilder t(true);
+    std::vector<tIfdEntry> ifd0{t.Ascii(0x010F, hostile::kMake), t.Short(0x0100, hostile::kWidth)};
+    for (int k = 1; k <= n; ++k) ifd0.push_back(t.Long(0x8769, t.AddDirectory({t.Short(0x0101, static_cast<uint16_t>(k))})));
+    t.SetFirstDirectory(t.AddDirectory(ifd0));
+    return t.Bytes();
+}
+
+TEST_F(Budget, CostlyBlocksStopAtACapAndKeepWhatCameBefore)
+{
+    constexpr size_t kMiB = size_t{1} << 20;
+    const struct {
+        const char* Case;
+        std::string Tiff;
+        std::string Status;
+    } cases[] = {
+        {"distinct directories", ManyDirectories(100), Spent(kMaxDirectoriesPerBlock, "directories")},
+        {"loops and fan-out: overlapping directories, each entry a pointer", hostile::PointerSoupTiff(65000),
+         Spent(kMaxEntriesPerBlock, "entries")},
+        {"the same, 1 MiB", hostile::PointerSoupTiff(kMiB), Spent(kMaxEntriesPerBlock, "entries")},
+        {"5400 entries, each the whole block", hostile::WideDirectoryTiff(5400, 0x9286, 7, 0),
+         Spent(kMaxKeptBytesPerBlock, "value bytes")},
+        {"65535 small entries", hostile::WideDirectoryTiff(65535, 0x010E, 2, 4, kMiB),
+         Spent(kMaxEntriesPerBlock, "entries")},
+        {"large values rendered through codes", hostile::WideDirectoryTiff(6, 0x0112, 3, 131072, kMiB),
+         Spent(kMaxKeptBytesPerBlock, "value bytes")},
+        {"rationals looked up by all the text so far", hostile::WideDirectoryTiff(6, 0x0112, 5, 32768, kMiB),
+         Spent(kMaxKeptBytesPerBlock, "value bytes")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        dec = TImageInfo(255);
+        dec.OnStatus = [this](const std::string& text) { status = text; };
+        status.clear();
+        Walk(c.Tiff);
+        EXPECT_EQ(status, c.Status);
+        EXPECT_EQ(dec.ImageWidth, static_cast<int32_t>(hostile::kWidth));
+        EXPECT_EQ(dec.MakeText, hostile::kMake);
+        EXPECT_EQ(dec.TagText("Make"), hostile::kMake);
+        EXPECT_LE(dec.Budget().Directories(), kMaxDirectoriesPerBlock);
+        EXPECT_LE(dec.Budget().Entries(), kMaxEntriesPerBlock);
+        EXPECT_LE(dec.Budget().KeptBytes(), kMaxKeptBytesPerBlock);
+    }
+}
+
+TEST_F(Budget, DirectoriesAreCountedInWalkOrder)
+{
+    Walk(ManyDirectories(100));
+    // IFD0 and the first 63 directories it points at; the 64th pointer entry
+    // is kept, its directory is not entered.
+    EXPECT_EQ(dec.Budget().Directories(), kMaxDirectoriesPerBlock);
+    EXPECT_EQ(dec.ImageHeight, kMaxDirectoriesPerBlock - 1);
+    EXPECT_EQ(dec.TagCount, 2 + 2 * (kMaxDirectoriesPerBlock - 1) + 1);
+}
+
+TEST_F(Budget, ADirectoryOf5400SmallEntriesIsDecodedWhole)
+{
+    Walk(hostile::WideDirectoryTiff(5400, 0x010E, 2, 4));
+    EXPECT_EQ(status, "");
+    EXPECT_EQ(dec.TagCount, 5400);
+    EXPECT_EQ(dec.Budget().Entries(), 5400);
+    EXPECT_EQ(std::count(dec.Listing.begin(), dec.Listing.end(), '\n'), 5400);
+    EXPECT_EQ(dec.TagList[5399].TagName, "ImageDescription");
+}
+
+TEST_F(Budget, EachBlockStartsAfresh)
+{
+    Walk(hostile::PointerSoupTiff(65000));
+    ASSERT_EQ(status, Spent(kMaxEntriesPerBlock, "entries"));
+    // The same decoder on the next block: a spent budget does not carry over.
+    status.clear();
+    TiffBuilder t(true);
+    t.SetFirstDirectory(t.AddDirectory({t.Short(0x0101, 9)}));
+    Walk(t.Bytes());
+    EXPECT_EQ(status, "");
+    EXPECT_EQ(dec.ImageHeight, 9);
+    EXPECT_EQ(dec.Budget().Entries(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(ByteOrders, Decoder, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "MM" : "II"; });
 
 TEST(DecoderTagList, GrowsBy25WhenOneSlotIsLeft)
 {
-    TImageInfo dec(nullptr, 255);
+    TImageInfo dec(255);
     TTagEntry e;
     e.TagNo = 1;
     EXPECT_EQ(dec.AddTag(BlankTag), -1);
@@ -182,7 +368,7 @@ protected:
         dec.DeriveFocal35();
     }
     TiffBuilder t{false};
-    TImageInfo dec{nullptr, 255};
+    TImageInfo dec{255};
 };
 
 TEST_F(Focal35, FromFocalPlaneResolution)
@@ -203,7 +389,7 @@ TEST_F(Focal35, NothingAddedWithoutUnitOrFocalOrWhenPresent)
 {
     Walk({t.Rational(0x920A, 50, 1), t.Short(0x0128, 1)});
     EXPECT_LT(dec.FindTagIndex("FocalLengthIn35mmFilm"), 0);
-    TImageInfo other(nullptr, 255);
+    TImageInfo other(255);
     TiffBuilder u(false);
     u.SetFirstDirectory(u.AddDirectory({t.Short(0x0128, 2), t.Short(0xA405, 28)}));
     other.Block = ExifSegment(u.Bytes()).substr(2);
@@ -230,7 +416,8 @@ class MakerWalk : public ::testing::Test {
 protected:
     MakerWalk()
     {
-        owner.Block = dec.Block = "EXIFBLOCK-0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRS"s;
+        dec.Block = exifBlock;
+        dec.OnStatus = [this](const std::string& text) { status = text; };
     }
     // A maker directory at offset 0, offsets counted from the first maker byte.
     std::string Maker(const std::vector<tIfdEntry>& entries)
@@ -242,8 +429,9 @@ protected:
             return s;
         }();
     }
-    TimgData owner{255};
-    TImageInfo dec{&owner, 255};
+    const std::string exifBlock = "EXIFBLOCK-0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRS"s;
+    TImageInfo dec{255};
+    std::string status;
     TiffBuilder le{false};
 };
 
@@ -256,7 +444,7 @@ TEST_F(MakerWalk, ListsRowZeroKeepsHookedRowsAndSkipsSkip)
     ASSERT_EQ(dec.TagCount, 1);
     EXPECT_EQ(dec.TagList[0].TagName, "Second");
     EXPECT_EQ(dec.TagList[0].Origin, 1);
-    EXPECT_EQ(dec.Block, owner.Block);
+    EXPECT_EQ(dec.Block, exifBlock);
 }
 
 TEST_F(MakerWalk, ValuesPastTheMakerBytesComeFromTheExifBlock)
@@ -268,43 +456,59 @@ TEST_F(MakerWalk, ValuesPastTheMakerBytesComeFromTheExifBlock)
     dec.WalkMakerDirectory(maker, MakerTable(), 0, 1, 9);
     ASSERT_EQ(dec.TagCount, 2);
     EXPECT_EQ(dec.TagList[0].RawBytes, "ABCDEF");
-    EXPECT_EQ(dec.TagList[1].RawBytes, owner.Block.substr(9 + 30 - 1, 6));
+    EXPECT_EQ(dec.TagList[1].RawBytes, exifBlock.substr(9 + 30 - 1, 6));
+}
+
+TEST_F(MakerWalk, ValuesInNeitherTheMakerBytesNorTheExifBlockAreSkipped)
+{
+    // Offsets are unsigned, so none leads back to the first bytes of either;
+    // sizes are not taken modulo 2^32. A type without a size (13) is listed
+    // with the text "0", as before.
+    const std::string maker = Maker({{2, 7, 6, le.U32(0x80000000)}, {2, 7, 6, le.U32(0xFFFFFFF0)},
+                                     {2, 7, 6, le.U32(100)}, {2, 4, 0x40000001, "ABCD"}, {2, 13, 1, le.U32(5)},
+                                     {2, 3, 1, le.U32(8)}});
+    ASSERT_LT(maker.size(), 100u);
+    ASSERT_LT(exifBlock.size(), 9u + 100u);
+    dec.WalkMakerDirectory(maker, MakerTable(), 0, 1, 9);
+    EXPECT_EQ(dec.MakerListing, "\r\nSecond = 0!\r\nSecond = 8!");
+    EXPECT_EQ(dec.TagCount, 2);
+    EXPECT_EQ(status, "");
+    EXPECT_EQ(dec.Block, exifBlock);
 }
 
 TEST_F(MakerWalk, DirectoryBeyondTheBytesIsRecordedAndContained)
 {
-    owner.StatusText = "<none>";
+    status = "<none>";
     EXPECT_NO_THROW(dec.WalkMakerDirectory("tiny", MakerTable(), 100, 101, 9));
-    EXPECT_EQ(owner.StatusText.rfind("Error Detected = ", 0), 0u);
-    EXPECT_GT(owner.StatusText.size(), std::string("Error Detected = ").size());
-    EXPECT_EQ(dec.Block, owner.Block);
+    EXPECT_EQ(status.rfind("Error Detected = ", 0), 0u);
+    EXPECT_GT(status.size(), std::string("Error Detected = ").size());
+    EXPECT_EQ(dec.Block, exifBlock);
     EXPECT_EQ(dec.TagCount, 0);
 }
 
 class Sync : public ::testing::TestWithParam<bool> {
 protected:
-    // An EXIF block whose sub-directory records width and height with `entries`.
+    // An EXIF block whose sub-directory records width and height with
+    // `entries`, brought up to date for an image of realW x realH.
     void Scan(const std::vector<tIfdEntry>& entries, int realW, int realH)
     {
         const uint32_t sub = t.AddDirectory(entries);
         t.SetFirstDirectory(t.AddDirectory({t.Long(0x8769, sub)}));
-        ASSERT_TRUE(data.ScanFile(dir.Write("s.jpg", AfterSoi(TinyJpeg(realW, realH), ExifSegment(t.Bytes())))));
-        before = data.Section(data.ExifRef)->Bytes;
-        data.ExifDecoder->SyncDimensions(realH, realW);
-        after = data.Section(data.ExifRef)->Bytes;
+        before = ExifSegment(t.Bytes()).substr(2);
+        ASSERT_TRUE(WalkExifSegment(dec, before));
+        after = before;
+        dec.SyncDimensions(after, realH, realW);
     }
     std::string At(int64_t pos, size_t n) const { return after.substr(static_cast<size_t>(pos - 1), n); }
 
     TiffBuilder t{GetParam()};
-    TempDir dir;
-    TimgData data{255};
+    TImageInfo dec{255};
     std::string before, after;
 };
 
 TEST_P(Sync, LongAndShortAreWrittenInTheirOwnWidth)
 {
     Scan({t.Long(0xA002, 640), t.Short(0xA003, 480)}, 32, 24);
-    const TImageInfo& dec = *data.ExifDecoder;
     EXPECT_EQ(At(dec.WidthPos, 4), t.U32(32));
     EXPECT_EQ(At(dec.HeightPos, 4), t.U16(24) + std::string(2, '\0'));
     EXPECT_EQ(after.size(), before.size());
@@ -317,23 +521,53 @@ TEST_P(Sync, OtherEntriesAreLeftAlone)
     EXPECT_EQ(after, before);
 }
 
+TEST_P(Sync, FieldsTheBytesDoNotHoldWholeAreLeftAsTheyAre)
+{
+    Scan({t.Long(0xA002, 640), t.Short(0xA003, 480)}, 32, 24);
+    ASSERT_LT(dec.WidthPos, dec.HeightPos);
+    const std::string synced = after;
+    // Bytes that end inside a value field: that field stays as it was and
+    // nothing raises; a field the bytes hold whole is still brought up to date.
+    const struct {
+        const char* Case;
+        int64_t Keep;     // bytes kept
+        bool WidthDone;
+    } cases[] = {
+        {"cut inside the width's LONG", dec.WidthPos - 1 + 2, false},
+        {"cut right before the width's LONG", dec.WidthPos - 1, false},
+        {"cut inside the height's SHORT", dec.HeightPos - 1 + 1, true},
+        {"nothing left", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        const std::string cut = before.substr(0, static_cast<size_t>(c.Keep));
+        std::string bytes = cut;
+        EXPECT_NO_THROW(dec.SyncDimensions(bytes, 24, 32));
+        std::string expected = cut;
+        const auto width = static_cast<size_t>(dec.WidthPos - 1);
+        if (c.WidthDone) expected.replace(width, 4, synced, width, 4);
+        EXPECT_EQ(bytes, expected);
+    }
+}
+
+TEST_P(Sync, WidthWhoseValueFieldIsCutByTheBlockIsNotRecorded)
+{
+    // The block ends two bytes into the width's LONG value field (the
+    // directory's link is gone too): the entry is not read, so nothing is
+    // synced and nothing raises.
+    t.SetFirstDirectory(t.AddDirectory({t.Short(0x0101, 480), t.Long(0x0100, 640)}));
+    const std::string tiff = t.Bytes().substr(0, t.Bytes().size() - 4 - 2);
+    before = ExifSegment(tiff).substr(2);
+    ASSERT_TRUE(WalkExifSegment(dec, before));
+    EXPECT_EQ(dec.ImageHeight, 480);
+    EXPECT_EQ(dec.ImageWidth, 0);
+    EXPECT_EQ(dec.WidthPos, 0);
+    after = before;
+    EXPECT_NO_THROW(dec.SyncDimensions(after, 24, 32));
+    EXPECT_EQ(after, before);
+}
+
 INSTANTIATE_TEST_SUITE_P(ByteOrders, Sync, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "MM" : "II"; });
-
-TEST(ScanWithBrokenExif, StillCountsAsHoldingMetadata)
-{
-    // IFD0 claims 3 entries but the block ends inside the first one.
-    TiffBuilder t(false);
-    const std::string tiff = t.Bytes() + t.U16(3) + t.U16(0x0100);
-    TempDir dir;
-    TimgData data(255);
-    EXPECT_TRUE(data.ScanFile(dir.Write("b.jpg", AfterSoi(TinyJpeg(), ExifSegment(tiff)))));
-    EXPECT_EQ(data.ExifRef, 0);
-    // A failing hook in IFD0 (Flash text that is not an integer cannot happen
-    // from SHORT data), so use a shutter value that overflows.
-    TiffBuilder u(false);
-    u.SetFirstDirectory(u.AddDirectory({{0x9201, 10, 1, u.U32(static_cast<uint32_t>(-70)) + u.U32(1)}}));
-    EXPECT_TRUE(data.ScanFile(dir.Write("c.jpg", AfterSoi(TinyJpeg(), ExifSegment(u.Bytes())))));
-}
 
 }  // namespace

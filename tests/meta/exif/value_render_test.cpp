@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "meta/exif/decode_budget.h"
 #include "meta/exif/exif_tags.h"
 #include "meta/exif/image_info.h"
 #include "meta/exif/value_render.h"
@@ -248,4 +249,16 @@ TEST(TryParseInteger, AcceptsBlanksSignAndDigitsOnly)
     EXPECT_FALSE(TryParseInteger("-", v));
     EXPECT_FALSE(TryParseInteger("1, 0", v));
     EXPECT_FALSE(TryParseInteger("7 ", v));
+}
+
+TEST(RenderValue, ChargesTheTextAsItGrows)
+{
+    tDecodeBudget budget;
+    EXPECT_EQ(RenderValue(kMM, Bytes({0, 8, 0, 8, 0, 8}), kShort, "", "", &budget), "8, 8, 8");
+    EXPECT_EQ(budget.KeptBytes(), 7);
+    // Rationals are looked up by all the text so far: longer than the codes, it
+    // finds nothing, and the text is the same as without that shortcut.
+    const std::string twoHalves = Bytes({0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 2});
+    EXPECT_EQ(RenderValue(kMM, twoHalves, kRational, "1/2:half", "", &budget), "1/2half, 1/2");
+    EXPECT_EQ(CodeLookup("1:a", "a much longer key than the codes"), "");
 }

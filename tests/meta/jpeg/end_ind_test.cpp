@@ -37,6 +37,21 @@ TEST(EndInd, RaisesOnAnyByteOutsideTheBlock)
     EXPECT_NO_THROW(r.GetUInt16(2));
 }
 
+TEST(Fits, HoldsOnlyWholeRangesAndNeverWraps)
+{
+    const std::string s = "abcdef";
+    EXPECT_TRUE(Fits(s, 1, 6));
+    EXPECT_TRUE(Fits(s, 6, 1));              // the last byte
+    EXPECT_TRUE(Fits(s, 7, 0));              // nothing, right after the end
+    EXPECT_FALSE(Fits(s, 6, 2));             // one byte past the end
+    EXPECT_FALSE(Fits(s, 0, 1));             // positions start at 1
+    EXPECT_FALSE(Fits(s, 1, -1));
+    EXPECT_FALSE(Fits(s, 2, INT64_MAX));     // pos + count would wrap
+    EXPECT_FALSE(Fits(s, INT64_MAX, 1));
+    EXPECT_FALSE(Fits(s, INT64_MIN, 1));
+    EXPECT_FALSE(Fits(s, 1, int64_t{8} << 32));  // a 64-bit entry size
+}
+
 TEST(EndInd, PutUInt32WritesInOrderAndLeavesOtherCopiesAlone)
 {
     tEndInd r = Reader(std::string(6, '\0'), true);

@@ -6,7 +6,9 @@
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/markers.h"
+#include "tests/support/hostile_exif.h"
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/tiff_builder.h"
 
 using namespace fixture;
 using namespace std::string_literals;
@@ -235,6 +237,55 @@ TEST_F(Scan, TiffPathReadsTheFirstDirectoryWindow)
     EXPECT_TRUE(data.ScanFile(dir.Write("b.TIFF", std::string("MM\0\x2A", 4))));
     EXPECT_TRUE(data.ExifDecoder->BigEndian);
     EXPECT_FALSE(data.ScanFile(dir.Write("c.tif", "P4 1 1")));
+}
+
+TEST(ScanWithBrokenExif, StillCountsAsHoldingMetadata)
+{
+    // IFD0 claims 3 entries but the block ends inside the first one.
+    TiffBuilder t(false);
+    const std::string tiff = t.Bytes() + t.U16(3) + t.U16(0x0100);
+    TempDir dir;
+    TimgData data(255);
+    EXPECT_TRUE(data.ScanFile(dir.Write("b.jpg", AfterSoi(TinyJpeg(), ExifSegment(tiff)))));
+    EXPECT_EQ(data.ExifRef, 0);
+    // A failing hook in IFD0 (Flash text that is not an integer cannot happen
+    // from SHORT data), so use a shutter value that overflows.
+    TiffBuilder u(false);
+    u.SetFirstDirectory(u.AddDirectory({{0x9201, 10, 1, u.U32(static_cast<uint32_t>(-70)) + u.U32(1)}}));
+    EXPECT_TRUE(data.ScanFile(dir.Write("c.jpg", AfterSoi(TinyJpeg(), ExifSegment(u.Bytes())))));
+}
+
+
+TEST(ScanWithBrokenExif, BlockPastItsDecodingBudgetStillCountsAndIsStripped)
+{
+    // Overlapping directories pointing at one another: the walk stops at a cap.
+    TempDir dir;
+    const std::string src = dir.Write("soup.jpg", AfterSoi(TinyJpeg(), ExifSegment(hostile::PointerSoupTiff(65000))));
+    TimgData data(255);
+    EXPECT_TRUE(data.ScanFile(src));
+    EXPECT_EQ(data.ExifRef, 0);
+    ASSERT_TRUE(data.ExifDecoder);
+    EXPECT_EQ(data.ExifDecoder->MakeText, hostile::kMake);
+    data.ExifRef = kNoRef;
+    data.SaveAs(dir / "out.jpg");
+    EXPECT_EQ(ReadFile(dir / "out.jpg").find("Exif"), std::string::npos);
+}
+
+TEST(ScanWithBrokenExif, BogusMakerDirectoryKeepsWhatItListedAndTheScanSucceeds)
+{
+    // The container hands the MakerNote to the maker walk. This Olympus
+    // directory claims three entries and stores one: the walk fails on the
+    // second, keeps the first.
+    TiffBuilder t(true);
+    const std::string note = std::string("OLYMP\0\1\0", 8) + t.U16(3) + t.U16(0x0201) + t.U16(3) + t.U32(1) +
+                             t.U16(2) + std::string(2, '\0');
+    const uint32_t sub = t.AddDirectory({{0x927C, 7, static_cast<uint32_t>(note.size()), note}});
+    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "OLYMPUS"), t.Long(0x8769, sub)}));
+    TempDir dir;
+    TimgData data(255);
+    EXPECT_TRUE(data.ScanFile(dir.Write("olympus.jpg", AfterSoi(TinyJpeg(), ExifSegment(t.Bytes())))));
+    ASSERT_TRUE(data.ExifDecoder);
+    EXPECT_EQ(data.ExifDecoder->MakerListing, "\r\nJpegQual = HQ");
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <map>
 
 #include "meta/exif/image_info.h"
-#include "meta/jpeg/img_data.h"
 #include "meta/makernote/maker_rules.h"
 #include "meta/makernote/ms_info.h"
+#include "tests/support/exif_walk.h"
 #include "tests/support/jpeg_fixtures.h"
 
 namespace fs = std::filesystem;
@@ -21,32 +21,37 @@ struct tMakerResult {
     std::string Make;
     bool Scanned = false;
     bool KnownMake = false;
-    std::string Status;   // the owner's StatusText right after the maker walk
+    std::string Status;   // the status text the maker walk reported
     std::string Listing;  // MakerListing
     std::map<std::string, std::string> Texts;
 };
 
-// A successful scan replaces its status text with "<none>", so the maker note
-// of the scanned block is decoded once more by a fresh decoder to see what
-// the maker walk recorded.
+void DecodeMakerNote(TImageInfo& decoder)
+{
+    TmsInfo(decoder.TiffMode, &decoder).DecodeMakerNote();
+}
+
+// The file's EXIF block is walked as the container walks it, with the maker
+// walk installed; a successful scan replaces the status text afterwards, so
+// the maker note is decoded once more by a fresh decoder to see what the
+// maker walk recorded.
 tMakerResult DecodeCorpusFile(const std::string& path)
 {
     tMakerResult result;
-    TimgData data(255);
-    result.Scanned = data.ScanFile(path);
-    if (!result.Scanned || !data.ExifDecoder || data.ExifDecoder->MakerNoteBytes.empty()) return result;
-    const TImageInfo& scanned = *data.ExifDecoder;
+    TImageInfo scanned(255);
+    scanned.OnMakerNote = DecodeMakerNote;
+    result.Scanned = fixture::WalkExifSegment(scanned, fixture::ExifSegmentOf(fixture::ReadFile(path)));
+    if (!result.Scanned || scanned.MakerNoteBytes.empty()) return result;
     result.Make = scanned.MakeText;
-    TImageInfo replay(&data, 255);
-    replay.Block = data.Block;
+    TImageInfo replay(255);
+    replay.OnStatus = [&result](const std::string& text) { result.Status = text; };
+    replay.Block = scanned.Block;
     replay.BigEndian = scanned.BigEndian;
     replay.MakeText = scanned.MakeText;
     replay.MakerNoteBytes = scanned.MakerNoteBytes;
     replay.MakerNotePos = scanned.MakerNotePos;
-    data.StatusText.clear();
     TmsInfo ms(false, &replay);
     result.KnownMake = ms.DecodeMakerNote();
-    result.Status = data.StatusText;
     result.Listing = replay.MakerListing;
     // The scan's own walk must have listed the same.
     EXPECT_EQ(scanned.MakerListing, replay.MakerListing) << path;
@@ -203,4 +208,30 @@ TEST(MakerCorpus, EveryFileScansWhateverItsMakerNote)
     EXPECT_GT(clean, failed);
     std::printf("maker notes decoded: %d without errors, %d with \"Error Detected\"; %d of other makes\n", clean,
                 failed, unknown);
+}
+
+TEST(MakerCorpus, NoCameraFileComesNearTheDecodingBudget)
+{
+    const std::vector<std::string> files = fixture::CorpusJpegs();
+    if (files.empty()) GTEST_SKIP() << "../shared/corpus is absent";
+    int64_t directories = 0, entries = 0, bytes = 0;
+    std::string mostEntries, mostBytes;
+    for (const std::string& path : files) {
+        TImageInfo dec(255);
+        std::string status;
+        dec.OnStatus = [&status](const std::string& text) { status = text; };
+        dec.OnMakerNote = DecodeMakerNote;
+        if (!fixture::WalkExifSegment(dec, fixture::ExifSegmentOf(fixture::ReadFile(path)))) continue;
+        EXPECT_EQ(status.find("too large to decode"), std::string::npos) << path << ": " << status;
+        directories = std::max(directories, dec.Budget().Directories());
+        if (dec.Budget().Entries() > entries) entries = dec.Budget().Entries(), mostEntries = path;
+        if (dec.Budget().KeptBytes() > bytes) bytes = dec.Budget().KeptBytes(), mostBytes = path;
+    }
+    // Real files stay far below every cap.
+    EXPECT_LE(directories * 8, kMaxDirectoriesPerBlock);
+    EXPECT_LE(entries * 8, kMaxEntriesPerBlock);
+    EXPECT_LE(bytes * 8, kMaxKeptBytesPerBlock);
+    std::printf("largest use of a camera block: %lld directories, %lld entries (%s), %lld value bytes (%s)\n",
+                static_cast<long long>(directories), static_cast<long long>(entries), mostEntries.c_str(),
+                static_cast<long long>(bytes), mostBytes.c_str());
 }

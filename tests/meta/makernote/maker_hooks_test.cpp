@@ -123,6 +123,19 @@ TEST(CanonCustomHook, VisitsEveryPieceButTheLast)
     EXPECT_EQ(CanonCustomHook("3841, 1"), "3841, 1\r\nShutter Release w/o CF Card = Disable");
 }
 
+TEST(CanonCustomHook, ManyThousandPiecesGiveALineEach)
+{
+    // 60 000 values of function 1 (Noise Reduction) setting 1; the last piece
+    // is never visited.
+    std::string text = "257";
+    for (int i = 1; i < 60000; ++i) text += ", 257";
+    const std::string out = CanonCustomHook(text);
+    EXPECT_EQ(out.rfind(text, 0), 0u);
+    const std::string line = "\r\nNoise Reduction =  On";
+    EXPECT_EQ(out.size(), text.size() + 59999 * line.size());
+    EXPECT_EQ(out.substr(out.size() - line.size()), line);
+}
+
 TEST(CanonCustomHook, AddsNothingForUnknownOrUnreadablePieces)
 {
     EXPECT_EQ(CanonCustomHook("513"), "513");

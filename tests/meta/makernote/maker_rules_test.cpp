@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "meta/exif/image_info.h"
-#include "meta/jpeg/img_data.h"
 #include "meta/makernote/maker_tables.h"
 #include "meta/makernote/ms_info.h"
 
@@ -76,8 +75,9 @@ TEST(MakerWalkFor, OffsetsCountFromTheTiffHeaderExceptFuji)
 
 TEST(TmsInfo, UnknownMakeWalksNothing)
 {
-    TimgData owner(255);
-    TImageInfo decoder(&owner, 255);
+    TImageInfo decoder(255);
+    std::string status;
+    decoder.OnStatus = [&status](const std::string& text) { status = text; };
     decoder.MakeText = "PENTAX Corporation";
     decoder.MakerNoteBytes = std::string("AOC\0MM\0\1\0\1\0\3\0\0\0\1\0\0\0\0", 22);
     decoder.MakerNotePos = 100;
@@ -86,7 +86,7 @@ TEST(TmsInfo, UnknownMakeWalksNothing)
     EXPECT_FALSE(ms.DecodeMakerNote());
     EXPECT_TRUE(decoder.MakerListing.empty());
     EXPECT_EQ(decoder.TagCount, 0);
-    EXPECT_TRUE(owner.StatusText.empty());
+    EXPECT_TRUE(status.empty());
     EXPECT_TRUE(decoder.BigEndian);
 }
 
@@ -94,8 +94,7 @@ TEST(TmsInfo, KnownMakeIsRecognisedAndByteOrderKept)
 {
     for (bool bigEndian : {false, true}) {
         for (const char* make : {"FUJIFILM", "Canon", "NIKON"}) {
-            TimgData owner(255);
-            TImageInfo decoder(&owner, 255);
+            TImageInfo decoder(255);
             decoder.MakeText = make;
             decoder.BigEndian = bigEndian;
             TmsInfo ms(true, &decoder);

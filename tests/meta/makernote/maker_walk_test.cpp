@@ -7,28 +7,33 @@
 
 #include "maker_note_builder.h"
 #include "meta/exif/image_info.h"
-#include "meta/jpeg/img_data.h"
 #include "meta/makernote/ms_info.h"
+#include "tests/support/hostile_exif.h"
 #include "tests/support/jpeg_fixtures.h"
 
 using namespace makernote_fixture;
 
 namespace {
 
-// An EXIF block walked as the scan walks it, keeping the owner's StatusText
-// (a successful scan replaces it afterwards).
+// An EXIF block walked as the scan walks it, with the maker walk installed as
+// the container installs it, keeping the status text the walk reported (a
+// successful scan replaces it afterwards).
 class tWalked {
 public:
-    tWalked(bool bigEndian, const std::string& tiff) : Owner(255)
+    tWalked(bool bigEndian, const std::string& tiff) : Block(fixture::ExifSegment(tiff).substr(2))
     {
-        Owner.Block = fixture::ExifSegment(tiff).substr(2);
-        Owner.BigEndian = bigEndian;
-        Decoder = std::make_unique<TImageInfo>(&Owner, 255);
-        Decoder->Block = Owner.Block;
+        Decoder = std::make_unique<TImageInfo>(255);
+        Decoder->OnStatus = [this](const std::string& text) { Status = text; };
+        Decoder->OnMakerNote = [](TImageInfo& d) { TmsInfo(d.TiffMode, &d).DecodeMakerNote(); };
+        Decoder->Block = Block;
         Decoder->BigEndian = bigEndian;
-        Decoder->WalkDirectory(17, 9, static_cast<int64_t>(Owner.Block.size()) - 6, tDirKind::ExifKind);
+        Decoder->WalkDirectory(17, 9, static_cast<int64_t>(Block.size()) - 6, tDirKind::ExifKind);
     }
-    TimgData Owner;
+    tWalked(const tWalked&) = delete;
+    tWalked& operator=(const tWalked&) = delete;
+
+    const std::string Block;  // the EXIF segment from its length bytes on
+    std::string Status;
     std::unique_ptr<TImageInfo> Decoder;
 };
 
@@ -64,7 +69,7 @@ TEST(MakerWalk, NikonHeaderNoteUsesTheFirstTableBehindEightBytes)
     EXPECT_EQ(quality.Text, "2 Mpixel Fine");
     EXPECT_EQ(quality.FieldType, 3);
     EXPECT_EQ(w.Decoder->TagText("Focus"), "\"AF-S  \"");
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
     EXPECT_TRUE(w.Decoder->BigEndian);
 }
 
@@ -82,7 +87,7 @@ TEST(MakerWalk, PlainNikonDirectoryUsesTheSecondTableAndTheLensHook)
               "\r\nLens information = 18.0-70.0(mm)  F3.5-F4.5");
     EXPECT_EQ(w.Decoder->TagText("ISOSpeed"), "0, 200");
     EXPECT_EQ(w.Decoder->TagText("Lens information"), "18.0-70.0(mm)  F3.5-F4.5");
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
 }
 
 TEST(MakerWalk, UpperCaseNikonHeaderIsReadAsADirectoryAtOffsetZero)
@@ -92,7 +97,7 @@ TEST(MakerWalk, UpperCaseNikonHeaderIsReadAsADirectoryAtOffsetZero)
     dir.Shorts(0x0002, {100});
     const std::string note = Note(std::string("NIKON\0\2\0", 8), dir, kMakerNoteOffset);
     tWalked w(true, TiffWithMakerNote(true, "Nikon", note));
-    EXPECT_EQ(w.Owner.StatusText.rfind("Error Detected = ", 0), 0u) << w.Owner.StatusText;
+    EXPECT_EQ(w.Status.rfind("Error Detected = ", 0), 0u) << w.Status;
 }
 
 TEST(MakerWalk, FujiNoteIsLittleEndianInsideABigEndianBlock)
@@ -111,7 +116,7 @@ TEST(MakerWalk, FujiNoteIsLittleEndianInsideABigEndianBlock)
               "\r\nVersion = \"0130\"\r\nQuality = \"NORMAL \"\r\nSharpness = Normal"
               "\r\nPictureMode = Aperture prior AE\r\nBlurWarning = Blur warning");
     EXPECT_TRUE(w.Decoder->BigEndian);
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
     // The maker entries keep their raw bytes as stored.
     EXPECT_EQ(w.Decoder->TagByName("PictureMode").RawBytes, std::string("\0\1", 2));
 }
@@ -121,9 +126,9 @@ TEST(MakerWalk, FujiOrderIsRestoredAfterAFailedWalk)
     // An entry count of 0x0100 with no entries behind it.
     const std::string note = std::string("FUJIFILM") + U32(12, false) + U16(0x100, false);
     tWalked w(true, TiffWithMakerNote(true, "FUJIFILM", note));
-    EXPECT_EQ(w.Owner.StatusText.rfind("Error Detected = ", 0), 0u) << w.Owner.StatusText;
+    EXPECT_EQ(w.Status.rfind("Error Detected = ", 0), 0u) << w.Status;
     EXPECT_TRUE(w.Decoder->BigEndian);
-    EXPECT_EQ(w.Decoder->Block, w.Owner.Block);
+    EXPECT_EQ(w.Decoder->Block, w.Block);
 }
 
 TEST(MakerWalk, CanonArraysAreSpelledOutByTheHooks)
@@ -145,7 +150,7 @@ TEST(MakerWalk, CanonArraysAreSpelledOutByTheHooks)
     EXPECT_EQ(w.Decoder->TagText("ImageNumber"), "1000123");
     // The hooked text is listed whole, line breaks included.
     EXPECT_NE(w.Decoder->MakerListing.find("\r\nExposureInfo1 = 0, 2, 0, 3\r\nMacro mode = Normal"), std::string::npos);
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
 }
 
 TEST(MakerWalk, OlympusReadsValuesPastTheNoteFromTheTiffOrigin)
@@ -164,10 +169,10 @@ TEST(MakerWalk, OlympusReadsValuesPastTheNoteFromTheTiffOrigin)
     EXPECT_EQ(w.Decoder->MakerListing,
               "\r\nJpegQual = SHQ\r\nMacro = \r\nDigital Zoom Ratio = 1\r\nFirmware = \"v1.0\"");
     EXPECT_EQ(w.Decoder->TagByName("DigiZoom").Label, "Digital Zoom Ratio");
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
 }
 
-TEST(MakerWalk, BogusDirectoryLeavesErrorDetectedAndTheScanSucceeds)
+TEST(MakerWalk, BogusDirectoryLeavesErrorDetectedAndKeepsWhatCameBefore)
 {
     // Three entries claimed, one stored: the walk fails on the second.
     std::string note = std::string("OLYMP\0\1\0", 8) + U16(3, true) + U16(0x0201, true) + U16(3, true) +
@@ -175,23 +180,16 @@ TEST(MakerWalk, BogusDirectoryLeavesErrorDetectedAndTheScanSucceeds)
     const std::string tiff = TiffWithMakerNote(true, "OLYMPUS", note);
     tWalked w(true, tiff);
     EXPECT_EQ(w.Decoder->MakerListing, "\r\nJpegQual = HQ");
-    EXPECT_EQ(w.Owner.StatusText.rfind("Error Detected = ", 0), 0u) << w.Owner.StatusText;
-    EXPECT_GT(w.Owner.StatusText.size(), std::string("Error Detected = ").size());
-    EXPECT_EQ(w.Decoder->Block, w.Owner.Block);
-
-    fixture::TempDir dir;
-    const std::string path = dir.Write("olympus.jpg", fixture::AfterSoi(fixture::TinyJpeg(), fixture::ExifSegment(tiff)));
-    TimgData data(255);
-    EXPECT_TRUE(data.ScanFile(path));
-    ASSERT_TRUE(data.ExifDecoder);
-    EXPECT_EQ(data.ExifDecoder->MakerListing, "\r\nJpegQual = HQ");
+    EXPECT_EQ(w.Status.rfind("Error Detected = ", 0), 0u) << w.Status;
+    EXPECT_GT(w.Status.size(), std::string("Error Detected = ").size());
+    EXPECT_EQ(w.Decoder->Block, w.Block);
 }
 
 TEST(MakerWalk, TooShortNoteOfAKnownMakeListsNothing)
 {
     tWalked w(false, TiffWithMakerNote(false, "SANYO Electric Co.,Ltd.", std::string("SANYO\0\1\0", 8)));
     EXPECT_EQ(w.Decoder->MakerListing, "");
-    EXPECT_EQ(w.Owner.StatusText.rfind("Error Detected = ", 0), 0u) << w.Owner.StatusText;
+    EXPECT_EQ(w.Status.rfind("Error Detected = ", 0), 0u) << w.Status;
 }
 
 TEST(MakerWalk, UnknownMakeLeavesTheNoteUndecoded)
@@ -202,8 +200,71 @@ TEST(MakerWalk, UnknownMakeLeavesTheNoteUndecoded)
     EXPECT_EQ(w.Decoder->MakeText, "PENTAX Corporation");
     EXPECT_FALSE(w.Decoder->MakerNoteBytes.empty());
     EXPECT_EQ(w.Decoder->MakerListing, "");
-    EXPECT_EQ(w.Owner.StatusText, "");
+    EXPECT_EQ(w.Status, "");
     TmsInfo ms(false, w.Decoder.get());
     EXPECT_FALSE(ms.DecodeMakerNote());
     EXPECT_EQ(w.Decoder->MakerListing, "");
+}
+
+TEST(MakerWalk, FujiEntriesWithBogusOffsetsAreSkippedInEitherBlockOrder)
+{
+    // The Fuji note is little-endian whatever the block's order. An entry whose
+    // value lies neither in the note nor in the block is not read at all.
+    const struct {
+        const char* Case;
+        uint16_t Type;
+        uint32_t Count;
+        std::string Value;
+    } cases[] = {
+        {"offset 2^31", 2, 8, U32(0x80000000, false)},
+        {"offset -16 read as signed", 2, 8, U32(0xFFFFFFF0, false)},
+        {"LONG count 0x40000001 (4 bytes modulo 2^32)", 4, 0x40000001, "ABCD"},
+        {"past the note and the block", 7, 16, U32(60000, false)},
+    };
+    for (bool bigEndian : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.Case) + (bigEndian ? ", MM block" : ", II block"));
+            tDirBuilder dir(false);
+            dir.Add(0x1000, c.Type, c.Count, c.Value).Shorts(0x1001, {3});
+            const std::string note = Note(std::string("FUJIFILM") + U32(12, false), dir, 0);
+            tWalked w(bigEndian, TiffWithMakerNote(bigEndian, "FUJIFILM", note));
+            EXPECT_EQ(w.Decoder->MakerListing, "\r\nSharpness = Normal");
+            EXPECT_EQ(w.Decoder->FindTagIndex("Quality"), -1);
+            EXPECT_EQ(w.Status, "");
+            EXPECT_EQ(w.Decoder->BigEndian, bigEndian);
+            EXPECT_EQ(w.Decoder->Block, w.Block);
+        }
+    }
+}
+
+TEST(MakerWalk, NotesLeadingIntoEachOtherStopAtTheBudget)
+{
+    // A hundred MakerNote entries, each holding the whole block from IFD0 on,
+    // which the Canon layout reads as its directory: every maker walk meets
+    // every note again. The maker walks share the block's budget.
+    tWalked w(true, hostile::MakerNotesTiff(100, 65000));
+    EXPECT_EQ(w.Status, "Error Detected = EXIF block too large to decode: more than " +
+                            std::to_string(kMaxKeptBytesPerBlock) + " value bytes");
+    EXPECT_EQ(w.Decoder->MakeText, "Canon");
+    EXPECT_EQ(w.Decoder->MakerListing.rfind("\r\nUnknown = \"Canon\"", 0), 0u);
+    EXPECT_LE(w.Decoder->Budget().KeptBytes(), kMaxKeptBytesPerBlock);
+    EXPECT_EQ(w.Decoder->Block, w.Block);
+    EXPECT_TRUE(w.Decoder->BigEndian);
+}
+
+TEST(MakerWalk, CanonHooksSpellOutTenThousandValues)
+{
+    // The camera settings and custom functions of one note, 10 000 SHORTs each.
+    tWalked w(true, hostile::CanonHooksTiff(10000));
+    EXPECT_EQ(w.Status, "");
+    const std::string custom = w.Decoder->TagText("CustomFunctions");
+    // One line per value but the last.
+    size_t lines = 0;
+    for (size_t at = custom.find("\r\nNoise Reduction =  On"); at != std::string::npos;
+         at = custom.find("\r\nNoise Reduction =  On", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 9999u);
+    const std::string settings = w.Decoder->TagText("ExposureInfo1");
+    EXPECT_NE(settings.find("\r\nMacro mode = "), std::string::npos);
+    EXPECT_NE(settings.find("\r\nFocus Mode = "), std::string::npos);
 }

@@ -24,6 +24,10 @@ TEST(TextPieces, NthPieceCountsFromOneAndKeepsBlanks)
     EXPECT_EQ(NthPiece("7, 8", ",", -3), "7");
     EXPECT_EQ(NthPiece("a,,b", ",", 2), "");
     EXPECT_EQ(NthPiece("a,,b", ",", 3), "b");
+    EXPECT_EQ(NthPiece("a,", ",", 2), "");
+    EXPECT_EQ(NthPiece("a,", ",", 3), "");
+    EXPECT_EQ(NthPiece("a--b--c", "--", 3), "c");
+    EXPECT_EQ(NthPiece("a, b", "", 3), "a, b");  // no separator: the whole text
 }
 
 TEST(TextPieces, CountSeparatorsCountsEveryOccurrence)
