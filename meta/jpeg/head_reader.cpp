@@ -77,6 +77,8 @@ tBlockKind KindOf(uint8_t code, const std::string& prefix)
         if (StartsWith(prefix, "MPF\0"sv)) return tBlockKind::Mpf;
         if (StartsWith(prefix, "urn:iso:std:iso:ts:21496:-1\0"sv)) return tBlockKind::GainMap;
         return tBlockKind::OtherApp;
+    case marker::APP13:
+        return tBlockKind::Photoshop;
     case marker::APP14:
         return StartsWith(prefix, "Adobe"sv) ? tBlockKind::Adobe : tBlockKind::OtherApp;
     default:

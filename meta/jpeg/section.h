@@ -13,6 +13,7 @@ enum class tBlockKind : uint8_t {
     Icc,          // APP2 "ICC_PROFILE": the colours
     Mpf,          // APP2 "MPF": the index of the further pictures
     GainMap,      // APP2 of ISO 21496-1: HDR gain-map parameters
+    Photoshop,    // APP13: Photoshop resources, IPTC among them (a choice of its own)
     Adobe,        // APP14 "Adobe": the colour transform
     OtherApp,     // any other APPn block: camera makers' and programs' metadata
 };

@@ -1,0 +1,226 @@
+// XMP and other blocks, trailers, multi-picture files and the orientation
+// block: what goes, what stays, and that every index still points right.
+#include <gtest/gtest.h>
+
+#include "meta/jpeg/img_data.h"
+#include "meta/jpeg/mpf.h"
+#include "tests/support/exiftool.h"
+#include "tests/support/jpeg_fixtures.h"
+#include "tests/support/tiff_builder.h"
+
+using namespace fixture;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kXmpId = "http://ns.adobe.com/xap/1.0/\0"s;
+
+std::string Xmp(const std::string& properties)
+{
+    return Segment(0xE1, kXmpId + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/"
+                                  "02/22-rdf-syntax-ns#\">" + properties + "</rdf:RDF></x:xmpmeta>");
+}
+
+const std::string kCreator =
+    "<rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:creator>Jane Roe</dc:creator></rdf:Description>";
+
+// The primary's XMP of an Ultra HDR file: gain-map version, the container
+// directory listing the gain map with its length, and an author beside them.
+std::string PrimaryXmp(uint32_t gainMapLength)
+{
+    return Xmp("<rdf:Description xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
+               "xmlns:Container=\"http://ns.google.com/photos/1.0/container/\" "
+               "xmlns:Item=\"http://ns.google.com/photos/1.0/container/item/\" "
+               "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" hdrgm:Version=\"1.0\">"
+               "<dc:creator>Jane Roe</dc:creator><Container:Directory><rdf:Seq>"
+               "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Semantic=\"Primary\" Item:Mime=\"image/jpeg\"/></rdf:li>"
+               "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Semantic=\"GainMap\" Item:Mime=\"image/jpeg\" "
+               "Item:Length=\"" + std::to_string(gainMapLength) + "\"/></rdf:li></rdf:Seq></Container:Directory>"
+               "</rdf:Description>");
+}
+
+const std::string kGainMapXmp = Xmp(
+    "<rdf:Description xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
+    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" hdrgm:Version=\"1.0\" hdrgm:GainMapMax=\"2.3\" "
+    "hdrgm:HDRCapacityMax=\"2.3\"><dc:creator>Jane Roe</dc:creator></rdf:Description>");
+
+// An MPF APP2 block (little-endian) for two pictures; sizes and offsets patched later.
+std::string MpfSegment()
+{
+    TiffBuilder t(false);
+    std::string index = "MPF\0"s + "II*\0"s + t.U32(8) + t.U16(3);
+    index += t.U16(0xB000) + t.U16(7) + t.U32(4) + "0100";
+    index += t.U16(0xB001) + t.U16(4) + t.U32(1) + t.U32(2);
+    index += t.U16(0xB002) + t.U16(7) + t.U32(32) + t.U32(8 + 2 + 36 + 4);
+    index += t.U32(0);
+    index += t.U32(0x030000) + t.U32(0) + t.U32(0) + t.U32(0);
+    index += t.U32(0) + t.U32(0) + t.U32(0) + t.U32(0);
+    return Segment(0xE2, index);
+}
+
+struct tBuilt {
+    std::string Bytes;
+    std::string Secondary;  // the further picture as it stands in the file
+};
+
+// SOI, `before` the MPF block, the MPF block, `after`, the rest of the first
+// picture, `trailer`, then the further picture; the index made to point right.
+tBuilt MultiPicture(const std::string& before, const std::string& after, const std::string& secondary,
+                    const std::string& trailer = {})
+{
+    const std::string primary = AfterSoi(TinyJpeg(16, 16), before + MpfSegment() + after);
+    const size_t mpf = primary.find("MPF\0"s);
+    const size_t mpHeader = mpf + 4;
+    std::string file = primary + trailer + secondary;
+    const size_t entries = mpHeader + 8 + 2 + 36 + 4;
+    TiffBuilder t(false);
+    file.replace(entries + 4, 4, t.U32(static_cast<uint32_t>(primary.size())));
+    file.replace(entries + 16 + 4, 4, t.U32(static_cast<uint32_t>(secondary.size())));
+    file.replace(entries + 16 + 8, 4, t.U32(static_cast<uint32_t>(primary.size() + trailer.size() - mpHeader)));
+    return {file, secondary};
+}
+
+struct tChoices {
+    bool Exif = false, Comment = false, Iptc = false, Other = false, Orientation = false;
+};
+
+// The further picture an output's MPF index points at, checked to be whole.
+std::string PointedPicture(const std::string& out)
+{
+    const size_t mpf = out.find("MPF\0"s);
+    if (mpf == std::string::npos) return {};
+    // From the segment's length field on, as the container holds it.
+    const size_t length = static_cast<uint8_t>(out[mpf - 2]) * 256u + static_cast<uint8_t>(out[mpf - 1]);
+    bool big = false;
+    const std::vector<tMpfEntry> entries = ReadMpfEntries(out.substr(mpf - 2, length), big);
+    if (entries.size() != 2) return {};
+    const size_t start = mpf + 4 + entries[1].Offset;
+    if (entries[0].Size != out.find("\xFF\xD9"s, SosOffset(out)) + 2) return "bad first size";
+    return out.substr(start, entries[1].Size);
+}
+
+class OtherMetadata : public ::testing::Test {
+protected:
+    std::string Clean(const std::string& file, tChoices c)
+    {
+        const std::string src = dir.Write("src.jpg", file);
+        data.ScanFile(src);
+        if (c.Comment) data.ReplaceComment("");
+        if (c.Exif) data.ExifRef = kNoRef;
+        if (c.Iptc) data.ReplaceIptcSegment("Photoshop 3.0\0"s);
+        data.StripOther = c.Other;
+        data.KeepOrientation = c.Orientation;
+        const std::string target = dir / ("out" + std::to_string(++outputs) + ".jpg");
+        data.SaveAs(target);
+        return ReadFile(target);
+    }
+    TempDir dir;
+    TimgData data{255};
+    int outputs = 0;
+};
+
+TEST_F(OtherMetadata, XmpAndMakerBlocksGoWhatThePictureNeedsStays)
+{
+    const std::string jfif = Segment(0xE0, "JFIF\0\x01\x02\x01\0\x48\0\x48\0\0"s);
+    const std::string icc = Segment(0xE2, "ICC_PROFILE\0\x01\x01profile"s);
+    const std::string adobe = Segment(0xEE, "Adobe\0\x64\0\0\0\0\x01"s);
+    const std::string kept = jfif + icc + adobe;
+    const std::string gone = Xmp(kCreator) + Segment(0xE1, "http://ns.adobe.com/xmp/extension/\0rest"s) +
+                             Segment(0xE2, "FPXR\0data"s) + Segment(0xE3, "Kodak") + Segment(0xEA, "GoPro") +
+                             Segment(0xEC, "PictureInfo") + Segment(0xEF, "vendor");
+    const std::string image = TinyJpeg();
+    const std::string out = Clean(AfterSoi(image, kept + gone + Segment(0xFE, "c")), {false, false, false, true});
+    EXPECT_EQ(out, "\xFF\xD8"s + jfif + Segment(0xFE, "c") + icc + adobe + image.substr(2));
+    // Without the choice, every block stays.
+    const std::string all = AfterSoi(image, kept + gone);
+    EXPECT_EQ(Clean(all, {true, false, false, false}).substr(2 + jfif.size()), all.substr(2 + jfif.size()));
+}
+
+TEST_F(OtherMetadata, TrailersGoOnlyWithTheChoice)
+{
+    const std::string image = TinyJpeg();
+    const std::string trailer = "AXS!\0\0\0\x08 FotoStation keywords, city, by-line"s;
+    const std::string file = AfterSoi(image, Segment(0xFE, "c")) + trailer;
+    EXPECT_EQ(Clean(file, {false, true, false, true}), "\xFF\xD8"s +
+              std::string("\xFF\xE0\x00\x10JFIF\x00\x01\x02\x01\x01\x2C\x01\x2C\x00\x00", 18) + "\xFF\xFE\x00\x02"s +
+              image.substr(2));
+    EXPECT_TRUE(Clean(file, {false, true, false, false}).ends_with(trailer));
+}
+
+TEST_F(OtherMetadata, TheMpfIndexPointsAtTheFurtherPictureWhateverIsRemoved)
+{
+    const std::string secondary = AfterSoi(TinyJpeg(8, 8), ExifSegment(EmptyTiffLE()) + Segment(0xFE, "depth"));
+    const std::string after = Segment(0xFE, "a comment after the index") +
+                              Segment(0xED, "Photoshop 3.0\0 old"s) + Xmp(kCreator);
+    const tBuilt file = MultiPicture(ExifSegment(EmptyTiffLE()), after, secondary, "vendor trailer");
+    const tChoices cases[] = {{true}, {false, true}, {false, false, true}, {false, false, false, true},
+                              {true, true, true, true}};
+    for (const tChoices& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Exif) + std::to_string(c.Comment) + std::to_string(c.Iptc) +
+                     std::to_string(c.Other));
+        const std::string out = Clean(file.Bytes, c);
+        const std::string pointed = PointedPicture(out);
+        ASSERT_GE(pointed.size(), 4u);
+        EXPECT_TRUE(pointed.starts_with("\xFF\xD8"s));
+        EXPECT_TRUE(pointed.ends_with("\xFF\xD9"s));
+        // Its image data byte for byte; its own Exif and comment as the choices say.
+        EXPECT_EQ(pointed.substr(SosOffset(pointed)), secondary.substr(SosOffset(secondary)));
+        EXPECT_EQ(pointed.find("Exif") == std::string::npos, c.Exif);
+        EXPECT_EQ(pointed.find("depth") == std::string::npos, c.Comment);
+        EXPECT_EQ(out.find("vendor trailer") == std::string::npos, c.Other);
+        // An independent reader finds the further picture where the index says.
+        if (HaveExiftool()) {
+            const auto tags = Exiftool("-a -Warning -MPImage2", dir / ("out" + std::to_string(outputs) + ".jpg"));
+            EXPECT_EQ(tags.count("Warning"), 0u) << tags.begin()->second;
+            EXPECT_EQ(tags.count("MPImage2"), 1u);
+        }
+    }
+}
+
+TEST_F(OtherMetadata, UltraHdrKeepsItsGainMapPropertiesAndLosesTheAuthor)
+{
+    const std::string gainMap = AfterSoi(TinyJpeg(8, 8), kGainMapXmp + Segment(0xFE, "gain map comment"));
+    const std::string iso = Segment(0xE2, "urn:iso:std:iso:ts:21496:-1\0\0\0"s);
+    const tBuilt file = MultiPicture(PrimaryXmp(static_cast<uint32_t>(gainMap.size())), iso, gainMap);
+    const std::string out = Clean(file.Bytes, {true, true, true, true});
+    EXPECT_EQ(out.find("Jane Roe"), std::string::npos);
+    EXPECT_NE(out.find("urn:iso:std:iso:ts:21496:-1"), std::string::npos);
+    const std::string pointed = PointedPicture(out);
+    ASSERT_FALSE(pointed.empty());
+    EXPECT_NE(pointed.find("hdrgm:GainMapMax=\"2.3\""), std::string::npos);
+    EXPECT_EQ(pointed.find("gain map comment"), std::string::npos);
+    EXPECT_EQ(pointed.substr(SosOffset(pointed)), gainMap.substr(SosOffset(gainMap)));
+    // The first picture's XMP keeps the version and a directory that gives the new length.
+    const std::string first = out.substr(0, out.find("MPF\0"s));
+    EXPECT_NE(first.find("hdrgm:Version=\"1.0\""), std::string::npos);
+    EXPECT_NE(first.find("Item:Length=\"" + std::to_string(pointed.size()) + "\""), std::string::npos);
+    EXPECT_NE(first.find("Item:Semantic=\"GainMap\""), std::string::npos);
+}
+
+TEST_F(OtherMetadata, ADroppedExifBlockLeavesTheOrientation)
+{
+    const std::string image = TinyJpeg();
+    const std::string templateApp0("\xFF\xE0\x00\x10JFIF\x00\x01\x02\x01\x01\x2C\x01\x2C\x00\x00", 18);
+    for (const bool big : {false, true}) {
+        TiffBuilder t(big);
+        t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "Camera maker"), t.Short(0x0112, 6)}));
+        const std::string file = AfterSoi(image, ExifSegment(t.Bytes()));
+        const std::string out = Clean(file, {true, false, false, false, true});
+        // SOI, the JFIF header, then IFD0 with the Orientation alone, big-endian.
+        EXPECT_EQ(out, "\xFF\xD8"s + templateApp0 +
+                  "\xFF\xE1\x00\x22" "Exif\0\0" "MM\x00\x2A\x00\x00\x00\x08" "\x00\x01"
+                  "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00" "\x00\x00\x00\x00"s + image.substr(2));
+        TimgData back(255);
+        ASSERT_TRUE(back.ScanFile(dir.Write("back.jpg", out)));
+        EXPECT_EQ(back.Orientation(), 6);
+        EXPECT_TRUE(back.ExifIsOrientationOnly());
+        // Turned off, or with orientation 1, the output is as without the choice.
+        EXPECT_EQ(Clean(file, {true}), "\xFF\xD8"s + templateApp0 + image.substr(2));
+    }
+    TiffBuilder t(false);
+    t.SetFirstDirectory(t.AddDirectory({t.Short(0x0112, 1)}));
+    EXPECT_EQ(Clean(AfterSoi(image, ExifSegment(t.Bytes())), {true, false, false, false, true}),
+              "\xFF\xD8"s + templateApp0 + image.substr(2));
+}
+
+}  // namespace
