@@ -22,6 +22,10 @@ public:
     // Wait until each output is on disk before its name appears; off only for
     // scratch outputs, where speed matters more than surviving a power cut.
     virtual bool FlushOutputs() const { return true; }
+    // "Strip XMP and other metadata": XMP, the other APPn blocks, trailers.
+    virtual bool StripOther() const { return false; }
+    // With EXIF stripped, keep a minimal block with the picture's orientation.
+    virtual bool KeepOrientation() const { return true; }
 };
 
 // Options held as plain values (command line, tests).
@@ -34,6 +38,8 @@ struct TBatchSettings : IBatchOptions {
     std::string FilePrefix = "copy_";
     bool CopyAll = false;
     bool Flush = true;
+    bool Other = false;
+    bool Orientation = true;
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -44,4 +50,6 @@ struct TBatchSettings : IBatchOptions {
     bool CopyUnchanged() const override { return NewFolder && CopyAll; }
     bool CopyTicked() const override { return CopyAll; }
     bool FlushOutputs() const override { return Flush; }
+    bool StripOther() const override { return Other; }
+    bool KeepOrientation() const override { return Orientation; }
 };

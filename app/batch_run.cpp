@@ -74,7 +74,8 @@ TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
 void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
 {
     if (FRunning) return;  // one walk at a time: the finder's listing state is shared
-    if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc()) throw ENothingToDo();
+    if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc() && !FOptions.StripOther())
+        throw ENothingToDo();
     TRunningFlag running(FRunning);
     IMLFind.StartDirectory = startFolder;
     IMLFind.SubDirectories = subfolders;
@@ -196,12 +197,15 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
     const bool holdsMetadata = data->ScanFile(fileName);
     // What a damaged head holds is unknown: neither cleaned nor copied as clean.
     if (data->Damaged) throw EMetaError("Damaged JPEG header in " + fileName);
-    if (holdsMetadata) {
+    const bool other = FOptions.StripOther() && data->HasOtherMetadata();
+    if (holdsMetadata || other) {
         const bool exif = FOptions.StripExif();
         const bool com = FOptions.StripCom();
         const bool iptc = FOptions.StripIptc() && data->IptcContainer;
-        if (exif || com || iptc) {
+        if (exif || com || iptc || other) {
             // Every choice goes into one plan; the output is written once.
+            data->StripOther = FOptions.StripOther();
+            data->KeepOrientation = FOptions.KeepOrientation();
             if (com) data->ReplaceComment("");
             if (exif) data->ExifRef = kNoRef;
             if (iptc) {

@@ -12,8 +12,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc]\n"
-    "                   (--prefix TEXT | --out DIR [--copy-unchanged]) [--no-flush]\n"
+    "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
+    "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
+    "                   [--no-flush]\n"
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
     "losslessly: the image data is copied byte for byte and source files are\n"
@@ -23,6 +24,13 @@ constexpr const char* kUsage =
     "  --exif            strip EXIF tags (the APP1 block)\n"
     "  --com             strip the COM text (an empty comment takes its place)\n"
     "  --iptc            strip IPTC info (the APP13 block keeps no datasets)\n"
+    "  --other           strip XMP and other metadata: XMP, the other APPn blocks\n"
+    "                    of cameras and programs, and whatever follows the picture\n"
+    "                    (trailers, appended video); colour profiles, HDR gain maps\n"
+    "                    and the further pictures of a multi-picture file stay\n"
+    "  --drop-orientation  with --exif: do not keep the picture's orientation (by\n"
+    "                    default a minimal EXIF block keeps it, so rotated photos\n"
+    "                    are shown upright)\n"
     "  --prefix TEXT     save each cleaned file beside its source, named TEXT\n"
     "                    followed by the source's name (TEXT may be empty)\n"
     "  --out DIR         save every cleaned file flat into DIR under its own name;\n"
@@ -33,7 +41,7 @@ constexpr const char* kUsage =
     "                    an output may be incomplete)\n"
     "  --help            show this text\n"
     "\n"
-    "At least one of --exif, --com and --iptc is needed. A name already taken\n"
+    "At least one of --exif, --com, --iptc and --other is needed. A name already taken\n"
     "gets _1, _2, ... before its extension. The program prints \"Processing \"\n"
     "and the name of each file it reads, then the totals. An error ends the run;\n"
     "its message goes to standard error and the exit status is 1 (2 for wrong\n"
@@ -50,7 +58,7 @@ int UsageError(const std::string& message)
 int main(int argc, char** argv)
 {
     TBatchSettings options;
-    options.Exif = options.Com = options.Iptc = false;
+    options.Exif = options.Com = options.Iptc = options.Other = false;
     std::string start;
     bool haveStart = false, subfolders = false, havePrefix = false, haveOut = false, optionsEnded = false;
 
@@ -75,6 +83,10 @@ int main(int argc, char** argv)
             options.Iptc = true;
         } else if (arg == "--copy-unchanged") {
             options.CopyAll = true;
+        } else if (arg == "--other") {
+            options.Other = true;
+        } else if (arg == "--drop-orientation") {
+            options.Orientation = false;
         } else if (arg == "--no-flush") {
             options.Flush = false;
         } else if (arg == "--prefix" || arg == "--out") {

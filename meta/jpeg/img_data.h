@@ -102,6 +102,10 @@ public:
     static std::string OrientationBlock(int32_t orientation);
     // True when the EXIF block is just such a block.
     bool ExifIsOrientationOnly() const;
+    // XMP or another metadata block in the head, or bytes after the picture
+    // that are not a picture the MPF index names (a trailer).
+    bool HasOtherMetadata() const;
+    bool HasTrailer() const;
 
     // --- Writing ---
     void ReplaceComment(const std::string& text);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "meta/exif/image_info.h"
 #include "meta/jpeg/byte_source.h"
@@ -227,6 +228,38 @@ bool TimgData::ExifIsOrientationOnly() const
     const tSection* exif = Section(ExifRef);
     const int32_t orientation = Orientation();
     return exif && orientation > 0 && exif->Bytes == OrientationBlock(orientation).substr(2);
+}
+
+bool TimgData::HasOtherMetadata() const
+{
+    for (const tSection& s : SegmentTable)
+        if (s.FromSource() && tCleaning::IsOtherMetadata(s.Kind)) return true;
+    return HasTrailer();
+}
+
+bool TimgData::HasTrailer() const
+{
+    const int fd = FSource.Get();
+    struct stat st;
+    if (fd < 0 || Damaged || ::fstat(fd, &st) != 0) return false;
+    // A file that ends with EOI and names no further picture has nothing after
+    // its picture: the usual case, told without reading the image data.
+    char last[2] = {0, 0};
+    if (MpfRef == kNoRef && st.st_size >= 2 && ::pread(fd, last, 2, st.st_size - 2) == 2 && last[0] == '\xFF' &&
+        last[1] == '\xD9')
+        return false;
+    int64_t covered = FindImageEnd(fd, FRestStart);
+    if (const tSection* mpf = Section(MpfRef)) {
+        bool big = false;
+        std::vector<std::pair<int64_t, int64_t>> pictures;
+        const int64_t mpHeader = mpf->End - mpf->SegLength + kMpfHeaderAt;
+        for (const tMpfEntry& e : ReadMpfEntries(mpf->Bytes, big))
+            if (e.Offset != 0) pictures.push_back({mpHeader + e.Offset, mpHeader + e.Offset + e.Size});
+        std::sort(pictures.begin(), pictures.end());
+        for (const auto& [start, end] : pictures)
+            if (start == covered) covered = end;
+    }
+    return covered < st.st_size;
 }
 
 bool TimgData::IsScannedFile(const std::string& name) const
