@@ -5,14 +5,17 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/batch_run.h"
+#include "app/metadata_listing.h"
 #include "app/error_text.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
+    "Usage: zorezaz-cli --list [OPTION...] FILE...\n"
+    "       zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
     "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
     "                   [--no-flush]\n"
     "\n"
@@ -39,6 +42,9 @@ constexpr const char* kUsage =
     "  --no-flush        do not wait until each output is on disk before it gets\n"
     "                    its name (for scratch outputs: after a crash or power cut\n"
     "                    an output may be incomplete)\n"
+    "  --list            show what each FILE holds (head segments, EXIF, maker\n"
+    "                    note, IPTC, XMP, comment, further pictures, trailer)\n"
+    "                    and what the strip options given would remove\n"
     "  --help            show this text\n"
     "\n"
     "At least one of --exif, --com, --iptc and --other is needed. A name already taken\n"
@@ -61,10 +67,14 @@ int main(int argc, char** argv)
     options.Exif = options.Com = options.Iptc = options.Other = false;
     std::string start;
     bool haveStart = false, subfolders = false, havePrefix = false, haveOut = false, optionsEnded = false;
+    bool list = false;
+    std::vector<std::string> files;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (optionsEnded || arg.empty() || arg[0] != '-') {
+            files.push_back(arg);
+            if (list) continue;
             if (haveStart) return UsageError("more than one start folder given");
             start = arg;
             haveStart = true;
@@ -73,6 +83,8 @@ int main(int argc, char** argv)
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--list") {
+            list = true;
         } else if (arg == "--subfolders") {
             subfolders = true;
         } else if (arg == "--exif") {
@@ -101,6 +113,14 @@ int main(int argc, char** argv)
         } else {
             return UsageError("unknown option " + arg);
         }
+    }
+    if (list) {
+        if (files.empty()) return UsageError("--list needs a file");
+        for (const std::string& file : files) {
+            const std::string text = DescribeFile(file, options);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+        return 0;
     }
     if (!haveStart) return UsageError("no start folder given");
     if (havePrefix == haveOut) return UsageError("give either --prefix TEXT or --out DIR");

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "tests/app/batch_fixtures.h"
+#include "tests/support/tiff_builder.h"
 
 using namespace fixture;
 namespace fs = std::filesystem;
@@ -226,3 +227,23 @@ TEST(Cli, ArgumentsAreChecked)
 }
 
 }  // namespace
+
+TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
+{
+    TempDir dir;
+    fixture::TiffBuilder t(false);
+    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "Maker of cameras")}));
+    const std::string xmp = Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                                              "<x:xmpmeta><rdf:RDF><rdf:Description xmlns:dc=\"d\">"
+                                              "<dc:creator>Jane</dc:creator></rdf:Description></rdf:RDF></x:xmpmeta>");
+    const std::string file = AfterSoi(TinyJpeg(), ExifSegment(t.Bytes()) + xmp + Segment(0xFE, "a note")) + "TRAILER";
+    WriteFile(dir / "a.jpg", file);
+    const TResult r = Cli(dir, "--list --exif --other " + Q(dir / "a.jpg"));
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    for (const std::string expected :
+         {"APP1   Exif", "removed (EXIF)", "Make = Maker of cameras", "XMP: ", "dc:creator",
+          "removed (other), gain-map properties kept", "COM    comment", "Comment: \"a note\"",
+          "Trailer: bytes after the picture, removed (other)", "SOF0"})
+        EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
+    EXPECT_EQ(Cli(dir, "--list").Status, 2);
+}

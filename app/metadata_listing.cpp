@@ -1,0 +1,152 @@
+#include "app/metadata_listing.h"
+
+#include <cstdio>
+#include <set>
+
+#include "meta/exif/image_info.h"
+#include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/img_data.h"
+#include "meta/jpeg/markers.h"
+#include "meta/jpeg/xmp_gain_map.h"
+
+namespace {
+
+std::string MarkerName(int32_t code)
+{
+    char name[16];
+    if (code >= marker::APP0 && code <= marker::APP15) {
+        std::snprintf(name, sizeof name, "APP%d", code - marker::APP0);
+        return name;
+    }
+    switch (code) {
+    case marker::COM: return "COM";
+    case marker::SOS: return "SOS";
+    case marker::EOI: return "EOI";
+    case 0xDB: return "DQT";
+    case 0xC4: return "DHT";
+    case 0xDD: return "DRI";
+    default: break;
+    }
+    if (code >= 0xC0 && code <= 0xCF) {
+        std::snprintf(name, sizeof name, "SOF%d", code - 0xC0);
+        return name;
+    }
+    std::snprintf(name, sizeof name, "FF%02X", static_cast<unsigned>(code) & 0xFF);
+    return name;
+}
+
+const char* KindName(const tSection& s)
+{
+    switch (s.Kind) {
+    case tBlockKind::Jfif: return "JFIF";
+    case tBlockKind::Exif: return "Exif";
+    case tBlockKind::Xmp: return "XMP";
+    case tBlockKind::ExtendedXmp: return "extended XMP";
+    case tBlockKind::Icc: return "ICC profile";
+    case tBlockKind::Mpf: return "MPF index";
+    case tBlockKind::GainMap: return "HDR gain map";
+    case tBlockKind::Photoshop: return "Photoshop/IPTC";
+    case tBlockKind::Adobe: return "Adobe";
+    case tBlockKind::OtherApp: return "other metadata";
+    case tBlockKind::Other: break;
+    }
+    return s.Marker == marker::COM ? "comment" : "image structure";
+}
+
+// What the options would do to a segment of this kind.
+std::string Fate(const tSection& s, const IBatchOptions& o)
+{
+    const bool other = s.Kind == tBlockKind::Xmp || s.Kind == tBlockKind::ExtendedXmp || s.Kind == tBlockKind::OtherApp;
+    if (s.Kind == tBlockKind::Exif && o.StripExif()) return "removed (EXIF)";
+    if (s.Marker == marker::COM && o.StripCom()) return "removed (COM)";
+    if (s.Kind == tBlockKind::Photoshop && o.StripIptc()) return "replaced by an empty IPTC block";
+    if (other && o.StripOther()) return s.Kind == tBlockKind::Xmp ? "removed (other), gain-map properties kept"
+                                                                  : "removed (other)";
+    return "kept";
+}
+
+// The property names an XMP packet uses (prefix:name), once each.
+std::string XmpProperties(const std::string& packet)
+{
+    std::set<std::string> names;
+    auto nameAt = [&](size_t at) {
+        size_t end = at;
+        while (end < packet.size() && (std::isalnum(static_cast<unsigned char>(packet[end])) || packet[end] == ':' ||
+                                       packet[end] == '_' || packet[end] == '-'))
+            ++end;
+        const std::string name = packet.substr(at, end - at);
+        const size_t colon = name.find(':');
+        if (colon == std::string::npos || colon == 0 || colon + 1 == name.size()) return;
+        const std::string prefix = name.substr(0, colon);
+        if (prefix != "rdf" && prefix != "x" && prefix != "xmlns" && prefix != "xml") names.insert(name);
+    };
+    for (size_t i = 0; i + 1 < packet.size(); ++i) {
+        if (packet[i] == '<' && packet[i + 1] != '/' && packet[i + 1] != '?') nameAt(i + 1);
+        if (std::isspace(static_cast<unsigned char>(packet[i]))) nameAt(i + 1);
+    }
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+void Listing(std::string& out, const char* title, const std::string& lines)
+{
+    if (lines.empty()) return;
+    out += title;
+    // The decoder's listing separates entries with CR LF.
+    for (size_t at = 0; at < lines.size();) {
+        size_t end = lines.find("\r\n", at);
+        if (end == std::string::npos) end = lines.size();
+        if (end > at) out += "    " + lines.substr(at, end - at) + "\n";
+        at = end + 2;
+    }
+}
+
+}  // namespace
+
+std::string DescribeFile(const std::string& fileName, const IBatchOptions& options)
+{
+    std::string out = fileName + "\n";
+    TimgData data(255);
+    const bool holds = data.ScanFile(fileName);
+    if (data.Damaged) return out + "  Damaged JPEG header: what it holds cannot be read.\n";
+    if (data.SegmentCount == 0) return out + "  Not a JPEG file.\n";
+    out += "  Head segments:\n";
+    char line[160];
+    for (const tSection& s : data.SegmentTable) {
+        if (!s.FromSource()) continue;
+        const std::string count = s.Count > 1 ? " x" + std::to_string(s.Count) : "";
+        std::snprintf(line, sizeof line, "    %-6s %-16s %10lld bytes%-7s %s\n", MarkerName(s.Marker).c_str(),
+                      KindName(s), static_cast<long long>(s.End - s.Start), count.c_str(),
+                      s.Marker == marker::SOS ? "" : Fate(s, options).c_str());
+        out += line;
+    }
+    if (data.ExifDecoder) {
+        Listing(out, "  EXIF:\n", data.ExifDecoder->Listing);
+        Listing(out, "  Maker note:\n", data.ExifDecoder->MakerListing);
+        const int32_t orientation = data.Orientation();
+        if (orientation > 1 && options.StripExif())
+            out += std::string("  Orientation ") + std::to_string(orientation) +
+                   (options.KeepOrientation() ? ": kept in a minimal EXIF block\n" : ": removed with EXIF\n");
+    }
+    if (const tSection* iptc = data.Section(data.IptcRef); iptc && data.IptcContainer) {
+        data.IptcContainer->ParseSegment(iptc->Bytes);
+        std::string lines;
+        for (int32_t i = 0; i < data.IptcContainer->TagCount(); ++i) {
+            const TTagEntry e = data.IptcContainer->GetEntry(i);
+            lines += "\r\n" + e.TagName + " = " + e.Text;
+        }
+        Listing(out, "  IPTC:\n", lines);
+    }
+    if (const tSection* xmp = data.Section(data.XmpRef)) {
+        const std::string packet = xmp->Bytes.substr(std::min(xmp->Bytes.size(), 2 + kXmpIdentifier.size()));
+        out += "  XMP: " + std::to_string(packet.size()) + " bytes; " + XmpProperties(packet) + "\n";
+    }
+    if (const tSection* com = data.Section(data.CommentRef))
+        out += "  Comment: \"" + com->Bytes.substr(2) + "\"\n";
+    if (data.MpfRef != kNoRef) out += "  MPF: further pictures after this one (depth maps, gain maps)\n";
+    if (data.HasTrailer())
+        out += std::string("  Trailer: bytes after the picture") + (options.StripOther() ? ", removed (other)\n" : "\n");
+    if (!holds && !data.HasOtherMetadata()) out += "  No metadata.\n";
+    return out;
+}
