@@ -1,10 +1,11 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the program.
+# make package: install what is missing, build, make the Debian package in $(BUILD)/.
 BUILD ?= build
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test run bench clean
+.PHONY: deps configure build test run bench package clean
 deps:
 	@bash scripts/install-deps.sh
 
@@ -27,6 +28,11 @@ bench: configure
 
 run: build
 	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi
+
+# zorezaz_<version>_<arch>.deb; its dependencies come from dpkg-shlibdeps.
+package: build
+	@cd $(BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@sed -n 's/^CPack: - package: \(.*\) generated\.$$/Built \1/p' $(BUILD)/cpack.log
 
 clean:
 	rm -rf $(BUILD)

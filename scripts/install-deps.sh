@@ -3,7 +3,8 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
-      xvfb xauth)  # xvfb, xauth: tools/screenshot.sh
+      xvfb xauth  # xvfb, xauth: tools/screenshot.sh
+      dpkg-dev file librsvg2-bin appstream groff-base)  # make package and its tests
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
