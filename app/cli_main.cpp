@@ -14,10 +14,10 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zorezaz-cli --list [OPTION...] FILE...\n"
-    "       zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
+    "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
     "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
     "                   [--no-flush]\n"
+    "       zorezaz-cli --list [--exif] [--com] [--iptc] [--other] FILE...\n"
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
     "losslessly: the image data is copied byte for byte and source files are\n"
