@@ -22,6 +22,9 @@ public:
     // Wait until each output is on disk before its name appears; off only for
     // scratch outputs, where speed matters more than surviving a power cut.
     virtual bool FlushOutputs() const { return true; }
+    // "Skip files that cannot be cleaned": a file that fails is left without
+    // output and listed, and the run goes on; otherwise the first error ends it.
+    virtual bool KeepGoing() const { return false; }
 };
 
 // Options held as plain values (command line, tests).
@@ -34,6 +37,7 @@ struct TBatchSettings : IBatchOptions {
     std::string FilePrefix = "copy_";
     bool CopyAll = false;
     bool Flush = true;
+    bool SkipFailed = false;
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -44,4 +48,5 @@ struct TBatchSettings : IBatchOptions {
     bool CopyUnchanged() const override { return NewFolder && CopyAll; }
     bool CopyTicked() const override { return CopyAll; }
     bool FlushOutputs() const override { return Flush; }
+    bool KeepGoing() const override { return SkipFailed; }
 };
