@@ -13,6 +13,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QClipboard>
+#include <QDialog>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -23,7 +26,9 @@
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/maker.h"
+#include "app/dialogs.h"
 #include "app/settings_memory.h"
+#include "app/status_bar.h"
 #include "app/url_label.h"
 #include "tests/app/batch_fixtures.h"
 #include "tests/app/test_dialogs.h"
@@ -715,6 +720,170 @@ private slots:
         dialogs->FolderAnswers = {std::string("/chosen/out")};
         w.form.btnNewFolderClick();  // works in prefix mode too
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/chosen/out"));
+    }
+
+    void keyboard()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        THelpForm help;
+        TWindow w(*store);
+        w.form.SetHelpForm(&help);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* ok = w.W<QPushButton>("Button1");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));
+
+        // Enter and Space press the focused OK.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            w.statuses.clear();
+            QTest::keyClick(ok, key);
+            w.WaitIdle();
+            QVERIFY(!w.statuses.isEmpty());
+            QVERIFY(w.statuses.last().startsWith("Done  ("));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));  // back on OK after the run
+        }
+
+        // Alt with a label's letter goes to its control, and never types into a field.
+        auto* start = w.W<QLineEdit>("edStartFolder");
+        const QString before = start->text();
+        QTest::keyClick(ok, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(start));
+        QTest::keyClick(start, Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(w.Check("cbInclSub")->isChecked());  // a mnemonic clicks with a short animation
+        QTest::keyClick(w.Check("cbInclSub"), Qt::Key_K, Qt::AltModifier);
+        QTRY_VERIFY(w.Check("cbKeepGoing")->isChecked());
+        start->setFocus();
+        QTest::keyClick(start, Qt::Key_Q, Qt::AltModifier);  // no mnemonic
+        QCOMPARE(start->text(), before);
+        QTest::keyClick(start, Qt::Key_F, Qt::AltModifier);  // the File menu
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        QApplication::activePopupWidget()->close();
+        QCOMPARE(start->text(), before);
+
+        // F1 opens Help.
+        bool helpOpened = false;
+        QTimer::singleShot(0, [&] {
+            helpOpened = help.isVisible();
+            help.close();
+        });
+        QTest::keyClick(&w.form, Qt::Key_F1);
+        QVERIFY(helpOpened);
+
+        // The link is a stop of its own, opened with Enter.
+        w.W<TURLLabel>("URLLabel1")->setFocus();
+        QTest::keyClick(w.W<TURLLabel>("URLLabel1"), Qt::Key_Return);
+        QCOMPARE(dialogs->Opened, QStringList({kWebsite}));
+    }
+
+    void keepGoingListsTheSkippedFiles()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(dir / "in/cut.jpg", batchfix::ExifAndComment().substr(0, 30));
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.Check("cbKeepGoing")->setChecked(true);
+        w.Ok();
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(w.Status(), QString("Done  (1 files processed, 1 skipped)"));
+        QCOMPARE(dialogs->Lists.size(), size_t(1));
+        QCOMPARE(dialogs->Lists[0].Caption, QString("Skipped files"));
+        QCOMPARE(dialogs->Lists[0].Lines,
+                 QStringList({Q(dir / "in/cut.jpg") + ": Damaged JPEG header in " + Q(dir / "in/cut.jpg") + "."}));
+        QVERIFY(fixture::Exists(dir / "in/copy_a.jpg"));
+    }
+
+    void theSkippedListCanBeCopied()
+    {
+        dialogs.reset();  // the desktop's own list
+        QString shown, copied;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            poll.stop();
+            shown = dialog->findChild<QPlainTextEdit*>("SkippedList")->toPlainText();
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (Shown(b->text()) == "Copy all") b->click();
+            copied = QGuiApplication::clipboard()->text();
+            dialog->reject();
+        });
+        poll.start(10);
+        TDialogs::Current().ShowList(nullptr, "Skipped files", "2 files", {"/a.jpg: one.", "/b.jpg: two."});
+        QCOMPARE(shown, QString("/a.jpg: one.\n/b.jpg: two."));
+        QCOMPARE(copied, QString("/a.jpg: one.\n/b.jpg: two.\n"));
+    }
+
+    void longPathsAreElidedInTheMiddle()
+    {
+        TWindow w(*store);
+        w.form.show();
+        auto* bar = w.form.findChild<TStatusBar*>("StatusBar1");
+        const QString path = "Processing /" + QString("very-long-folder-name/").repeated(20) + "photo-1234.jpg";
+        bar->showMessage(path);
+        const QString shown = bar->ShownText();
+        QVERIFY(shown.size() < path.size());
+        QVERIFY(shown.startsWith("Processing /very"));
+        QVERIFY(shown.endsWith("photo-1234.jpg"));
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QCOMPARE(bar->currentMessage(), path);  // the whole text stays the message
+        bar->showMessage("Done  (1 files processed)");
+        QCOMPARE(bar->ShownText(), QString("Done  (1 files processed)"));
+    }
+
+    void progressShowsFilesDoneOfFilesFound()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in/sub");
+        for (const char* n : {"in/a.jpg", "in/b.jpg", "in/sub/c.jpg"}) fixture::WriteFile(dir / n, batchfix::Plain());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.Check("cbInclSub")->setChecked(true);
+        auto* bar = w.form.findChild<QProgressBar*>("ProgressBar1");
+        QList<QPair<int, int>> seen;
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { seen << qMakePair(v, bar->maximum()); });
+        w.Ok();
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(seen.last(), qMakePair(3, 3));
+        QVERIFY(bar->isHidden());
+    }
+
+    void pathsThatAreNotUtf8FromThePickerAndTheSettings()
+    {
+        fixture::TempDir dir;
+        const std::string odd = dir / "in-\xFF\xFE";
+        fs::create_directories(odd);
+        fixture::WriteFile(odd + "/a.jpg", batchfix::ExifOnly());
+        // The folder as a window shows it turns back into its bytes.
+        QCOMPARE(BytesOfShownPath(Q(odd)), odd);
+        QCOMPARE(BytesOfShownPath(Q(dir / "plain")), dir / "plain");
+
+        TWindow w(*store);
+        dialogs->FolderAnswers = {odd, dir / ("out-\xFF")};
+        QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        QTest::mouseClick(w.W<QToolButton>("btnNewFolder"), Qt::LeftButton);
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(dir / "out-\xFF/a.jpg"));
+        w.form.show();
+        QVERIFY(w.form.close());
+        QCOMPARE(store->Keys[kSettingsKeyPath]["Source"], (TStoredValue{kRegString, odd + '\0'}));
+
+        // From the settings, the same bytes again.
+        TWindow again(*store);
+        again.W<QRadioButton>("rbUsePrefix")->setChecked(true);
+        again.Ok();
+        QCOMPARE(again.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(odd + "/copy_a.jpg"));
+        // A text the user types is taken as typed.
+        again.W<QLineEdit>("edStartFolder")->setText(Q(dir / "missing"));
+        again.Ok();
+        QCOMPARE(dialogs->Messages.back().Text, "Device " + Q(dir / "missing") + " not ready.");
     }
 
     void websiteAboutAndTheLink()
