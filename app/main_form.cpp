@@ -59,8 +59,9 @@ TMainForm::TMainForm(ISettingsStore& settings, QWidget* parent)
     };
     FBatch->OnProgress = [this](int done, int found) {
         Post([this, done, found] {
-            FProgress->setMaximum(std::max(found, 1));
-            FProgress->setValue(std::min(done, std::max(found, 1)));
+            // Nothing found yet: a busy bar rather than "0 of 0".
+            FProgress->setRange(0, found);
+            FProgress->setValue(std::min(done, found));
         });
     };
 
@@ -127,8 +128,7 @@ void TMainForm::FormCreate()
     FProgress->setObjectName(QStringLiteral("ProgressBar1"));
     FProgress->setFixedSize(120, 15);
     FProgress->setFormat(QStringLiteral("%v of %m"));
-    FProgress->setRange(0, 1);
-    FProgress->setValue(0);
+    FProgress->setRange(0, 0);
     ui->StatusBar1->addPermanentWidget(FProgress);
     FProgress->hide();
     auto* central = new TAnchors(ui->centralwidget);
@@ -292,8 +292,7 @@ void TMainForm::StartRun()
     const bool subfolders = ui->cbInclSub->isChecked();
     FBatch->ResetStop();
     FCloseAfterRun = false;
-    FProgress->setRange(0, 1);
-    FProgress->setValue(0);
+    FProgress->setRange(0, 0);
     SetRunning(true);
     FWorker = std::thread([this, start, subfolders] {
         TEnd end = TEnd::Done;
