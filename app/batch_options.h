@@ -26,6 +26,9 @@ public:
     virtual bool StripOther() const { return false; }
     // With EXIF stripped, keep a minimal block with the picture's orientation.
     virtual bool KeepOrientation() const { return true; }
+    // "Skip files that cannot be cleaned": a file that fails is left without
+    // output and listed, and the run goes on; otherwise the first error ends it.
+    virtual bool KeepGoing() const { return false; }
 };
 
 // Options held as plain values (command line, tests).
@@ -40,6 +43,7 @@ struct TBatchSettings : IBatchOptions {
     bool Flush = true;
     bool Other = false;
     bool Orientation = true;
+    bool SkipFailed = false;
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -52,4 +56,5 @@ struct TBatchSettings : IBatchOptions {
     bool FlushOutputs() const override { return Flush; }
     bool StripOther() const override { return Other; }
     bool KeepOrientation() const override { return Orientation; }
+    bool KeepGoing() const override { return SkipFailed; }
 };

@@ -1,17 +1,23 @@
 #include "app/batch_run.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "app/copy_file.h"
+#include "app/error_text.h"
 #include "app/output_name.h"
 #include "app/publish_queue.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
+#include "meta/jpeg/jpeg_image.h"
+#include "meta/jpeg/markers.h"
+#include "meta/jpeg/output_compare.h"
 #include "meta/jpeg/section.h"
 
 ENothingToDo::ENothingToDo()
@@ -23,6 +29,17 @@ ENothingToDo::ENothingToDo()
 EInvalidOutputFolder::EInvalidOutputFolder()
     : std::runtime_error("You must specify a valid output folder.")
 {
+}
+
+EInvalidPrefix::EInvalidPrefix()
+    : std::runtime_error("The file name prefix cannot contain \"/\".\n\n"
+                         "Cleaned files are saved beside their originals; choose a prefix without \"/\".")
+{
+}
+
+std::string tSkipped::Line() const
+{
+    return File + ": " + OneLine(Message);
 }
 
 namespace {
@@ -47,6 +64,32 @@ struct TRunningFlag {
     ~TRunningFlag() { Flag = false; }
 };
 
+// What a handed-in output is, so a failure at publish undoes the right count.
+enum tOutputKind { kCleaned, kCopied };
+
+// The most _N variants looked at for an earlier run's output.
+constexpr unsigned long long kMaxVariants = 100000;
+
+// A comment with text, wherever it stands: one the file holds now, or an
+// earlier one the scan passed (known by its length; a run of joined
+// comments is empty only when it is all length fields).
+bool HasComment(const TimgData& data)
+{
+    for (int32_t i = 0; i < data.SegmentCount; ++i) {
+        const tSection& s = data.SegmentTable[static_cast<size_t>(i)];
+        if (s.Marker != marker::COM || !s.FromSource()) continue;
+        if (s.Count > 1 ? s.End - s.Start > int64_t{4} * s.Count : s.SegLength > 2) return true;
+    }
+    return false;
+}
+
+// A block that holds the orientation alone is what a cleaned file keeps: not metadata.
+bool HasExif(const TimgData& data)
+{
+    const tSection* exif = data.Section(data.ExifRef);
+    return exif && exif->ExifHeader && !data.ExifIsOrientationOnly();
+}
+
 // The folder the user chose, with any link in its path followed once, here
 // at the start: from then on the run works through the descriptor it opens,
 // and a link put in its place later leads nowhere.
@@ -69,6 +112,16 @@ TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
     IMLFind.ProcessMessages = [this] {
         if (ProcessMessages) ProcessMessages();
     };
+    IMLFind.OnFolderError = [this](TIMLFindText&, const std::string& dirName, int error) {
+        CheckStop();
+        Fail(dirName, WithReason("Cannot read folder " + dirName, error));
+        Progress();
+    };
+    IMLFind.OnFolderListed = [this](TIMLFindText&, const std::string&, int matching) {
+        CheckStop();
+        FFound += matching;
+        Progress();
+    };
 }
 
 void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
@@ -76,11 +129,16 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     if (FRunning) return;  // one walk at a time: the finder's listing state is shared
     if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc() && !FOptions.StripOther())
         throw ENothingToDo();
+    if (FOptions.NewFolderMode() && FOptions.OutputFolder().empty()) throw EInvalidOutputFolder();
+    if (!FOptions.NewFolderMode() && FOptions.Prefix().find('/') != std::string::npos) throw EInvalidPrefix();
     TRunningFlag running(FRunning);
     IMLFind.StartDirectory = startFolder;
     IMLFind.SubDirectories = subfolders;
     ChangedCount = 0;
     CopiedCount = 0;
+    Skipped.clear();
+    FStopped = false;
+    FDone = FFound = 0;
     FWritten.clear();
     FExcludedDirs.clear();
     FHasOutputId = false;
@@ -88,10 +146,20 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FInStartDir = true;
     FStartFolder = startFolder;
     FFolder.reset();
-    FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs());
+    // A missing start folder is reported before the output folder is made.
+    IMLFind.CheckStart();
+    FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs(), FOptions.KeepGoing());
     try {
-        if (FOptions.NewFolderMode()) PrepareOutputFolder();
-        IMLFind.Execute();
+        try {
+            CheckStop();
+            if (FOptions.NewFolderMode()) PrepareOutputFolder();
+            IMLFind.Execute();
+        } catch (const tStopRequest&) {
+            // The file in hand is done; what was written gets its name.
+            FStopped = true;
+            FinishQueue();
+            Status("Stopped  " + Totals());
+        }
     } catch (...) {
         // What was written whole before the error still gets its name.
         FQueue->Drain();
@@ -106,10 +174,9 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
 void TBatchRun::PrepareOutputFolder()
 {
     const std::string folder = FOptions.OutputFolder();
-    if (folder.size() < 3) throw EInvalidOutputFolder();
     // One level only: a folder whose parent is missing is an error, not a tree to build.
     if (!IsDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0)
-        throw std::runtime_error("Cannot create " + folder);
+        throw std::runtime_error(WithReason("Cannot create " + folder, errno));
     struct stat st;
     if (::stat(folder.c_str(), &st) == 0) {
         FOutputId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -139,7 +206,8 @@ std::string TBatchRun::TargetFor(const std::string& fileName) const
                          [queue](const std::string& path) { return queue && queue->Reserved(path); });
 }
 
-void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& target)
+void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
+                       int kind)
 {
     FWritten.insert({file->Id().Dev, file->Id().Ino});
     TPublishQueue* queue = FQueue.get();
@@ -151,11 +219,45 @@ void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& ta
             return tried.count(path) != 0 || queue->Reserved(path);
         }));
     };
-    FQueue->Submit(std::move(file), target, next);
+    FQueue->Submit(std::move(file), target, next, source, kind);
+}
+
+void TBatchRun::Fail(const std::string& file, const std::string& message)
+{
+    if (!FOptions.KeepGoing()) throw EMetaError(message);
+    Skipped.push_back({file, message});
+    if (OnSkipped) OnSkipped(Skipped.back());
+}
+
+void TBatchRun::TakeQueueFailures()
+{
+    // An output that could not be flushed or published: its file was
+    // counted when it was handed in, and is skipped after all.
+    for (const TPublishQueue::tFailure& failure : FQueue->TakeFailures()) {
+        (failure.Tag == kCopied ? CopiedCount : ChangedCount) -= 1;
+        Fail(failure.Source, failure.Message);
+    }
+}
+
+void TBatchRun::FinishQueue()
+{
+    FQueue->Finish();
+    TakeQueueFailures();
+}
+
+void TBatchRun::CheckStop() const
+{
+    if (FStop.load(std::memory_order_relaxed)) throw tStopRequest{};
+}
+
+void TBatchRun::Progress()
+{
+    if (OnProgress) OnProgress(FDone, FFound);
 }
 
 void TBatchRun::SearchDirectory(const std::string& dirName)
 {
+    CheckStop();
     // The walk is depth-first in pre-order, so a folder's subtree follows it
     // directly and the flag holds for every file reported until the next folder.
     const std::string dir = WithSlash(dirName);
@@ -190,53 +292,113 @@ void TBatchRun::Status(const std::string& text)
 
 void TBatchRun::IMLFindFound(const std::string& fileName)
 {
-    if (FInExcludedDir || WrittenThisRun(fileName)) return;
-    Status("Processing " + fileName);
+    CheckStop();
+    ++FDone;
+    if (!FInExcludedDir && !WrittenThisRun(fileName)) {
+        Status("Processing " + fileName);
+        try {
+            CleanFile(fileName);
+        } catch (const EJPEG& e) {
+            Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text);
+        } catch (const std::exception& e) {
+            Fail(fileName, ForFile(e.what(), fileName));
+        }
+    }
+    Progress();
+}
+
+void TBatchRun::CleanFile(const std::string& fileName)
+{
+    // A file that cannot be read is an error with the system's reason, never
+    // a file passed over in silence.
+    tFileHandle(OpenForReading(fileName)).Close();
     // Build selector 255: decode everything the file holds.
     auto data = std::make_unique<TimgData>(255);
-    const bool holdsMetadata = data->ScanFile(fileName);
+    data->ScanFile(fileName);
     // What a damaged head holds is unknown: neither cleaned nor copied as clean.
     if (data->Damaged) throw EMetaError("Damaged JPEG header in " + fileName);
-    const bool other = FOptions.StripOther() && data->HasOtherMetadata();
-    if (holdsMetadata || other) {
+    // The scan keeps the APP13 block; its datasets tell whether it holds IPTC.
+    if (data->IptcContainer && data->Section(data->IptcRef))
+        data->IptcContainer->ParseSegment(data->Section(data->IptcRef)->Bytes);
+    // Changed only when a chosen option removes something: an empty comment
+    // and an APP13 without datasets are not metadata, so a cleaned file is
+    // never cleaned again.
+    const bool removesSomething = (FOptions.StripExif() && HasExif(*data)) ||
+                                  (FOptions.StripCom() && HasComment(*data)) ||
+                                  (FOptions.StripIptc() && data->IptcContainer && data->IptcContainer->HasData()) ||
+                                  (FOptions.StripOther() && data->HasOtherMetadata());
+    if (removesSomething) {
         const bool exif = FOptions.StripExif();
         const bool com = FOptions.StripCom();
         const bool iptc = FOptions.StripIptc() && data->IptcContainer;
-        if (exif || com || iptc || other) {
-            // Every choice goes into one plan; the output is written once.
-            data->StripOther = FOptions.StripOther();
-            data->KeepOrientation = FOptions.KeepOrientation();
-            if (com) data->ReplaceComment("");
-            if (exif) data->ExifRef = kNoRef;
-            if (iptc) {
-                data->IptcContainer->Clear();
-                data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
-            }
-            // The size fields are brought up to date where the IPTC block is rebuilt.
-            const tOutputPlan plan = data->PlanOutput(iptc);
+        // Every choice goes into one plan; the output is written once.
+        data->StripOther = FOptions.StripOther();
+        data->KeepOrientation = FOptions.KeepOrientation();
+        if (com) data->ReplaceComment("");
+        if (exif) data->ExifRef = kNoRef;
+        if (iptc) {
+            data->IptcContainer->Clear();
+            data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
+        }
+        // The size fields are brought up to date where the IPTC block is rebuilt.
+        const tOutputPlan plan = data->PlanOutput(iptc);
+        if (!AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
             data->WriteOutput(plan, *out, target);
-            Submit(std::move(out), target);
+            Submit(std::move(out), target, fileName, kCleaned);
         }
         ++ChangedCount;
     } else if (FOptions.CopyUnchanged()) {
-        const std::string target = TargetFor(fileName);
-        Submit(CopyToPending(fileName, FolderFor(target)), target);
+        const tFileHandle source(OpenForReading(fileName));
+        if (!AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
+            const std::string target = TargetFor(fileName);
+            Submit(CopyToPending(fileName, FolderFor(target)), target, fileName, kCopied);
+        }
         ++CopiedCount;
     }
+    TakeQueueFailures();
+}
+
+bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const
+{
+    const std::string first =
+        OutputCandidate(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
+    for (unsigned long long i = 0; i < kMaxVariants; ++i) {
+        const std::string path = NameVariant(first, i);
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) {
+            // The first name may have been free again while later ones hold outputs.
+            if (i == 0) continue;
+            return false;
+        }
+        // Not what this run wrote for another source. The source itself may
+        // be the name: a cleaned output never equals it, and a file to be
+        // copied unchanged into its own folder is there already.
+        const tFileId id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        if (!S_ISREG(st.st_mode) || FWritten.count(id) != 0) continue;
+        const tFileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (file.Get() >= 0 && matches(file.Get())) return true;
+    }
+    return false;
+}
+
+std::string TBatchRun::Totals() const
+{
+    const std::string skipped = Skipped.empty() ? "" : ", " + std::to_string(Skipped.size()) + " skipped";
+    if (FOptions.CopyTicked())
+        return "(" + std::to_string(ChangedCount) + " of " + std::to_string(ChangedCount + CopiedCount) +
+               " files changed" + (skipped.empty() ? "." : skipped) + ")";
+    return "(" + std::to_string(ChangedCount) + " files processed" + skipped + ")";
 }
 
 std::string TBatchRun::FinishedText() const
 {
-    if (FOptions.CopyTicked())
-        return "Done  (" + std::to_string(ChangedCount) + " of " + std::to_string(ChangedCount + CopiedCount) +
-               " files changed.)";
-    return "Done  (" + std::to_string(ChangedCount) + " files processed)";
+    return "Done  " + Totals();
 }
 
 void TBatchRun::IMLFindFinished()
 {
-    if (FQueue) FQueue->Finish();
+    if (FQueue) FinishQueue();
     Status(FinishedText());
 }

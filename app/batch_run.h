@@ -2,6 +2,7 @@
 // The batch run behind the OK button: walks the start folder for JPEG files and
 // cleans each one. Free of widgets, so the window and the command line share it.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,16 +18,32 @@
 class TPublishQueue;
 class tOutputFolder;
 class tPendingFile;
+class TimgData;
+
 // No strip option ticked: the run does not start.
 class ENothingToDo : public std::runtime_error {
 public:
     ENothingToDo();
 };
 
-// New-folder mode with an output folder text shorter than three characters.
+// New-folder mode without an output folder.
 class EInvalidOutputFolder : public std::runtime_error {
 public:
     EInvalidOutputFolder();
+};
+
+// Prefix mode with a prefix that would lead into another folder.
+class EInvalidPrefix : public std::runtime_error {
+public:
+    EInvalidPrefix();
+};
+
+// A file (or folder) the run left without output, and why.
+struct tSkipped {
+    std::string File;
+    std::string Message;  // as an error box would show it, naming the file
+    // "FILE: reason" on one line, as the list of skipped files shows it.
+    std::string Line() const;
 };
 
 class TBatchRun {
@@ -34,22 +51,40 @@ public:
     explicit TBatchRun(const IBatchOptions& options);
     ~TBatchRun();
 
-    // Files read as holding metadata and handed to the writers; files copied unchanged.
+    // Files whose metadata the chosen options remove (cleaned now, or found
+    // cleaned by an earlier run); files copied unchanged (or found copied).
     int32_t ChangedCount = 0;
     int32_t CopiedCount = 0;
+    // What was skipped with KeepGoing, in the order it failed.
+    std::vector<tSkipped> Skipped;
 
-    // Receives each status text ("Processing " + file, then the finished text) as bytes.
+    // Receives each status text ("Processing " + file, then the totals) as bytes.
     std::function<void(const std::string&)> OnStatus;
+    // Files handled so far of the files found so far; the total grows as
+    // the walk lists more folders.
+    std::function<void(int done, int found)> OnProgress;
+    // Each skipped file, as it is skipped.
+    std::function<void(const tSkipped&)> OnSkipped;
     // Lets the host process pending window messages between files.
     std::function<void()> ProcessMessages;
 
     // The OK button: checks the options (ENothingToDo, EInvalidOutputFolder,
-    // before anything changes), resets the counters, creates the output folder
-    // one level deep ("Cannot create " + folder), then walks and cleans. Any
-    // error from the walk or from one file ends the whole run. Outputs appear
-    // under their names once their data is on disk; the finished text comes
-    // when every output has.
+    // EInvalidPrefix) and the start folder (the finder's errors) before
+    // anything changes, resets the counters, creates the output folder one
+    // level deep ("Cannot create " + folder), then walks and cleans. Without
+    // KeepGoing any error from the walk or from one file ends the whole run;
+    // with it the file is skipped. Outputs appear under their names once
+    // their data is on disk; the totals come when every output has.
     void Execute(const std::string& startFolder, bool subfolders);
+
+    // Ends a run after the file in hand, which is published whole; the
+    // totals then read "Stopped  (...)". Safe from any thread and from a
+    // signal handler. A stop asked for before Execute ends that run at once;
+    // ResetStop() forgets it.
+    void Stop() noexcept { FStop.store(true, std::memory_order_relaxed); }
+    void ResetStop() noexcept { FStop.store(false, std::memory_order_relaxed); }
+    // The last run ended through Stop().
+    bool Stopped() const { return FStopped; }
 
     // The step for one found file: scan, name, strip, write; or copy unchanged.
     void IMLFindFound(const std::string& fileName);
@@ -61,20 +96,35 @@ public:
 
 private:
     using tFileId = std::pair<uint64_t, uint64_t>;  // device, inode
+    struct tStopRequest {};
 
     void PrepareOutputFolder();
     // The folder an output for `target` goes to, opened once for the run
     // (new-folder mode) or once per source folder (prefix mode).
     std::shared_ptr<const tOutputFolder> FolderFor(const std::string& target);
     std::string TargetFor(const std::string& fileName) const;
-    void Submit(std::unique_ptr<tPendingFile> file, const std::string& target);
+    void Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
+                int kind);
+    void CleanFile(const std::string& fileName);
+    // An earlier run's output for `fileName` that `matches` accepts, under
+    // the name it would get in an empty folder or one of its _N variants.
+    bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const;
+    void Fail(const std::string& file, const std::string& message);
+    void TakeQueueFailures();
+    void FinishQueue();
     void SearchDirectory(const std::string& dirName);
     bool WrittenThisRun(const std::string& fileName) const;
     void Status(const std::string& text);
+    void Progress();
+    void CheckStop() const;
+    std::string Totals() const;
 
     const IBatchOptions& FOptions;
     TIMLFindText IMLFind;
     bool FRunning = false;
+    std::atomic<bool> FStop{false};
+    bool FStopped = false;
+    int FDone = 0, FFound = 0;
     // The output folder, when it lies below the start folder, is left out of
     // the walk: its files are this run's outputs or earlier ones.
     bool FHasOutputId = false;

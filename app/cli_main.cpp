@@ -1,11 +1,15 @@
 // zorezaz-cli: the batch run without a window, for scripts and servers. It runs
 // the same engine as the OK button and prints the status line's texts.
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
+
+#include <signal.h>
 
 #include "app/batch_run.h"
 #include "app/metadata_listing.h"
@@ -16,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
     "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
-    "                   [--no-flush]\n"
+    "                   [--keep-going] [--no-flush]\n"
     "       zorezaz-cli --list [--exif] [--com] [--iptc] [--other] FILE...\n"
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
@@ -35,10 +39,14 @@ constexpr const char* kUsage =
     "                    default a minimal EXIF block keeps it, so rotated photos\n"
     "                    are shown upright)\n"
     "  --prefix TEXT     save each cleaned file beside its source, named TEXT\n"
-    "                    followed by the source's name (TEXT may be empty)\n"
+    "                    followed by the source's name (TEXT may be empty, but\n"
+    "                    may not contain \"/\")\n"
     "  --out DIR         save every cleaned file flat into DIR under its own name;\n"
     "                    DIR is created when missing (one level only)\n"
     "  --copy-unchanged  with --out: copy files without metadata into DIR as well\n"
+    "  --keep-going      skip files that cannot be cleaned: each is left without\n"
+    "                    output, reported as \"Skipped FILE: REASON\" on standard\n"
+    "                    error, and the run goes on\n"
     "  --no-flush        do not wait until each output is on disk before it gets\n"
     "                    its name (for scratch outputs: after a crash or power cut\n"
     "                    an output may be incomplete)\n"
@@ -47,11 +55,51 @@ constexpr const char* kUsage =
     "                    and what the strip options given would remove\n"
     "  --help            show this text\n"
     "\n"
-    "At least one of --exif, --com, --iptc and --other is needed. A name already taken\n"
-    "gets _1, _2, ... before its extension. The program prints \"Processing \"\n"
-    "and the name of each file it reads, then the totals. An error ends the run;\n"
-    "its message goes to standard error and the exit status is 1 (2 for wrong\n"
-    "arguments).\n";
+    "At least one of --exif, --com, --iptc and --other is needed. A file counts as\n"
+    "changed"
+    " only when the chosen options remove something from it; a file that holds\n"
+    "none of it (such as an earlier output) is unchanged. A name already taken\n"
+    "gets _1, _2, ... before its extension, unless it already holds exactly\n"
+    "what this run would write: then the file counts as done and nothing is\n"
+    "written, so a run that was stopped or failed can simply be run again.\n"
+    "\n"
+    "The program prints \"Processing \" and the name of each file it reads, then\n"
+    "the totals. Interrupted (Ctrl+C, SIGTERM), it finishes the file in hand,\n"
+    "gives every written file its name, prints \"Stopped  (...)\" and exits;\n"
+    "a second interrupt ends it at once (the next run removes what it left).\n"
+    "\n"
+    "Exit status: 0 done; 1 an error ended the run (its message goes to standard\n"
+    "error); 2 wrong arguments; 3 done, but files were skipped (--keep-going);\n"
+    "130 stopped by SIGINT; 143 stopped by SIGTERM.\n";
+
+// Set by the signal handlers: async-signal-safe, lock-free atomics only.
+std::atomic<TBatchRun*> gRun{nullptr};
+volatile std::sig_atomic_t gSignal = 0;
+
+extern "C" void OnStopSignal(int signal)
+{
+    gSignal = signal;
+    if (TBatchRun* run = gRun.load()) run->Stop();
+}
+
+// SIGINT and SIGTERM end the run after the file in hand; the handler is
+// reset by its first call, so a second signal ends the program at once.
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void PrintLine(std::FILE* to, const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), to);
+    std::fputc('\n', to);
+    std::fflush(to);
+}
 
 int UsageError(const std::string& message)
 {
@@ -101,6 +149,8 @@ int main(int argc, char** argv)
             options.Orientation = false;
         } else if (arg == "--no-flush") {
             options.Flush = false;
+        } else if (arg == "--keep-going") {
+            options.SkipFailed = true;
         } else if (arg == "--prefix" || arg == "--out") {
             if (i + 1 >= argc) return UsageError(arg + " needs a value");
             if (arg == "--prefix") {
@@ -128,18 +178,20 @@ int main(int argc, char** argv)
     options.NewFolder = haveOut;
 
     TBatchRun run(options);
-    run.OnStatus = [](const std::string& text) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    };
+    run.OnStatus = [](const std::string& text) { PrintLine(stdout, text); };
+    run.OnSkipped = [](const tSkipped& skipped) { PrintLine(stderr, "Skipped " + skipped.Line()); };
+    gRun = &run;
+    InstallStopHandlers();
+    int status = 0;
     try {
         run.Execute(start, subfolders);
+        if (!run.Skipped.empty()) status = 3;
     } catch (const std::exception& e) {
-        const std::string text = ErrorBoxText(e.what());
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fputc('\n', stderr);
-        return 1;
+        PrintLine(stderr, ErrorBoxText(e.what()));
+        status = 1;
     }
-    return 0;
+    gRun = nullptr;
+    // Stopped by a signal: the shell's status for it (128 + its number).
+    if (run.Stopped() && gSignal != 0) return 128 + gSignal;
+    return status;
 }

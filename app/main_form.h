@@ -2,6 +2,8 @@
 // The main window: options, the OK button that runs the batch, the status line.
 
 #include <memory>
+#include <string>
+#include <thread>
 
 #include <QMainWindow>
 
@@ -12,6 +14,8 @@ namespace Ui {
 class TMainForm;
 }
 class THelpForm;
+class QLineEdit;
+class QProgressBar;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -22,11 +26,18 @@ public:
 
     // The help window created at start, shown by "Help" ▸ "Help".
     void SetHelpForm(THelpForm* helpForm) { FHelpForm = helpForm; }
+    // The engine of the last run; read it only while no run is going.
     TBatchRun& Batch() { return *FBatch; }
+    // A run is going on its worker thread.
+    bool Running() const { return FWorker.joinable(); }
 
     // The options to and from the user's settings store.
     void LoadSettings();
     void SaveSettings();
+
+signals:
+    // A run has ended and the window is idle again (after its messages).
+    void RunFinished();
 
 public slots:
     void Button1Click();
@@ -38,21 +49,44 @@ public slots:
     void Help2Click();
     void Website1Click();
     void About1Click();
+    // Ends the run after the file in hand (OK reads "Stop" while one runs; Esc).
+    void StopRun();
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // FormClose
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class TWindowOptions;
+    // A folder edit and the bytes of the path it shows: a name that is not
+    // UTF-8 cannot be typed back from its text, so the bytes it was set from
+    // are kept until the user edits the text.
+    struct tPathEdit {
+        QLineEdit* Edit = nullptr;
+        std::string Bytes;
+        bool FromBytes = false;
+    };
+    enum class TEnd { Done, NothingToDo, InvalidOption, Error };
 
     void FormCreate();
-    void ChooseFolderFor(class QLineEdit* edit);
+    void ChooseFolderFor(tPathEdit& path);
+    void SetPath(tPathEdit& path, const std::string& bytes);
+    std::string PathOf(const tPathEdit& path) const;
     void SetRunning(bool running);
+    void StartRun();
+    void RunEnded(TEnd end, const std::string& message);
+    // Runs `update` on the window's thread, soon; from the worker.
+    template <class F>
+    void Post(F update);
 
     std::unique_ptr<Ui::TMainForm> ui;
     ISettingsStore& FSettings;
     THelpForm* FHelpForm = nullptr;
-    std::unique_ptr<TWindowOptions> FOptions;
+    tPathEdit FStartPath, FOutputPath;
+    QProgressBar* FProgress = nullptr;
+    // The options of the run going on, taken from the controls at OK.
+    TBatchSettings FRunOptions;
     std::unique_ptr<TBatchRun> FBatch;
+    std::thread FWorker;
+    bool FCloseAfterRun = false;
 };

@@ -70,29 +70,38 @@ std::string FitName(const std::string& stem, const std::string& tail)
 
 }  // namespace
 
+std::string OutputCandidate(const std::string& source, bool newFolderMode, const std::string& outputFolder,
+                            const std::string& prefix)
+{
+    const std::string name = FileNamePart(source);
+    if (newFolderMode) return WithSlash(outputFolder) + name;
+    return WithSlash(FolderPart(source)) + prefix + name;
+}
+
 std::string GetOutputName(const std::string& source, bool newFolderMode,
                           const std::string& outputFolder, const std::string& prefix,
                           const tReservedNames& reserved)
 {
-    const std::string name = FileNamePart(source);
-    if (newFolderMode) return MakeUniqueName(WithSlash(outputFolder) + name, reserved);
-    return MakeUniqueName(WithSlash(FolderPart(source)) + prefix + name, reserved);
+    return MakeUniqueName(OutputCandidate(source, newFolderMode, outputFolder, prefix), reserved);
 }
 
-std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved)
+std::string NameVariant(const std::string& candidate, unsigned long long i)
 {
     const std::string folder = FolderPart(candidate);
     const std::string name = FileNamePart(candidate);
     const std::string ext = Extension(name);
-    auto taken = [&](const std::string& path) { return IsTaken(path) || (reserved && reserved(path)); };
-    const std::string first = folder + FitName(name.substr(0, name.size() - ext.size()), ext);
-    if (!taken(first)) return first;
-
+    if (i == 0) return folder + FitName(name.substr(0, name.size() - ext.size()), ext);
     // Variants are always built from the candidate, so they never stack (a_1_2).
     const size_t firstDot = name.find('.');
     const std::string base = firstDot == std::string::npos ? std::string() : name.substr(0, firstDot);
-    for (unsigned long long i = 1;; ++i) {
-        std::string variant = folder + FitName(base, '_' + std::to_string(i) + ext);
+    return folder + FitName(base, '_' + std::to_string(i) + ext);
+}
+
+std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved)
+{
+    auto taken = [&](const std::string& path) { return IsTaken(path) || (reserved && reserved(path)); };
+    for (unsigned long long i = 0;; ++i) {
+        std::string variant = NameVariant(candidate, i);
         if (!taken(variant)) return variant;
     }
 }

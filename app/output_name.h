@@ -15,6 +15,15 @@ std::string GetOutputName(const std::string& source, bool newFolderMode,
                           const std::string& outputFolder, const std::string& prefix,
                           const tReservedNames& reserved = {});
 
+// The name `source` would get in a folder where nothing is taken: the first
+// candidate GetOutputName tries.
+std::string OutputCandidate(const std::string& source, bool newFolderMode, const std::string& outputFolder,
+                            const std::string& prefix);
+
+// The i-th variant of `candidate` in the order MakeUniqueName tries them:
+// 0 is the candidate itself, 1 is folder/Base_1.ext, and so on.
+std::string NameVariant(const std::string& candidate, unsigned long long i);
+
 // `candidate` when its name is free, else the first free variant folder/Base_i.ext
 // (i = 1, 2, ...), where Base is the file name before its first "." and .ext the
 // text from its last ".". A name is taken by any entry that is not a folder,

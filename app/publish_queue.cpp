@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/error_text.h"
 #include "meta/exif/end_ind.h"
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 constexpr size_t kOpenFolders = 64;
 }  // namespace
 
-TPublishQueue::TPublishQueue(bool flush, int threads) : FFlush(flush)
+TPublishQueue::TPublishQueue(bool flush, bool keepGoing, int threads) : FFlush(flush), FKeepGoing(keepGoing)
 {
     if (FFlush)
         for (int i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
@@ -28,14 +29,15 @@ TPublishQueue::~TPublishQueue()
     for (std::thread& t : FThreads) t.join();
 }
 
-void TPublishQueue::Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next)
+void TPublishQueue::Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next,
+                           const std::string& source, int tag)
 {
     // The disk starts on it now; a flusher waits for the rest later.
     if (FFlush) file->StartWriteBack();
     std::unique_lock<std::recursive_mutex> lock(FLock);
     RethrowFirstError();
     FReserved.insert(path);
-    FJobs.push_back({std::move(file), path, std::move(next)});
+    FJobs.push_back({std::move(file), path, std::move(next), source, tag});
     if (FFlush) {
         FChanged.notify_all();
         return;
@@ -77,7 +79,7 @@ void TPublishQueue::Work()
             if (j.File.get() == &file) {
                 j.Flushed = true;
                 if (error) {
-                    Fail(error);
+                    FailJob(j, error);
                     j.File.reset();  // never published: the temporary file goes
                 }
             }
@@ -94,7 +96,7 @@ void TPublishQueue::PublishReady()
             try {
                 Publish(job);
             } catch (...) {
-                Fail(std::current_exception());
+                FailJob(job, std::current_exception());
             }
         }
         FReserved.erase(FReserved.find(job.Path));
@@ -126,6 +128,30 @@ void TPublishQueue::Publish(tJob& job)
 void TPublishQueue::Fail(std::exception_ptr error)
 {
     if (!FError) FError = error;
+}
+
+void TPublishQueue::FailJob(const tJob& job, std::exception_ptr error)
+{
+    std::string message = "Unknown error";
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+    }
+    message = ForFile(message, job.Source.empty() ? job.Path : job.Source);
+    if (FKeepGoing)
+        FFailures.push_back({job.Source, message, job.Tag});
+    else
+        Fail(std::make_exception_ptr(EMetaError(message)));
+}
+
+std::vector<TPublishQueue::tFailure> TPublishQueue::TakeFailures()
+{
+    const std::lock_guard<std::recursive_mutex> lock(FLock);
+    std::vector<tFailure> out;
+    out.swap(FFailures);
+    return out;
 }
 
 void TPublishQueue::RethrowFirstError()

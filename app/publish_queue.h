@@ -19,9 +19,19 @@
 
 class TPublishQueue {
 public:
+    // An output that could not be flushed or published, kept apart when the
+    // run goes on past failed files.
+    struct tFailure {
+        std::string Source;   // the file the output was made from
+        std::string Message;  // names that file
+        int Tag = 0;          // as handed in
+    };
+
     // flush false: outputs are published as soon as they are handed in,
-    // without waiting for the disk (scratch outputs).
-    explicit TPublishQueue(bool flush, int threads = 4);
+    // without waiting for the disk (scratch outputs). keepGoing: an output
+    // that fails is a failure of its own file, kept for TakeFailures(), and
+    // the others go on; otherwise the first error ends the run.
+    explicit TPublishQueue(bool flush, bool keepGoing = false, int threads = 4);
     ~TPublishQueue();
     TPublishQueue(const TPublishQueue&) = delete;
     TPublishQueue& operator=(const TPublishQueue&) = delete;
@@ -30,9 +40,11 @@ public:
     // taken between choosing and publishing.
     using tNextName = std::function<std::string(const std::string& taken)>;
 
-    // Hands in a complete output to be published as `path` (its folder's
-    // path, "/", the name). Raises the first error of an earlier output.
-    void Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next);
+    // Hands in a complete output of `source` to be published as `path` (its
+    // folder's path, "/", the name). Raises the first error of an earlier
+    // output (not in keep-going mode).
+    void Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next,
+                const std::string& source = {}, int tag = 0);
     // True while an output waits to be published under `path`.
     bool Reserved(const std::string& path) const;
     // Waits until every output is published and durable, each folder synced
@@ -41,12 +53,17 @@ public:
     // Waits for the outputs handed in so far and drops any error: the run is
     // ending for another reason.
     void Drain() noexcept;
+    // The outputs that failed so far (keep-going mode), oldest first; each is
+    // returned once.
+    std::vector<tFailure> TakeFailures();
 
 private:
     struct tJob {
         std::unique_ptr<tPendingFile> File;
         std::string Path;
         tNextName Next;
+        std::string Source;
+        int Tag = 0;
         bool Taken = false;    // a flusher is on it
         bool Flushed = false;
     };
@@ -56,9 +73,13 @@ private:
     void PublishReady();
     void Publish(tJob& job);
     void Fail(std::exception_ptr error);
+    // An error of one job's output, named after its source. Lock held.
+    void FailJob(const tJob& job, std::exception_ptr error);
     void RethrowFirstError();
 
     const bool FFlush;
+    const bool FKeepGoing;
+    std::vector<tFailure> FFailures;
     // Recursive: a publish under the lock may ask Reserved() for a new name.
     mutable std::recursive_mutex FLock;
     std::condition_variable_any FChanged;

@@ -1,5 +1,6 @@
 #include "app/url_label.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
 
@@ -11,6 +12,8 @@ TURLLabel::TURLLabel(QWidget* parent) : QLabel(parent)
     f.setUnderline(true);
     setFont(f);
     setCursor(Qt::PointingHandCursor);
+    // Reachable with Tab, and Enter or Space opens it, as a click does.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QUrl TURLLabel::Target() const
@@ -18,6 +21,17 @@ QUrl TURLLabel::Target() const
     if (FMailLabel) return QUrl(QStringLiteral("mailto:") + text());
     // The caption is the address as shown; a bare host name still opens in the browser.
     return QUrl::fromUserInput(text());
+}
+
+void TURLLabel::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Space) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    emit clicked();
+    TDialogs::Current().OpenUrl(Target());
 }
 
 void TURLLabel::mouseReleaseEvent(QMouseEvent* event)

@@ -3,6 +3,7 @@
 #include "find/folder_listing.h"
 #include "find/wildcard.h"
 
+#include <cerrno>
 #include <set>
 
 // State of one run. Held per call, so nothing of a run outlives Execute.
@@ -73,11 +74,36 @@ void TIMLFindText::Pump()
     if (ProcessMessages) ProcessMessages();
 }
 
-void TIMLFindText::Execute()
+void TIMLFindText::CheckStart() const
 {
     if (FileMask.empty()) throw EFindError("File mask not specified. Operation aborted.");
     if (StartDirectory.empty()) throw EFindError("No valid device or folder specified");
     // Tested without changing the current directory, which is process-wide state.
+    if (!EnterableFolder(StartDirectory)) throw EFindError(ReplacePercentS("Device %s not ready", StartDirectory));
+}
+
+std::vector<TFolderEntry> TIMLFindText::List(TFindRun& run, const std::string& folder)
+{
+    std::optional<std::vector<TFolderEntry>> entries = ReadFolder(folder);
+    if (!entries) {
+        const int error = errno;
+        const std::string name = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+        if (OnFolderError) OnFolderError(*this, name, error);
+        return {};
+    }
+    if (OnFolderListed) {
+        int matching = 0;
+        for (const TFolderEntry& entry : *entries)
+            for (const std::string& mask : run.Masks)
+                if (entry.Kind == TEntryKind::File && WildcardMatch(mask, entry.Name)) ++matching;
+        OnFolderListed(*this, folder, matching);
+    }
+    return std::move(*entries);
+}
+
+void TIMLFindText::Execute()
+{
+    CheckStart();
     const std::optional<TFolderId> startId = EnterableFolder(StartDirectory);
     if (!startId) throw EFindError(ReplacePercentS("Device %s not ready", StartDirectory));
 
@@ -88,8 +114,8 @@ void TIMLFindText::Execute()
 
     const std::string start = AddSlash(StartDirectory);
     if (OnSearchDirectory) OnSearchDirectory(*this, StartDirectory);
-    // A folder that cannot be listed contributes no entries; the run goes on.
-    const std::vector<TFolderEntry> entries = ReadFolder(start).value_or(std::vector<TFolderEntry>{});
+    // A folder that cannot be listed contributes no entries; the host hears of it.
+    const std::vector<TFolderEntry> entries = List(run, start);
     SearchFolderFiles(run, start, entries);
     if (SubDirectories) WalkSubfolders(run, start, entries);
     if (OnFinished) OnFinished(*this);
@@ -121,8 +147,7 @@ void TIMLFindText::WalkSubfolders(TFindRun& run, const std::string& folder,
             const std::string dir = folder + entry.Name;
             if (OnSearchDirectory) OnSearchDirectory(*this, dir);
             const std::string sub = AddSlash(dir);
-            const std::vector<TFolderEntry> subEntries =
-                ReadFolder(sub).value_or(std::vector<TFolderEntry>{});
+            const std::vector<TFolderEntry> subEntries = List(run, sub);
             SearchFolderFiles(run, sub, subEntries);
             Pump();
             if (SubDirectories) WalkSubfolders(run, sub, subEntries);

@@ -40,11 +40,20 @@ public:
     // The host's "process pending messages"; called before each OnFound and after
     // each listing step.
     std::function<void()> ProcessMessages;
+    // A folder of the walk that cannot be listed, with the system's error
+    // number; without a handler it is passed over. A handler may raise to end
+    // the walk.
+    std::function<void(TIMLFindText& sender, const std::string& dirName, int error)> OnFolderError;
+    // A folder has been listed: `matching` of its files will be reported next.
+    std::function<void(TIMLFindText& sender, const std::string& dirName, int matching)> OnFolderListed;
 
     // Validates the set-up (EFindError), then walks and fires the events. An exception
     // raised by a handler ends the walk at once and passes out; OnFinished is then
     // not fired.
     void Execute();
+    // The checks Execute makes before it walks: the same errors, nothing else
+    // done, so a host can learn of them before it changes anything.
+    void CheckStart() const;
 
     // `path` with a "/" appended unless it already ends in one.
     static std::string AddSlash(const std::string& path);
@@ -59,4 +68,5 @@ private:
     void WalkSubfolders(TFindRun& run, const std::string& folder,
                         const std::vector<TFolderEntry>& entries);
     void Pump();
+    std::vector<TFolderEntry> List(TFindRun& run, const std::string& folder);
 };

@@ -26,7 +26,7 @@ struct TFolderEntry {
 };
 
 // Every entry of `folder` in listing order (unsorted), or nothing when the folder
-// cannot be listed.
+// cannot be listed (errno then tells why).
 std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder);
 
 // The identity of `path` when it is a folder the process could enter (it exists,

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <cstring>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,21 @@ bool tFileHandle::Close()
     return fd < 0 || ::close(fd) == 0;
 }
 
+std::string WithReason(const std::string& text, const std::string& reason)
+{
+    // The first line as an error box shows it, full stop included, so the
+    // reason below reads as its own paragraph.
+    std::string out = text;
+    if (!out.empty() && static_cast<unsigned char>(out.back()) > '.') out += '.';
+    if (reason.empty()) return out;
+    return out + "\n\n" + reason;
+}
+
+std::string WithReason(const std::string& text, int err)
+{
+    return WithReason(text, std::string(std::strerror(err)));
+}
+
 bool IsRegularFile(const std::string& name)
 {
     struct stat st;
@@ -48,10 +64,14 @@ int OpenForReading(const std::string& name)
     // O_NONBLOCK keeps a FIFO that carries a .jpg name from hanging the open;
     // the regular-file test below turns it away.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw EMetaError(WithReason("Cannot open file " + name, errno));
     struct stat st;
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
-        throw EMetaError("Cannot open file " + name);
+    const bool statted = ::fstat(fd, &st) == 0;
+    const int err = errno;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EMetaError(statted ? WithReason("Cannot open file " + name, "Not a regular file")
+                                 : WithReason("Cannot open file " + name, err));
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
@@ -64,7 +84,7 @@ std::string ReadAll(int fd)
     for (;;) {
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw EMetaError("Stream read error");
+        if (got < 0) throw EMetaError(WithReason("Stream read error", errno));
         if (got == 0) return out;
         out.append(buf, static_cast<size_t>(got));
     }
@@ -106,6 +126,7 @@ bool WriteFully(int fd, const char* p, size_t n)
     while (n > 0) {
         const ssize_t w = ::write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
+        if (w == 0) errno = EIO;  // no progress and no reason given
         if (w <= 0) return false;
         p += w;
         n -= static_cast<size_t>(w);
@@ -140,14 +161,14 @@ int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
                 kernel = false;
                 continue;
             }
-            if (n < 0) throw EMetaError("Stream write error");
+            if (n < 0) throw EMetaError(WithReason("Stream write error", errno));
         } else {
             buffer.resize(kBuffer);
             n = ::pread(from, buffer.data(), std::min(want, kBuffer), at);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw EMetaError("Stream read error");
+            if (n < 0) throw EMetaError(WithReason("Stream read error", errno));
             if (n > 0 && !WriteFully(to, buffer.data(), static_cast<size_t>(n)))
-                throw EMetaError("Stream write error");
+                throw EMetaError(WithReason("Stream write error", errno));
             at += n;
         }
         if (n == 0) break;
@@ -160,7 +181,7 @@ tOutputFolder::tOutputFolder(const std::string& path, const std::string& forName
     : FPath(path),
       FFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW)))
 {
-    if (FFd.Get() < 0) throw EMetaError("Cannot create file " + forName);
+    if (FFd.Get() < 0) throw EMetaError(WithReason("Cannot create file " + forName, errno));
 }
 
 int tOutputFolder::RemoveStaleTemporaries() const
@@ -207,11 +228,12 @@ tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const st
                                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777));
         if (FFile.Get() < 0 && errno != EEXIST) break;
     }
-    if (FFile.Get() < 0) throw EMetaError("Cannot create file " + FForName);
+    if (FFile.Get() < 0) throw EMetaError(WithReason("Cannot create file " + FForName, errno));
     // Locked for as long as it exists here, so another run leaves it alone.
     if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
+        const int err = errno;
         ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
-        throw EMetaError("Cannot create file " + FForName);
+        throw EMetaError(WithReason("Cannot create file " + FForName, err));
     }
 }
 
@@ -222,7 +244,7 @@ tPendingFile::~tPendingFile()
 
 void tPendingFile::Write(const std::string& bytes)
 {
-    if (!WriteFully(Fd(), bytes.data(), bytes.size())) throw EMetaError("Stream write error");
+    if (!WriteFully(Fd(), bytes.data(), bytes.size())) throw EMetaError(WithReason("Stream write error", errno));
 }
 
 void tPendingFile::StartWriteBack()
@@ -233,7 +255,7 @@ void tPendingFile::StartWriteBack()
 
 void tPendingFile::Flush()
 {
-    if (::fdatasync(Fd()) != 0) throw EMetaError("Stream write error");
+    if (::fdatasync(Fd()) != 0) throw EMetaError(WithReason("Stream write error", errno));
 }
 
 namespace {
@@ -262,18 +284,20 @@ std::string tPendingFile::Publish(const std::string& name, bool replace,
         const bool placed = replace ? ::renameat(dir, FTemp.c_str(), dir, candidate.c_str()) == 0
                                     : MoveNoReplace(dir, FTemp, candidate);
         if (placed) break;
-        const bool taken = errno == EEXIST;
+        const int err = errno;
+        const bool taken = err == EEXIST;
         std::string other = taken && next && attempt < 10000 ? next(candidate) : std::string();
         if (other.empty())
-            throw EMetaError("Cannot create file " +
-                             (candidate == name ? FForName : FFolder->Path() + "/" + candidate));
+            throw EMetaError(WithReason(
+                "Cannot create file " + (candidate == name ? FForName : FFolder->Path() + "/" + candidate), err));
         candidate = std::move(other);
     }
     FPublished = true;
     if (!FFile.Close()) {
         // A write that failed late: the published file cannot be trusted.
+        const int err = errno;
         ::unlinkat(dir, candidate.c_str(), 0);
-        throw EMetaError("Stream write error");
+        throw EMetaError(WithReason("Stream write error", err));
     }
     return candidate;
 }

@@ -26,6 +26,13 @@ private:
     int FFd;
 };
 
+// `text` as an error box shows it (a full stop after a last character that
+// sorts after "."), then a blank line and the system's reason, e.g.
+// "Cannot create file /x/a.jpg.\n\nRead-only file system". Every error
+// raised here is built this way, so its first line stays the plain message.
+std::string WithReason(const std::string& text, int err);
+std::string WithReason(const std::string& text, const std::string& reason);
+
 // True when `name` is an existing regular file (or a link to one).
 bool IsRegularFile(const std::string& name);
 

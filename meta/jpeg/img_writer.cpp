@@ -232,8 +232,17 @@ bool TimgData::ExifIsOrientationOnly() const
 
 bool TimgData::HasOtherMetadata() const
 {
-    for (const tSection& s : SegmentTable)
-        if (s.FromSource() && tCleaning::IsOtherMetadata(s.Kind)) return true;
+    for (int32_t i = 0; i < SegmentCount; ++i) {
+        const tSection& s = SegmentTable[static_cast<size_t>(i)];
+        if (!s.FromSource() || !tCleaning::IsOtherMetadata(s.Kind)) continue;
+        // An XMP packet that holds the gain-map properties alone is what a
+        // cleaned HDR file keeps.
+        if (i == XmpRef) {
+            const std::string kept = GainMapSegment(s.Bytes, {});
+            if (!kept.empty() && kept.substr(2) == s.Bytes) continue;
+        }
+        return true;
+    }
     return HasTrailer();
 }
 

@@ -27,7 +27,6 @@ void ErrorExit(j_common_ptr cinfo)
 }
 void Ignore(j_common_ptr) {}
 void IgnoreLevel(j_common_ptr, int) {}
-void NoFormat(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
 
 // A data source that reads an open file with pread: what libjpeg skips is
 // never read, and memory stays one small buffer whatever the file holds.
@@ -100,8 +99,9 @@ struct tInput {
 };
 
 // Plain C-style function: no C++ object with a destructor lives across setjmp.
-// Returns 0 on success, else libjpeg's message code (or -1 when it gave none).
-int ReadHeader(const tInput* in, tJpegHeader* out)
+// Returns 0 on success, else libjpeg's message code (or -1 when it gave none)
+// with libjpeg's text for it in `message` (JMSG_LENGTH_MAX bytes).
+int ReadHeader(const tInput* in, tJpegHeader* out, char* message)
 {
     jpeg_decompress_struct cinfo;
     tErrorManager err;
@@ -109,10 +109,11 @@ int ReadHeader(const tInput* in, tJpegHeader* out)
     err.Pub.error_exit = ErrorExit;
     err.Pub.emit_message = IgnoreLevel;  // warnings are ignored
     err.Pub.output_message = Ignore;
-    err.Pub.format_message = NoFormat;
     err.Pub.reset_error_mgr = Ignore;
+    message[0] = '\0';
     if (setjmp(err.Escape)) {
         const int code = err.Pub.msg_code;
+        err.Pub.format_message(reinterpret_cast<j_common_ptr>(&cinfo), message);
         jpeg_destroy_decompress(&cinfo);
         return code > 0 ? code : -1;
     }
@@ -148,12 +149,18 @@ void TJPEGImage::LoadBytes(std::string bytes)
     tInput in;
     in.Data = reinterpret_cast<const unsigned char*>(FBytes.data());
     in.Size = static_cast<unsigned long>(FBytes.size());
-    const int code = ReadHeader(&in, &header);
-    if (code != 0) throw EJPEG("JPEG error #" + std::to_string(code));
+    char message[JMSG_LENGTH_MAX];
+    const int code = ReadHeader(&in, &header, message);
+    if (code != 0) throw EJPEG(code, message);
     FWidth = header.Width;
     FHeight = header.Height;
     FGrayscale = header.Grayscale;
     FProgressive = header.Progressive;
+}
+
+EJPEG::EJPEG(int code, std::string text)
+    : EMetaError("JPEG error #" + std::to_string(code)), Code(code), Text(std::move(text))
+{
 }
 
 tJpegHeader ReadJpegHeader(int fd)
@@ -165,7 +172,8 @@ tJpegHeader ReadJpegHeader(int fd)
     tInput in;
     in.File = &source;
     in.Fd = fd;
-    const int code = ReadHeader(&in, &header);
-    if (code != 0) throw EJPEG("JPEG error #" + std::to_string(code));
+    char message[JMSG_LENGTH_MAX];
+    const int code = ReadHeader(&in, &header, message);
+    if (code != 0) throw EJPEG(code, message);
     return header;
 }

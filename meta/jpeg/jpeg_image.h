@@ -7,10 +7,13 @@
 
 #include "meta/exif/end_ind.h"
 
-// libjpeg rejected the header: "JPEG error #<libjpeg message code>".
+// libjpeg rejected the header: "JPEG error #<libjpeg message code>". The
+// message names no file; whoever knows the file adds it and the text.
 class EJPEG : public EMetaError {
 public:
-    using EMetaError::EMetaError;
+    EJPEG(int code, std::string text);
+    int Code;
+    std::string Text;  // libjpeg's own words for the code, e.g. "Not a JPEG file: starts with 0x6e 0x6f"
 };
 
 // What libjpeg reads from a frame header.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -19,6 +20,7 @@
 #include "meta/jpeg/img_data.h"
 #include "tests/app/batch_fixtures.h"
 #include "tests/support/exiftool.h"
+#include "tests/support/file_permissions.h"
 
 using namespace fixture;
 using namespace batchfix;
@@ -108,28 +110,29 @@ TEST_F(BatchRun, PrefixModeWritesBesideTheSourcesAndLeavesPlainFilesAlone)
     EXPECT_EQ(Names(Start + "/sub"), (std::set<std::string>{"c.jpg", "clean_c.jpg"}));
 }
 
-TEST_F(BatchRun, OnlyIptcTickedCountsAFileWithoutApp13AndWritesNothing)
+TEST_F(BatchRun, OnlyIptcTickedLeavesAFileWithoutIptcUnchangedAndUncounted)
 {
     WriteFile(Start + "/a.jpg", ExifOnly());
     options.Exif = options.Com = false;
 
     run.Execute(Start, false);
 
-    EXPECT_EQ(run.ChangedCount, 1);
-    EXPECT_EQ(statuses.back(), "Done  (1 files processed)");
+    EXPECT_EQ(run.ChangedCount, 0);
+    EXPECT_EQ(statuses.back(), "Done  (0 files processed)");
     EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "sub"}));
 }
 
 TEST_F(BatchRun, StripExifAloneKeepsTheComment)
 {
-    WriteFile(Start + "/a.jpg", CommentOnly());
+    WriteFile(Start + "/a.jpg", ExifAndComment());
     options.Com = options.Iptc = false;
 
     run.Execute(Start, false);
 
     EXPECT_EQ(run.ChangedCount, 1);
     const std::string out = ReadFile(Start + "/copy_a.jpg");
-    EXPECT_NE(out.find("keep me"), std::string::npos);
+    EXPECT_NE(out.find("secret words"), std::string::npos);
+    EXPECT_EQ(out.find("Exif"), std::string::npos);
 }
 
 TEST_F(BatchRun, IptcIsEmptiedAlongWithExifAndComment)
@@ -204,7 +207,13 @@ TEST_F(BatchRun, ANameTakenByAFolderAtPublishGetsTheNextFreeName)
 TEST_F(BatchRun, AWriterErrorEndsTheRunAndKeepsTheCounts)
 {
     WriteFile(Start + "/a.jpg", ExifOnly());
-    options.FilePrefix = "missing/";  // a target in a folder that does not exist
+    options.NewFolder = true;
+    options.Output = Out;
+    // The output folder goes away before the file is written.
+    run.OnStatus = [&](const std::string& s) {
+        statuses.push_back(s);
+        fs::remove(Out);
+    };
     EXPECT_THROW(run.Execute(Start, false), std::exception);
     EXPECT_EQ(statuses, (std::vector<std::string>{"Processing " + Start + "/a.jpg"}));
     EXPECT_EQ(run.ChangedCount, 0);
@@ -294,7 +303,7 @@ TEST(CopyFileNoReplace, CopiesBytesAndTimeAndNeverReplaces)
         CopyFileNoReplace(src, dir / "c.jpg");
         FAIL();
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot copy file " + src);
+        EXPECT_EQ(std::string(e.what()), "Cannot copy file " + src + ".\n\nFile exists");
     }
     EXPECT_EQ(ReadFile(dir / "c.jpg"), "taken");
     EXPECT_THROW(CopyFileNoReplace(dir / "missing.jpg", dir / "d.jpg"), std::runtime_error);
@@ -463,6 +472,19 @@ bool Revealing(const std::string& key)
 
 }  // namespace
 
+// --- Counts: a file is changed only when the chosen options remove something.
+
+namespace {
+
+// Only an empty comment and an APP13 without datasets: what an output holds.
+std::string OnlyEmptyBlocks()
+{
+    return AfterSoi(TinyJpeg(8, 8, true),
+                    Segment(0xED, std::string("Photoshop 3.0\0", 14)) + Segment(0xFE, ""));
+}
+
+}  // namespace
+
 TEST_F(BatchRun, EveryChoiceLeavesTheCameraCorpusWithoutRevealingTags)
 {
     const auto sources = CorpusJpegs();
@@ -505,4 +527,315 @@ TEST_F(BatchRun, EveryChoiceLeavesTheCameraCorpusWithoutRevealingTags)
         close(fd);
         EXPECT_EQ(out.substr(outSos, length), in.substr(inSos, length));
     }
+}
+
+TEST_F(BatchRun, CountsOnlyFilesTheChosenOptionsTakeSomethingFrom)
+{
+    struct tCase {
+        const char* Name;
+        std::string Bytes;
+        bool Exif, Com, Iptc;
+        bool Changed;
+    };
+    const tCase cases[] = {
+        {"exif-only, EXIF ticked", ExifOnly(), true, false, false, true},
+        {"exif-only, COM and IPTC ticked", ExifOnly(), false, true, true, false},
+        {"comment, COM ticked", CommentOnly(), false, true, false, true},
+        {"comment, EXIF ticked", CommentOnly(), true, false, false, false},
+        {"iptc, IPTC ticked", WithIptc(), false, false, true, true},
+        {"empty blocks, all ticked", OnlyEmptyBlocks(), true, true, true, false},
+        {"plain, all ticked", Plain(), true, true, true, false},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir here;
+        fs::create_directories(here / "in");
+        WriteFile(here / "in/a.jpg", c.Bytes);
+        TBatchSettings o;
+        o.Exif = c.Exif;
+        o.Com = c.Com;
+        o.Iptc = c.Iptc;
+        o.NewFolder = true;
+        o.Output = here / "out";
+        o.CopyAll = true;
+        TBatchRun r(o);
+        r.Execute(here / "in", false);
+        EXPECT_EQ(r.ChangedCount, c.Changed ? 1 : 0);
+        EXPECT_EQ(r.CopiedCount, c.Changed ? 0 : 1);
+        // An unchanged file is copied byte for byte; a changed one is not.
+        EXPECT_EQ(ReadFile(here / "out/a.jpg") == c.Bytes, !c.Changed);
+    }
+}
+
+TEST_F(BatchRun, OutputsAreNeverCleanedAgain)
+{
+    WriteFile(Start + "/a.jpg", WithIptc());
+    WriteFile(Start + "/b.jpg", ExifAndComment());
+    run.Execute(Start, false);
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
+    // Prefix mode run again: the outputs hold nothing to strip.
+    run.Execute(Start, false);
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg", "copy_b.jpg", "sub"}));
+
+    // A run over the outputs changes nothing and copies them as they are.
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    fs::create_directories(dir / "outputs");
+    fs::rename(Start + "/copy_a.jpg", dir / "outputs/copy_a.jpg");
+    fs::rename(Start + "/copy_b.jpg", dir / "outputs/copy_b.jpg");
+    run.Execute(dir / "outputs", false);
+    EXPECT_EQ(statuses.back(), "Done  (0 of 2 files changed.)");
+    EXPECT_EQ(ReadFile(Out + "/copy_a.jpg"), ReadFile(dir / "outputs/copy_a.jpg"));
+}
+
+// --- Keep going, and what each failure says.
+
+namespace {
+
+// A whole head, with a comment to strip, and a frame header libjpeg rejects.
+std::string RejectedByLibjpeg()
+{
+    return "\xFF\xD8" + Segment(0xFE, "words") + std::string("\xFF\xC0\x00\x03\x08", 5) + TinyJpeg().substr(2);
+}
+
+// A head cut off before the image data.
+std::string Damaged()
+{
+    const std::string full = ExifAndComment();
+    return full.substr(0, 30);
+}
+
+}  // namespace
+
+TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
+{
+    WriteFile(Start + "/good1.jpg", ExifOnly());
+    WriteFile(Start + "/bad.jpg", RejectedByLibjpeg());
+    WriteFile(Start + "/cut.jpg", Damaged());
+    WriteFile(Start + "/locked.jpg", ExifOnly());
+    WriteFile(Start + "/sub/good2.jpg", CommentOnly());
+    ASSERT_EQ(chmod((Start + "/locked.jpg").c_str(), 0), 0);
+    const std::string deep = DeepFolder(Start + "/sub", PATH_MAX + 100, "far.jpg", ExifOnly());
+    options.SkipFailed = true;
+    options.NewFolder = true;
+    options.Output = Out;
+    std::vector<std::string> reported;
+    run.OnSkipped = [&](const tSkipped& s) { reported.push_back(s.File); };
+
+    {
+        const TPermissionsBind bound;
+        run.Execute(Start, true);
+    }
+
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"good1.jpg", "good2.jpg"}));
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed, 4 skipped)");
+    std::map<std::string, std::string> skipped;
+    for (const tSkipped& s : run.Skipped) skipped[s.File] = s.Message;
+    ASSERT_EQ(skipped.size(), 4u);
+    EXPECT_EQ(reported.size(), 4u);
+    const std::string bad = Start + "/bad.jpg";
+    EXPECT_EQ(skipped[bad].rfind("JPEG error #", 0), 0u);
+    EXPECT_NE(skipped[bad].find(" in " + bad + ": "), std::string::npos) << skipped[bad];
+    EXPECT_GT(skipped[bad].size(), skipped[bad].find(": ") + 4);  // libjpeg's words follow
+    EXPECT_EQ(skipped[Start + "/cut.jpg"], "Damaged JPEG header in " + Start + "/cut.jpg");
+    EXPECT_EQ(skipped[Start + "/locked.jpg"], "Cannot open file " + Start + "/locked.jpg.\n\nPermission denied");
+    // The folder whose path is too long, by the part of its path that fits.
+    const auto far = std::find_if(skipped.begin(), skipped.end(),
+                                  [&](const auto& s) { return s.first.rfind(Start + "/sub/", 0) == 0; });
+    ASSERT_NE(far, skipped.end());
+    EXPECT_EQ(deep.compare(0, far->first.size(), far->first), 0);
+    EXPECT_EQ(far->second, "Cannot read folder " + far->first + ".\n\nFile name too long");
+    const tSkipped locked{Start + "/locked.jpg", skipped[Start + "/locked.jpg"]};
+    EXPECT_EQ(locked.Line(), Start + "/locked.jpg: Cannot open file " + Start + "/locked.jpg. Permission denied.");
+}
+
+TEST_F(BatchRun, WithoutKeepGoingTheFirstFailureEndsTheRunNamingTheFile)
+{
+    WriteFile(Start + "/bad.jpg", RejectedByLibjpeg());
+    try {
+        run.Execute(Start, false);
+        FAIL();
+    } catch (const std::exception& e) {
+        const std::string message = e.what();
+        EXPECT_EQ(message.rfind("JPEG error #", 0), 0u);
+        EXPECT_NE(message.find(" in " + Start + "/bad.jpg: "), std::string::npos) << message;
+    }
+    fs::remove(Start + "/bad.jpg");
+    const std::string deep = DeepFolder(Start + "/sub", PATH_MAX + 100, "far.jpg", ExifOnly());
+    try {
+        run.Execute(Start, true);
+        FAIL();
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot read folder " + Start + "/sub/", 0), 0u);
+        EXPECT_NE(std::string(e.what()).find(".\n\nFile name too long"), std::string::npos);
+    }
+}
+
+TEST_F(BatchRun, CopiedTotalsCountSkippedFilesApart)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", Plain());
+    WriteFile(Start + "/c.jpg", Damaged());
+    options.SkipFailed = true;
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    run.Execute(Start, false);
+    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed, 1 skipped)");
+}
+
+TEST(ForFile, NamesTheFileBeforeTheReasonUnlessTheMessageDoes)
+{
+    EXPECT_EQ(ForFile("Stream write error.\n\nNo space left on device", "/x/a.jpg"),
+              "Stream write error.\n\n/x/a.jpg: No space left on device");
+    EXPECT_EQ(ForFile("Output check failed", "/x/a.jpg"), "Output check failed.\n\n/x/a.jpg");
+    EXPECT_EQ(ForFile("Cannot open file /x/a.jpg.\n\nGone", "/x/a.jpg"), "Cannot open file /x/a.jpg.\n\nGone");
+    EXPECT_EQ(OneLine("Cannot open file /x/a.jpg.\n\nPermission denied"),
+              "Cannot open file /x/a.jpg. Permission denied.");
+}
+
+// --- Stop and progress.
+
+TEST_F(BatchRun, StopEndsTheRunAfterTheFileInHandWhichIsPublishedWhole)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteFile(Start + "/" + name, ExifOnly());
+    options.NewFolder = true;
+    options.Output = Out;
+    run.OnStatus = [&](const std::string& s) {
+        statuses.push_back(s);
+        if (s.rfind("Processing ", 0) == 0) run.Stop();
+    };
+    run.Execute(Start, false);
+    EXPECT_TRUE(run.Stopped());
+    EXPECT_EQ(statuses.size(), 2u);
+    EXPECT_EQ(statuses.back(), "Stopped  (1 files processed)");
+    const auto names = Names(Out);
+    ASSERT_EQ(names.size(), 1u);  // no temporary file either
+    EXPECT_EQ(ImageData(ReadFile(Out + "/" + *names.begin())), ImageData(ExifOnly()));
+
+    // A stop asked for before the run ends it before the first file; it
+    // holds until it is reset.
+    statuses.clear();
+    run.Execute(Start, false);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Stopped  (0 files processed)"}));
+    run.ResetStop();
+    run.OnStatus = [&](const std::string& s) { statuses.push_back(s); };
+    run.Execute(Start, false);
+    EXPECT_FALSE(run.Stopped());
+    EXPECT_EQ(statuses.back(), "Done  (3 files processed)");
+}
+
+TEST_F(BatchRun, ProgressCountsFilesDoneOfFilesFound)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.txt", "");
+    WriteFile(Start + "/sub/c.jpg", Plain());
+    WriteFile(Start + "/sub/d.jpeg", Plain());
+    std::vector<std::pair<int, int>> progress;
+    run.OnProgress = [&](int done, int found) { progress.emplace_back(done, found); };
+    run.Execute(Start, true);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(3, 3));
+    for (size_t i = 1; i < progress.size(); ++i) {
+        EXPECT_LE(progress[i].first, progress[i].second);
+        EXPECT_GE(progress[i].first, progress[i - 1].first);
+        EXPECT_GE(progress[i].second, progress[i - 1].second);
+    }
+}
+
+// --- Paths and options checked before anything is made.
+
+TEST_F(BatchRun, OptionsAndTheStartFolderAreCheckedBeforeAnythingIsCreated)
+{
+    options.NewFolder = true;
+    options.Output = Out;
+    EXPECT_THROW(run.Execute(dir / "missing", false), EFindError);
+    EXPECT_FALSE(fs::exists(Out));
+
+    options.Output = "";
+    EXPECT_THROW(run.Execute(Start, false), EInvalidOutputFolder);
+
+    // Any other folder text is a folder, however short.
+    const auto cwd = fs::current_path();
+    fs::current_path(dir.Path());
+    options.Output = "t";
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    EXPECT_NO_THROW(run.Execute(Start, false));
+    fs::current_path(cwd);
+    EXPECT_TRUE(Exists(dir / "t/a.jpg"));
+
+    options.NewFolder = false;
+    options.FilePrefix = "../x_";
+    try {
+        run.Execute(Start, false);
+        FAIL();
+    } catch (const EInvalidPrefix& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The file name prefix cannot contain \"/\".", 0), 0u);
+    }
+    EXPECT_EQ(Names(dir.Path()), (std::set<std::string>{"start", "t"}));
+}
+
+// --- Resume: what an earlier run wrote counts as done.
+
+TEST_F(BatchRun, ARunAgainFindsItsOutputsAndCreatesNothingTwice)
+{
+    WriteFile(Start + "/a.jpg", ExifAndComment());
+    WriteFile(Start + "/b.jpg", Plain());
+    WriteFile(Start + "/sub/c.jpg", WithIptc());
+    WriteFile(Start + "/sub/a.jpg", CommentOnly());  // the same name: a_1.jpg
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    run.Execute(Start, true);
+    const auto first = Names(Out);
+    EXPECT_EQ(first, (std::set<std::string>{"a.jpg", "a_1.jpg", "b.jpg", "c.jpg"}));
+    std::map<std::string, std::string> bytes;
+    for (const auto& n : first) bytes[n] = ReadFile(Out + "/" + n);
+
+    run.Execute(Start, true);
+    EXPECT_EQ(statuses.back(), "Done  (3 of 4 files changed.)");
+    EXPECT_EQ(Names(Out), first);
+
+    // A run that stopped half-way: what is missing is made, nothing else.
+    fs::remove(Out + "/c.jpg");
+    fs::remove(Out + "/b.jpg");
+    run.Execute(Start, true);
+    EXPECT_EQ(Names(Out), first);
+    for (const auto& n : first) EXPECT_EQ(ReadFile(Out + "/" + n), bytes[n]) << n;
+
+    // Something else under the name is not an output: the next name is taken.
+    WriteFile(Out + "/b.jpg", "someone else's");
+    fs::remove(Out + "/a_1.jpg");
+    run.Execute(Start, true);
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "a_1.jpg", "b.jpg", "b_1.jpg", "c.jpg"}));
+    EXPECT_EQ(ReadFile(Out + "/b_1.jpg"), Plain());
+}
+
+TEST_F(BatchRun, ResumeInPrefixModeAndNeverTakesTheSourceForItsOutput)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    run.Execute(Start, false);
+    run.Execute(Start, false);
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "copy_a.jpg", "sub"}));
+    EXPECT_EQ(run.ChangedCount, 1);
+
+    // An empty prefix: the first name is the source itself, the output a_1.
+    options.FilePrefix = "";
+    run.Execute(Start, false);
+    run.Execute(Start, false);
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "a_1.jpg", "copy_a.jpg", "sub"}));
+
+    // New-folder mode into the start folder with copies: an unchanged file
+    // is in the target folder already; a cleaned one goes beside it once.
+    WriteFile(Start + "/sub/p.jpg", Plain());
+    WriteFile(Start + "/sub/q.jpg", ExifOnly());
+    options.NewFolder = true;
+    options.Output = Start + "/sub";
+    options.CopyAll = true;
+    run.Execute(Start + "/sub", false);
+    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed.)");
+    run.Execute(Start + "/sub", false);
+    EXPECT_EQ(Names(Start + "/sub"), (std::set<std::string>{"p.jpg", "q.jpg", "q_1.jpg"}));
 }

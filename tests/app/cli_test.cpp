@@ -6,14 +6,18 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/app/batch_fixtures.h"
 #include "tests/support/tiff_builder.h"
+#include "tests/support/file_permissions.h"
 
 using namespace fixture;
 namespace fs = std::filesystem;
@@ -40,10 +44,12 @@ TResult Cli(const TempDir& dir, const std::string& args)
 std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 // Starts zorezaz-cli with `args`, output discarded; returns its process id.
-pid_t Spawn(const std::vector<std::string>& args)
+// `bound`: the program is held to permission bits even as root.
+pid_t Spawn(const std::vector<std::string>& args, bool bound = false)
 {
     const pid_t pid = fork();
     if (pid == 0) {
+        if (bound) BindPermissionsAcrossExec();
         std::vector<char*> argv{const_cast<char*>(ZOREZAZ_CLI)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -61,6 +67,27 @@ std::pair<int, long> Reap(pid_t pid)
     struct rusage usage {};
     wait4(pid, &status, 0, &usage);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
+// Runs zorezaz-cli with `args` held to permission bits, standard error kept.
+TResult BoundCli(const TempDir& dir, const std::vector<std::string>& args)
+{
+    const std::string err = dir / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        BindPermissionsAcrossExec();
+        std::vector<char*> argv{const_cast<char*>(ZOREZAZ_CLI)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        freopen("/dev/null", "w", stdout);
+        freopen(err.c_str(), "w", stderr);
+        execv(ZOREZAZ_CLI, argv.data());
+        _exit(127);
+    }
+    const int status = Reap(pid).first;
+    TResult r{status, "", ReadFile(err)};
+    fs::remove(err);
+    return r;
 }
 
 std::vector<std::string> NamesIn(const std::string& folder)
@@ -196,16 +223,25 @@ TEST(Cli, RunErrorsGoToStandardErrorAsTheErrorBoxShowsThem)
 
     r = Cli(dir, Q(dir / "in") + " --exif --out " + Q(dir / "a/b"));
     EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "Cannot create " + dir / "a/b" + ".\n");
+    EXPECT_EQ(r.Err, "Cannot create " + dir / "a/b" + ".\n\nNo such file or directory.\n");
 
     r = Cli(dir, Q(dir / "in") + " --prefix x_");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "Nothing to do..\n\nYou must select at least one checkbox\n"
                      "(EXIF, COM or IPTC) under Output options.\n");
 
-    r = Cli(dir, Q(dir / "in") + " --com --out ab");
+    r = Cli(dir, Q(dir / "in") + " --com --out ''");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "You must specify a valid output folder.\n");
+
+    // A missing start folder is reported before the output folder is made.
+    r = Cli(dir, Q(dir / "missing") + " --com --out " + Q(dir / "made"));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_FALSE(fs::exists(dir / "made"));
+
+    r = Cli(dir, Q(dir / "in") + " --com --prefix ../x_");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err.rfind("The file name prefix cannot contain \"/\".\n", 0), 0u) << r.Err;
 }
 
 TEST(Cli, ArgumentsAreChecked)
@@ -215,6 +251,7 @@ TEST(Cli, ArgumentsAreChecked)
     EXPECT_EQ(r.Status, 0);
     EXPECT_NE(r.Out.find("Usage: zorezaz-cli START"), std::string::npos);
     EXPECT_NE(r.Out.find("--copy-unchanged"), std::string::npos);
+    EXPECT_NE(r.Out.find("--keep-going"), std::string::npos);
 
     for (const std::string args : {"", "in --exif", "in --exif --prefix a --out b", "in --exif --prefix",
                                    "in --exif --prefix a --copy-unchanged", "in out --exif --prefix a",
@@ -223,6 +260,94 @@ TEST(Cli, ArgumentsAreChecked)
         EXPECT_EQ(r.Status, 2) << args;
         EXPECT_NE(r.Err.find("zorezaz-cli: "), std::string::npos) << args;
         EXPECT_EQ(r.Out, "") << args;
+    }
+}
+
+TEST(Cli, KeepGoingOverAThousandFilesListsEachBadOneAndARunAgainCreatesNothing)
+{
+    TempDir dir;
+    fs::create_directories(dir / "in/sub");
+    const std::string good = batchfix::ExifAndComment();
+    const std::string cut = good.substr(0, 40);
+    std::set<std::string> bad;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string name = (i % 2 ? "in/sub/p" : "in/p") + std::to_string(i) + ".jpg";
+        const bool damaged = i % 83 == 5;  // a dozen
+        WriteFile(dir / name, damaged ? cut : good);
+        if (damaged) bad.insert(dir / name);
+    }
+    ASSERT_EQ(bad.size(), 12u);
+    const std::string locked = dir / "in/p0.jpg";
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    bad.insert(locked);
+    const std::vector<std::string> args{dir / "in", "--subfolders", "--exif", "--com", "--out", dir / "out",
+                                        "--keep-going", "--no-flush"};
+
+    TResult r = BoundCli(dir, args);
+    EXPECT_EQ(r.Status, 3) << r.Err;
+    std::set<std::string> listed;
+    std::istringstream lines(r.Err);
+    for (std::string line; std::getline(lines, line);) {
+        ASSERT_EQ(line.rfind("Skipped ", 0), 0u) << line;
+        const std::string file = line.substr(8, line.find(": ") - 8);
+        listed.insert(file);
+        const std::string reason = line.substr(line.find(": ") + 2);
+        if (file == locked)
+            EXPECT_EQ(reason, "Cannot open file " + locked + ". Permission denied.");
+        else
+            EXPECT_EQ(reason, "Damaged JPEG header in " + file + ".");
+    }
+    EXPECT_EQ(listed, bad);
+    const auto outputs = NamesIn(dir / "out");
+    EXPECT_EQ(outputs.size(), 1000u - bad.size());
+    for (const std::string& name : outputs) {
+        const std::string bytes = ReadFile(dir / ("out/" + name));
+        ASSERT_EQ(batchfix::ImageData(bytes), batchfix::ImageData(good)) << name;
+        ASSERT_EQ(bytes.find("secret words"), std::string::npos) << name;
+    }
+
+    // The same run again: the good files are found done, the bad ones listed again.
+    r = BoundCli(dir, args);
+    EXPECT_EQ(r.Status, 3);
+    EXPECT_EQ(NamesIn(dir / "out").size(), outputs.size());
+}
+
+TEST(Cli, ASignalEndsTheRunAfterTheFileInHandLeavingNoTemporaryFile)
+{
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    // Large enough that the run is still going when the signal comes.
+    const std::string source = batchfix::WithIptc() + std::string(256 << 10, '\x33');
+    for (int i = 0; i < 300; ++i) WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), source);
+    for (const auto& [signal, status] : {std::pair{SIGTERM, 143}, std::pair{SIGINT, 130}}) {
+        SCOPED_TRACE(signal);
+        fs::remove_all(dir / "out");
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            execl(ZOREZAZ_CLI, ZOREZAZ_CLI, (dir / "in").c_str(), "--exif", "--iptc", "--out",
+                  (dir / "out").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        // The signal comes once the first file is being read.
+        std::string printed;
+        char c;
+        while (printed.find('\n') == std::string::npos && read(out[0], &c, 1) == 1) printed += c;
+        kill(pid, signal);
+        while (read(out[0], &c, 1) == 1) printed += c;
+        close(out[0]);
+        EXPECT_EQ(Reap(pid).first, status);
+        const std::string last = printed.substr(printed.rfind('\n', printed.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("Stopped  (", 0), 0u) << last;
+        const auto names = NamesIn(dir / "out");
+        EXPECT_LT(names.size(), 300u);
+        EXPECT_EQ(last, "Stopped  (" + std::to_string(names.size()) + " files processed)\n");
+        ExpectOnlyCleanOutputs(dir / "out", source);
+        for (const std::string& name : names) EXPECT_NE(name.rfind(".zorezaz-part-", 0), 0u) << name;
     }
 }
 

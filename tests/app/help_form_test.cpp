@@ -53,6 +53,9 @@ private slots:
         QCOMPARE(lines[30], QString("on."));
         for (int empty : {2, 6, 8, 12, 17, 21, 26, 32, 33}) QCOMPARE(lines[empty - 1], QString());
         QVERIFY(lines.last().startsWith("https://"));
+        // The options and the behaviour the window added, each under its own heading.
+        for (const char* heading : {"Skip files that cannot be cleaned", "Stopping and running again", "Keyboard"})
+            QVERIFY2(lines.indexOf(heading) > 33, heading);
     }
 
     void focusIsOnCloseAndEnterCloses()

@@ -1,6 +1,8 @@
 // The main window driven offscreen: captions, states, handlers, runs, settings.
 
+#include <atomic>
 #include <filesystem>
+#include <semaphore>
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +12,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QClipboard>
+#include <QDialog>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -17,9 +23,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/maker.h"
+#include "app/dialogs.h"
 #include "app/settings_memory.h"
+#include "app/status_bar.h"
 #include "app/url_label.h"
 #include "tests/app/batch_fixtures.h"
 #include "tests/app/test_dialogs.h"
@@ -45,14 +54,46 @@ struct TWindow {
     }
     QCheckBox* Check(const char* name) { return W<QCheckBox>(name); }
     QString Status() { return W<QStatusBar>("StatusBar1")->currentMessage(); }
-    void Ok() { QTest::mouseClick(W<QPushButton>("Button1"), Qt::LeftButton); }
+    // Presses OK and waits until the run it starts on its worker has ended.
+    void Ok()
+    {
+        QTest::mouseClick(W<QPushButton>("Button1"), Qt::LeftButton);
+        WaitIdle();
+    }
+    void WaitIdle()
+    {
+        while (form.Running()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     TMemorySettingsStore& store;
     TMainForm form;
     QStringList statuses;
 };
 
+// Holds the run's worker at the first file until Release(), so the window can
+// act while a run is certainly going.
+struct TGate {
+    explicit TGate(TBatchRun& run)
+    {
+        auto original = run.OnStatus;
+        run.OnStatus = [this, original](const std::string& s) {
+            original(s);
+            if (s.rfind("Processing ", 0) == 0 && !Held.exchange(true)) Open.acquire();
+        };
+    }
+    ~TGate() { Release(); }
+    void Release()
+    {
+        if (!Released.exchange(true)) Open.release();
+    }
+    std::binary_semaphore Open{0};
+    std::atomic<bool> Held{false}, Released{false};
+};
+
 QString Q(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+
+// A caption as shown, without the mnemonic marks.
+QString Shown(const QString& text) { return QString(text).remove('&'); }
 
 std::set<std::string> Names(const std::string& dir)
 {
@@ -84,23 +125,25 @@ private slots:
         QCOMPARE(w.form.windowTitle(), QString("Zorezaz"));
         QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Input options"));
         QCOMPARE(w.W<QGroupBox>("GroupBox2")->title(), QString("Output options"));
-        QCOMPARE(w.W<QLabel>("Label1")->text(), QString("Start folder:"));
+        QCOMPARE(Shown(w.W<QLabel>("Label1")->text()), QString("Start folder:"));
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString());
         QVERIFY(w.W<QLineEdit>("edStartFolder")->isEnabled());
-        QCOMPARE(w.Check("cbInclSub")->text(), QString("Include subfolders"));
+        QCOMPARE(Shown(w.Check("cbInclSub")->text()), QString("Include subfolders"));
         QVERIFY(!w.Check("cbInclSub")->isChecked());
         const std::pair<const char*, const char*> strips[] = {
             {"cbExif", "Strip EXIF tags"}, {"cbCOM", "Strip COM text"}, {"cbIPTC", "Strip IPTC info"}};
         for (const auto& [name, caption] : strips) {
-            QCOMPARE(w.Check(name)->text(), QString(caption));
+            QCOMPARE(Shown(w.Check(name)->text()), QString(caption));
             QVERIFY(w.Check(name)->isChecked());
         }
-        QCOMPARE(w.W<QRadioButton>("rbNewFolder")->text(), QString("Save to new folder:"));
+        QCOMPARE(Shown(w.W<QRadioButton>("rbNewFolder")->text()), QString("Save to new folder:"));
         QVERIFY(!w.W<QRadioButton>("rbNewFolder")->isChecked());
-        QCOMPARE(w.W<QRadioButton>("rbUsePrefix")->text(), QString("Save using filename prefix:"));
+        QCOMPARE(Shown(w.W<QRadioButton>("rbUsePrefix")->text()), QString("Save using filename prefix:"));
         QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
         QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());
-        QCOMPARE(w.Check("cbCopyAllFiles")->text(), QString("Copy unchanged files to target folder"));
+        QCOMPARE(Shown(w.Check("cbCopyAllFiles")->text()), QString("Copy unchanged files to target folder"));
+        QCOMPARE(Shown(w.Check("cbKeepGoing")->text()), QString("Skip files that cannot be cleaned"));
+        QVERIFY(!w.Check("cbKeepGoing")->isChecked());
         QVERIFY(!w.Check("cbCopyAllFiles")->isChecked());
         QVERIFY(!w.Check("cbCopyAllFiles")->isEnabled());
         auto* combo = w.W<QComboBox>("comboPrefix");
@@ -110,7 +153,7 @@ private slots:
         QStringList items;
         for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
         QCOMPARE(items, QStringList({"copy_", "clean_", "stripped_", "new_", "fixed_"}));
-        QCOMPARE(w.W<QPushButton>("Button1")->text(), QString("OK"));
+        QCOMPARE(Shown(w.W<QPushButton>("Button1")->text()), QString("OK"));
         QVERIFY(w.W<QToolButton>("btnStartFolder")->isEnabled());
         QVERIFY(!w.W<QToolButton>("btnStartFolder")->icon().isNull());
         QVERIFY(!w.W<QToolButton>("btnNewFolder")->icon().isNull());
@@ -124,11 +167,12 @@ private slots:
     {
         TWindow w(*store);
         QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 97));
-        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 143));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 165));
+        QCOMPARE(w.Check("cbKeepGoing")->geometry(), QRect(16, 138, 218, 17));
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 281, 21));
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 57, 185, 21));
         QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 84, 218, 17));
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 273, 75, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 295, 75, 25));
         QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
 
         w.form.show();
@@ -150,27 +194,38 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->width(), 285);
         QCOMPARE(w.W<QToolButton>("btnNewFolder")->x(), 467);
         QCOMPARE(w.W<TURLLabel>("URLLabel1")->x(), 357);
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 273, 75, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 295, 75, 25));
         w.form.resize(300, 500);  // neither narrower nor taller
         QTRY_COMPARE(w.form.width(), 426);
         QCOMPARE(w.form.height(), w.form.minimumHeight());
     }
 
-    void tabOrder()
+    void tabOrderIsReadingOrder()
     {
         TWindow w(*store);
-        const QStringList expected = {"Button1",     "edStartFolder",  "cbInclSub", "comboPrefix",
-                                      "rbUsePrefix", "rbNewFolder",    "edOutputFolder", "cbExif",
-                                      "cbCOM",       "cbIPTC",         "cbCopyAllFiles"};
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);  // every control enabled
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        // Tab from OK round the window and back, as the keyboard goes.
         QStringList seen;
-        QWidget* start = w.W<QPushButton>("Button1");
-        QWidget* at = start;
-        do {
-            if (expected.contains(at->objectName()) && !seen.contains(at->objectName())) seen << at->objectName();
-            at = at->nextInFocusChain();
-        } while (at != start);
-        QCOMPARE(seen, expected);
-        QCOMPARE(w.W<QToolButton>("btnStartFolder")->focusPolicy(), Qt::NoFocus);
+        QWidget* at = w.W<QPushButton>("Button1");
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            at = QApplication::focusWidget();
+            if (at == w.W<QPushButton>("Button1")) break;
+            seen << at->objectName();
+        }
+        // The radio buttons are one stop, at the selected one; arrows move between them.
+        QCOMPARE(seen, QStringList({"URLLabel1", "edStartFolder", "btnStartFolder", "cbInclSub", "cbExif", "cbCOM",
+                                    "cbIPTC", "rbNewFolder", "edOutputFolder", "btnNewFolder", "cbCopyAllFiles",
+                                    "cbKeepGoing"}));
+        QTest::keyClick(w.W<QPushButton>("Button1"), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("cbKeepGoing"));
+        w.W<QRadioButton>("rbNewFolder")->setFocus();
+        QTest::keyClick(w.W<QRadioButton>("rbNewFolder"), Qt::Key_Down);
+        QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("comboPrefix"));
     }
 
     void menus()
@@ -180,10 +235,10 @@ private slots:
         for (QAction* a : w.W<QMenuBar>("MainMenu1")->actions()) {
             QStringList items;
             for (QAction* item : a->menu()->actions()) {
-                items << item->text();
+                items << Shown(item->text());
                 QVERIFY(!item->icon().isNull());
             }
-            menus << a->text() + ": " + items.join(", ");
+            menus << Shown(a->text()) + ": " + items.join(", ");
         }
         QCOMPARE(menus, QStringList({"File: Close", "Help: Help, Website, About"}));
     }
@@ -219,7 +274,7 @@ private slots:
         QCOMPARE(w.Status(), QString("before"));
     }
 
-    void outputFolderLengthRule()
+    void anyOutputFolderButAnEmptyOne()
     {
         fixture::TempDir dir;
         fs::create_directories(dir / "in");
@@ -228,18 +283,33 @@ private slots:
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText("in");
         w.W<QRadioButton>("rbNewFolder")->setChecked(true);
-        w.W<QLineEdit>("edOutputFolder")->setText("ab");
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Error);
         QCOMPARE(dialogs->Messages[0].Caption, QString("Error"));
         QCOMPARE(dialogs->Messages[0].Text, QString("You must specify a valid output folder."));
-        w.W<QLineEdit>("edOutputFolder")->setText("abc");
+        w.W<QLineEdit>("edOutputFolder")->setText("t1");  // a relative folder, however short
         w.Ok();
         fs::current_path(cwd);
         QCOMPARE(dialogs->Messages.size(), size_t(1));
-        QVERIFY(fs::is_directory(dir / "abc"));
+        QVERIFY(fs::is_directory(dir / "t1"));
         QCOMPARE(w.Status(), QString("Done  (0 files processed)"));
+    }
+
+    void aPrefixWithASlashIsRefused()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QComboBox>("comboPrefix")->setCurrentText("../x_");
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QCOMPARE(dialogs->Messages[0].Caption, QString("Error"));
+        QVERIFY(dialogs->Messages[0].Text.startsWith("The file name prefix cannot contain \"/\"."));
+        QCOMPARE(Names(dir.Path()), (std::set<std::string>{"in"}));
+        QCOMPARE(Names(dir / "in"), (std::set<std::string>{"a.jpg"}));
     }
 
     void emptyStartFolderShowsTheFinderError()
@@ -331,12 +401,12 @@ private slots:
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
-        QCOMPARE(dialogs->Messages[0].Text, "Cannot create " + Q(dir / "x/y") + ".");
+        QCOMPARE(dialogs->Messages[0].Text, "Cannot create " + Q(dir / "x/y") + ".\n\nNo such file or directory.");
         QVERIFY(w.statuses.isEmpty());
         QVERIFY(!fs::exists(dir / "x"));
     }
 
-    void optionsAreLockedWhileARunLasts()
+    void optionsAreLockedWhileARunLastsAndOkStops()
     {
         fixture::TempDir dir;
         fs::create_directories(dir / "in");
@@ -344,53 +414,145 @@ private slots:
         fixture::WriteFile(dir / "in/b.jpg", batchfix::ExifOnly());
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
-        bool okEnabled = true, optionsEnabled = true;
+        QStringList okTexts;
+        bool optionsEnabled = false, okEnabled = true, progressShown = true;
         int processing = 0;
         QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
             if (!t.startsWith("Processing")) return;
             ++processing;
+            okTexts << Shown(w.W<QPushButton>("Button1")->text());
             okEnabled = okEnabled && w.W<QPushButton>("Button1")->isEnabled();
-            optionsEnabled = optionsEnabled && w.W<QComboBox>("comboPrefix")->isEnabled();
-            // A second OK while running is refused.
-            w.form.Button1Click();
+            optionsEnabled = optionsEnabled || w.W<QComboBox>("comboPrefix")->isEnabled();
+            progressShown = progressShown && !w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden();
         });
         w.Ok();
         QCOMPARE(processing, 2);
-        QVERIFY(!okEnabled);
+        QCOMPARE(okTexts, QStringList({"Stop", "Stop"}));
+        QVERIFY(okEnabled);
         QVERIFY(!optionsEnabled);
-        QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
+        QVERIFY(progressShown);
+        QCOMPARE(Shown(w.W<QPushButton>("Button1")->text()), QString("OK"));
         QVERIFY(w.W<QComboBox>("comboPrefix")->isEnabled());
         QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());  // its own state comes back too
+        QVERIFY(w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden());
         QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
 
         // An error ends the run; the options come back all the same.
-        w.W<QComboBox>("comboPrefix")->setCurrentText("missing/");
+        fixture::WriteFile(dir / "in/c.jpg", batchfix::ExifAndComment().substr(0, 30));
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(1));
+        QVERIFY(dialogs->Messages[0].Text.startsWith("Damaged JPEG header in "));
         QVERIFY(w.Status().startsWith("Processing "));
         QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
         QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
     }
 
-    void closingDuringARunSavesAtOnceAndTheRunGoesOn()
+    void stopEndsTheRunAfterTheFileInHand()
     {
         fixture::TempDir dir;
         fs::create_directories(dir / "in");
-        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
-        fixture::WriteFile(dir / "in/b.jpg", batchfix::ExifOnly());
+        for (int i = 0; i < 20; ++i) fixture::WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), batchfix::ExifOnly());
+        for (const bool escape : {false, true}) {
+            TWindow w(*store);
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+            w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+            w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / (escape ? "out-esc" : "out-ok")));
+            w.form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w.form));
+            TGate gate(w.form.Batch());
+            // Stop while the first file is being processed: OK (now Stop), or Esc.
+            bool pressed = false;
+            QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
+                if (pressed || !t.startsWith("Processing")) return;
+                pressed = true;
+                if (escape)
+                    QTest::keyClick(&w.form, Qt::Key_Escape);
+                else
+                    QTest::mouseClick(w.W<QPushButton>("Button1"), Qt::LeftButton);
+                gate.Release();
+            });
+            w.Ok();
+            QVERIFY(pressed);
+            QVERIFY(w.Status().startsWith("Stopped  ("));
+            const size_t made = Names(dir / (escape ? "out-esc" : "out-ok")).size();
+            QCOMPARE(made, size_t(1));
+            QCOMPARE(w.Status(), QString("Stopped  (%1 files processed)").arg(made));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.W<QPushButton>("Button1")));
+        }
+    }
+
+    void theWindowStaysLiveWhileHelpIsOpen()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        for (int i = 0; i < 5; ++i) fixture::WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), batchfix::ExifOnly());
+        THelpForm help;
+        TWindow w(*store);
+        w.form.SetHelpForm(&help);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        // The run starts and waits at its first file; Help opens over it, and
+        // while Help is open the run goes on to its end.
+        TGate gate(w.form.Batch());
+        QString statusWhileHelpOpen;
+        bool helpWasOpen = false;
+        QTimer::singleShot(0, [&] {
+            helpWasOpen = help.isVisible();
+            gate.Release();
+            w.WaitIdle();
+            statusWhileHelpOpen = w.Status();
+            help.close();
+        });
+        QTest::mouseClick(w.W<QPushButton>("Button1"), Qt::LeftButton);
+        QVERIFY(w.form.Running());
+        w.form.Help2Click();
+        QVERIFY(helpWasOpen);
+        QCOMPARE(statusWhileHelpOpen, QString("Done  (5 files processed)"));
+        QCOMPARE(Names(dir / "in").size(), size_t(10));
+    }
+
+    void closingDuringARunAsksAndClosesWhenTheFileInHandIsDone()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        for (int i = 0; i < 20; ++i) fixture::WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), batchfix::ExifOnly());
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
         w.form.show();
-        size_t savedWhileRunning = 0;
+        bool closedAtOnce = true, visibleAfterAnswer = false;
+        int round = 0;
+        auto gate = std::make_unique<TGate>(w.form.Batch());
+        const auto status = w.form.Batch().OnStatus;
         QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
-            if (!t.startsWith("Processing") || !w.form.isVisible()) return;
-            w.form.close();
-            savedWhileRunning = store->Keys[kSettingsKeyPath].size();
+            if (!t.startsWith("Processing") || !dialogs->Questions.isEmpty()) return;
+            closedAtOnce = w.form.close();
+            if (round == 1) visibleAfterAnswer = w.form.isVisible();
+            gate->Release();
         });
+        dialogs->Answer = false;  // "No": the run goes on
         w.Ok();
-        QCOMPARE(savedWhileRunning, size_t(8));
+        QVERIFY(!closedAtOnce);
+        QCOMPARE(dialogs->Questions.size(), qsizetype(1));
+        QVERIFY(dialogs->Questions[0].contains("Stop it"));
+        QVERIFY(w.form.isVisible());
+        QCOMPARE(w.Status(), QString("Done  (20 files processed)"));
+
+        // "Yes": the window closes, with the settings saved, once the run has stopped.
+        round = 1;
+        for (const auto& n : Names(dir / "in"))
+            if (n.rfind("copy_", 0) == 0) fs::remove(dir / ("in/" + n));
+        gate.reset();
+        w.form.Batch().OnStatus = status;
+        gate = std::make_unique<TGate>(w.form.Batch());
+        dialogs->Answer = true;
+        dialogs->Questions.clear();
+        w.W<QComboBox>("comboPrefix")->setCurrentText("again_");
+        w.Ok();
+        QVERIFY(!closedAtOnce);
+        QVERIFY(visibleAfterAnswer);
         QVERIFY(!w.form.isVisible());
-        QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
+        QVERIFY(w.Status().startsWith("Stopped  ("));
+        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(9));
+        QCOMPARE(Names(dir / "in").size(), size_t(21));  // the sources and one output
     }
 
     void namesThatAreNotUtf8()
@@ -458,8 +620,10 @@ private slots:
         v["IPTC"] = {kRegInteger, "\0\0\0\0"s};
         v["Prefix"] = {kRegString, "new_\0"s};
         v["UsePrefix"] = {kRegInteger, "\0\0\0\0"s};
+        v["KeepGoing"] = {kRegInteger, "\x01\0\0\0"s};
         {
             TWindow w(*store);
+            QVERIFY(w.Check("cbKeepGoing")->isChecked());
             QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/photos"));
             QVERIFY(w.Check("cbInclSub")->isChecked());
             QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/clean"));
@@ -481,7 +645,8 @@ private slots:
         QCOMPARE(v["Source"], (TStoredValue{kRegString, "/photos\0"s}));
         QCOMPARE(v["Prefix"], (TStoredValue{kRegString, "new_\0"s}));
         QCOMPARE(v["UsePrefix"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
-        QCOMPARE(v.size(), size_t(8));  // the copy tick is not kept
+        QCOMPARE(v["KeepGoing"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
+        QCOMPARE(v.size(), size_t(9));  // the copy tick is not kept
         TWindow again(*store);
         QVERIFY(!again.Check("cbCopyAllFiles")->isChecked());
     }
@@ -530,35 +695,195 @@ private slots:
         QVERIFY(w2.form.close());
     }
 
-    void aFailedSaveKeepsTheWindowOpen()
+    void aFailedSaveIsShownOnceAndTheWindowClosesAnyway()
     {
         TWindow w(*store);
         w.form.show();
         store->FailWrites = true;
-        QVERIFY(!w.form.close());
-        QVERIFY(w.form.isVisible());
+        QVERIFY(w.form.close());
+        QVERIFY(!w.form.isVisible());
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
         QCOMPARE(dialogs->Messages[0].Text, QString("Failed to set data for 'Source'"));  // ' sorts before '.': no full stop
-        store->FailWrites = false;
-        w.W<QMenuBar>("MainMenu1")->actions()[0]->menu()->actions()[0]->trigger();  // File > Close
-        QVERIFY(!w.form.isVisible());
-        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(8));
     }
 
     void folderButtons()
     {
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText("/before");
-        dialogs->FolderAnswers = {QString("/chosen/in"), std::nullopt};
+        dialogs->FolderAnswers = {std::string("/chosen/in"), std::nullopt};
         QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/chosen/in"));
         QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/chosen/in"));  // cancelled
         QCOMPARE(dialogs->FolderAsked, QStringList({"/before", "/chosen/in"}));
-        dialogs->FolderAnswers = {QString("/chosen/out")};
+        dialogs->FolderAnswers = {std::string("/chosen/out")};
         w.form.btnNewFolderClick();  // works in prefix mode too
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/chosen/out"));
+    }
+
+    void keyboard()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        THelpForm help;
+        TWindow w(*store);
+        w.form.SetHelpForm(&help);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        auto* ok = w.W<QPushButton>("Button1");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));
+
+        // Enter and Space press the focused OK.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            w.statuses.clear();
+            QTest::keyClick(ok, key);
+            w.WaitIdle();
+            QVERIFY(!w.statuses.isEmpty());
+            QVERIFY(w.statuses.last().startsWith("Done  ("));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));  // back on OK after the run
+        }
+
+        // Alt with a label's letter goes to its control, and never types into a field.
+        auto* start = w.W<QLineEdit>("edStartFolder");
+        const QString before = start->text();
+        QTest::keyClick(ok, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(start));
+        QTest::keyClick(start, Qt::Key_I, Qt::AltModifier);
+        QTRY_VERIFY(w.Check("cbInclSub")->isChecked());  // a mnemonic clicks with a short animation
+        QTest::keyClick(w.Check("cbInclSub"), Qt::Key_K, Qt::AltModifier);
+        QTRY_VERIFY(w.Check("cbKeepGoing")->isChecked());
+        start->setFocus();
+        QTest::keyClick(start, Qt::Key_Q, Qt::AltModifier);  // no mnemonic
+        QCOMPARE(start->text(), before);
+        QTest::keyClick(start, Qt::Key_F, Qt::AltModifier);  // the File menu
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        QApplication::activePopupWidget()->close();
+        QCOMPARE(start->text(), before);
+
+        // F1 opens Help.
+        bool helpOpened = false;
+        QTimer::singleShot(0, [&] {
+            helpOpened = help.isVisible();
+            help.close();
+        });
+        QTest::keyClick(&w.form, Qt::Key_F1);
+        QVERIFY(helpOpened);
+
+        // The link is a stop of its own, opened with Enter.
+        w.W<TURLLabel>("URLLabel1")->setFocus();
+        QTest::keyClick(w.W<TURLLabel>("URLLabel1"), Qt::Key_Return);
+        QCOMPARE(dialogs->Opened, QStringList({kWebsite}));
+    }
+
+    void keepGoingListsTheSkippedFiles()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        fixture::WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(dir / "in/cut.jpg", batchfix::ExifAndComment().substr(0, 30));
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.Check("cbKeepGoing")->setChecked(true);
+        w.Ok();
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(w.Status(), QString("Done  (1 files processed, 1 skipped)"));
+        QCOMPARE(dialogs->Lists.size(), size_t(1));
+        QCOMPARE(dialogs->Lists[0].Caption, QString("Skipped files"));
+        QCOMPARE(dialogs->Lists[0].Lines,
+                 QStringList({Q(dir / "in/cut.jpg") + ": Damaged JPEG header in " + Q(dir / "in/cut.jpg") + "."}));
+        QVERIFY(fixture::Exists(dir / "in/copy_a.jpg"));
+    }
+
+    void theSkippedListCanBeCopied()
+    {
+        dialogs.reset();  // the desktop's own list
+        QString shown, copied;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            poll.stop();
+            shown = dialog->findChild<QPlainTextEdit*>("SkippedList")->toPlainText();
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                if (Shown(b->text()) == "Copy all") b->click();
+            copied = QGuiApplication::clipboard()->text();
+            dialog->reject();
+        });
+        poll.start(10);
+        TDialogs::Current().ShowList(nullptr, "Skipped files", "2 files", {"/a.jpg: one.", "/b.jpg: two."});
+        QCOMPARE(shown, QString("/a.jpg: one.\n/b.jpg: two."));
+        QCOMPARE(copied, QString("/a.jpg: one.\n/b.jpg: two.\n"));
+    }
+
+    void longPathsAreElidedInTheMiddle()
+    {
+        TWindow w(*store);
+        w.form.show();
+        auto* bar = w.form.findChild<TStatusBar*>("StatusBar1");
+        const QString path = "Processing /" + QString("very-long-folder-name/").repeated(20) + "photo-1234.jpg";
+        bar->showMessage(path);
+        const QString shown = bar->ShownText();
+        QVERIFY(shown.size() < path.size());
+        QVERIFY(shown.startsWith("Processing /very"));
+        QVERIFY(shown.endsWith("photo-1234.jpg"));
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QCOMPARE(bar->currentMessage(), path);  // the whole text stays the message
+        bar->showMessage("Done  (1 files processed)");
+        QCOMPARE(bar->ShownText(), QString("Done  (1 files processed)"));
+    }
+
+    void progressShowsFilesDoneOfFilesFound()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in/sub");
+        for (const char* n : {"in/a.jpg", "in/b.jpg", "in/sub/c.jpg"}) fixture::WriteFile(dir / n, batchfix::Plain());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.Check("cbInclSub")->setChecked(true);
+        auto* bar = w.form.findChild<QProgressBar*>("ProgressBar1");
+        QList<QPair<int, int>> seen;
+        QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { seen << qMakePair(v, bar->maximum()); });
+        w.Ok();
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(seen.last(), qMakePair(3, 3));
+        QVERIFY(bar->isHidden());
+    }
+
+    void pathsThatAreNotUtf8FromThePickerAndTheSettings()
+    {
+        fixture::TempDir dir;
+        const std::string odd = dir / "in-\xFF\xFE";
+        fs::create_directories(odd);
+        fixture::WriteFile(odd + "/a.jpg", batchfix::ExifOnly());
+        // The folder as a window shows it turns back into its bytes.
+        QCOMPARE(BytesOfShownPath(Q(odd)), odd);
+        QCOMPARE(BytesOfShownPath(Q(dir / "plain")), dir / "plain");
+
+        TWindow w(*store);
+        dialogs->FolderAnswers = {odd, dir / ("out-\xFF")};
+        QTest::mouseClick(w.W<QToolButton>("btnStartFolder"), Qt::LeftButton);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        QTest::mouseClick(w.W<QToolButton>("btnNewFolder"), Qt::LeftButton);
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(dir / "out-\xFF/a.jpg"));
+        w.form.show();
+        QVERIFY(w.form.close());
+        QCOMPARE(store->Keys[kSettingsKeyPath]["Source"], (TStoredValue{kRegString, odd + '\0'}));
+
+        // From the settings, the same bytes again.
+        TWindow again(*store);
+        again.W<QRadioButton>("rbUsePrefix")->setChecked(true);
+        again.Ok();
+        QCOMPARE(again.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(odd + "/copy_a.jpg"));
+        // A text the user types is taken as typed.
+        again.W<QLineEdit>("edStartFolder")->setText(Q(dir / "missing"));
+        again.Ok();
+        QCOMPARE(dialogs->Messages.back().Text, "Device " + Q(dir / "missing") + " not ready.");
     }
 
     void websiteAboutAndTheLink()
@@ -591,15 +916,19 @@ private slots:
         QString caption, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
-        QTimer::singleShot(0, [&] {
+        // The box comes when the run has ended on its worker: answer it when it is there.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
+            poll.stop();
             caption = box->windowTitle();
             text = box->text();
             icon = box->icon();
             buttons = int(box->buttons().size());
             box->accept();
         });
+        poll.start(10);
         w.Ok();  // empty start folder
         QCOMPARE(caption, QString("Zorezaz"));
         QCOMPARE(text, QString("No valid device or folder specified."));

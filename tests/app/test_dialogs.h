@@ -2,6 +2,7 @@
 // Dialogs that answer at once and remember what they were asked.
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 #include <QString>
@@ -28,7 +29,7 @@ public:
     {
         Abouts << caption + "|" + text;
     }
-    std::optional<QString> ChooseFolder(QWidget*, const QString& initial) override
+    std::optional<std::string> ChooseFolder(QWidget*, const QString& initial) override
     {
         FolderAsked << initial;
         if (FolderAnswers.empty()) return std::nullopt;
@@ -37,8 +38,26 @@ public:
         return answer;
     }
     void OpenUrl(const QUrl& url) override { Opened << url.toString(); }
+    bool Ask(QWidget*, const QString& caption, const QString& text) override
+    {
+        Questions << caption + "|" + text;
+        if (OnAsk) OnAsk();
+        return Answer;
+    }
+    void ShowList(QWidget*, const QString& caption, const QString& text, const QStringList& lines) override
+    {
+        Lists.push_back({caption, text, lines});
+    }
+
+    struct tList {
+        QString Caption, Text;
+        QStringList Lines;
+    };
 
     std::vector<tMessage> Messages;
-    QStringList Abouts, FolderAsked, Opened;
-    std::deque<std::optional<QString>> FolderAnswers;
+    QStringList Abouts, FolderAsked, Opened, Questions;
+    std::deque<std::optional<std::string>> FolderAnswers;
+    bool Answer = true;                // to every question
+    std::function<void()> OnAsk;       // runs while a question is open
+    std::vector<tList> Lists;
 };

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -384,3 +386,47 @@ TEST(FindWalk, UnlistableSubfolderContributesNothing)
     EXPECT_EQ(Found(log), std::vector<std::string>{tmp / "open/b.jpg"});
     EXPECT_EQ(log.back(), "finished");
 }
+
+namespace {
+
+TEST(FindWalk, FoldersThatCannotBeListedAreReportedWithTheReason)
+{
+    fixture::TempDir tmp;
+    const std::string deep = fixture::DeepFolder(tmp.Path(), 4200, "lost.jpg", "");
+    Touch(tmp / "a.jpg");
+    Touch(tmp / "b.jpeg");
+    Touch(tmp / "c.txt");
+    TRecorder rec(tmp.Path());
+    std::vector<std::pair<std::string, int>> errors;
+    std::map<std::string, int> listed;
+    rec.Finder.OnFolderError = [&](TIMLFindText&, const std::string& d, int e) { errors.emplace_back(d, e); };
+    rec.Finder.OnFolderListed = [&](TIMLFindText&, const std::string& d, int n) { listed[d] = n; };
+    const auto log = rec.Run();
+    // The first folder whose path is too long to open is the one reported;
+    // the walk goes on without it.
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_GT(errors[0].first.size(), size_t{PATH_MAX - 1});
+    EXPECT_EQ(deep.compare(0, errors[0].first.size(), errors[0].first), 0);
+    EXPECT_EQ(errors[0].second, ENAMETOOLONG);
+    EXPECT_EQ(Sorted(Found(log)), Sorted({tmp / "a.jpg", tmp / "b.jpeg"}));
+    EXPECT_EQ(log.back(), "finished");
+    EXPECT_EQ(listed[tmp.Path() + "/"], 2);
+
+    // A handler that raises ends the walk, as any handler does.
+    rec.Finder.OnFolderError = [](TIMLFindText&, const std::string&, int) { throw std::runtime_error("stop"); };
+    EXPECT_THROW(rec.Run(), std::runtime_error);
+    EXPECT_NE(rec.Log.back(), "finished");
+}
+
+TEST(FindWalk, CheckStartRaisesWhatExecuteWouldAndWalksNothing)
+{
+    fixture::TempDir tmp;
+    TRecorder rec(tmp / "missing");
+    EXPECT_THROW(rec.Finder.CheckStart(), EFindError);
+    EXPECT_TRUE(rec.Log.empty());
+    rec.Finder.StartDirectory = tmp.Path();
+    EXPECT_NO_THROW(rec.Finder.CheckStart());
+    EXPECT_TRUE(rec.Log.empty());
+}
+
+}  // namespace

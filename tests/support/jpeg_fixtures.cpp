@@ -9,6 +9,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <jpeglib.h>
 
 namespace fs = std::filesystem;
@@ -136,6 +140,30 @@ TempDir::~TempDir()
     for (auto it = fs::recursive_directory_iterator(FPath, ec); !ec && it != fs::end(it); it.increment(ec))
         if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(FPath, ec);
+    // A tree deeper than a path may be long (see DeepFolder) needs rm, which
+    // works relative to each folder.
+    if (fs::exists(FPath, ec)) std::system(("rm -rf '" + FPath + "'").c_str());
+}
+
+std::string DeepFolder(const std::string& root, size_t minLength, const std::string& fileName,
+                       const std::string& bytes)
+{
+    std::string path = root;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (char c = 'a'; path.size() <= minLength; ++c) {
+        const std::string name(200, c);
+        if (fd < 0 || ::mkdirat(fd, name.c_str(), 0755) != 0) throw std::runtime_error("mkdirat failed");
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        path += "/" + name;
+    }
+    const int file = ::openat(fd, fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const bool written = file >= 0 && ::write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (file >= 0) ::close(file);
+    ::close(fd);
+    if (!written) throw std::runtime_error("cannot write " + fileName);
+    return path;
 }
 
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const

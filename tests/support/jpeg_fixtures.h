@@ -51,6 +51,12 @@ private:
     std::string FPath;
 };
 
+// Folders of 200-byte names below `root`, nested until the path is longer
+// than `minLength` bytes (made relative to each folder, so it may exceed
+// PATH_MAX), with `fileName` holding `bytes` in the deepest. Returns its path.
+std::string DeepFolder(const std::string& root, size_t minLength, const std::string& fileName,
+                       const std::string& bytes);
+
 // ../shared/corpus next to the source tree, or empty when it is absent.
 std::string CorpusDir();
 // Every .jpg/.jpeg file below CorpusDir() (any case), sorted; empty without it.

@@ -54,6 +54,9 @@ TEST(JpegImage, RejectedHeaderRaisesJpegErrorWithCode)
         const std::string msg = e.what();
         EXPECT_EQ(msg.rfind("JPEG error #", 0), 0u) << msg;
         EXPECT_GT(std::stoi(msg.substr(12)), 0);
+        EXPECT_EQ(e.Code, std::stoi(msg.substr(12)));
+        // libjpeg's own words for the code, with the bytes it found.
+        EXPECT_EQ(e.Text, "Not a JPEG file: starts with 0x6e 0x6f");
     }
     // A head with no frame header ends in a libjpeg error too, never an exit.
     EXPECT_THROW(img.LoadBytes("\xFF\xD8\xFF\xFE\x00\x03x"s), EJPEG);
@@ -66,7 +69,7 @@ TEST(JpegImage, MissingFileCannotBeOpened)
         img.LoadFile("/nonexistent/x.jpg");
         FAIL();
     } catch (const EMetaError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file /nonexistent/x.jpg");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file /nonexistent/x.jpg.\n\nNo such file or directory");
     }
 }
 

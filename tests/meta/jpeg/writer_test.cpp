@@ -134,7 +134,7 @@ TEST_F(Writer, NeverReplacesAFileItDidNotWrite)
         data.SaveAs(target);
         FAIL() << "replaced an existing file";
     } catch (const EMetaError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target);
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target + ".\n\nFile exists");
     }
     EXPECT_EQ(ReadFile(target), "someone else's");
     // A dangling link holds the name too.
@@ -181,7 +181,7 @@ TEST_F(Writer, FailedLoadCreatesNoTargetAndLeavesNoTemporaryFile)
         data.SaveAs(dir / "gone-out.jpg");
         FAIL();
     } catch (const EMetaError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir / "gone.jpg");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir / "gone.jpg" + ".\n\nNo such file or directory");
     }
     EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"bad.jpg"});
 }
@@ -194,7 +194,8 @@ TEST_F(Writer, MissingFolderIsCannotCreate)
         data.SaveAs(dir / "no/such/out.jpg");
         FAIL();
     } catch (const EMetaError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir / "no/such/out.jpg");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file " + dir / "no/such/out.jpg" + ".\n\nNo such file or directory");
     }
 }
 

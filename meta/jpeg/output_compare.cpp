@@ -1,0 +1,71 @@
+#include "meta/jpeg/output_compare.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+// Reads exactly `n` bytes at `offset`; false on an error or an early end.
+bool ReadAt(int fd, char* buffer, size_t n, int64_t offset)
+{
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        buffer += got;
+        n -= static_cast<size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+bool RangesEqual(int a, int64_t aOffset, int b, int64_t bOffset, int64_t length)
+{
+    std::string x(kChunk, '\0'), y(kChunk, '\0');
+    while (length > 0) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(length, kChunk));
+        if (!ReadAt(a, x.data(), n, aOffset) || !ReadAt(b, y.data(), n, bOffset)) return false;
+        if (std::memcmp(x.data(), y.data(), n) != 0) return false;
+        aOffset += static_cast<int64_t>(n);
+        bOffset += static_cast<int64_t>(n);
+        length -= static_cast<int64_t>(n);
+    }
+    return true;
+}
+
+int64_t SizeOf(int fd)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+}  // namespace
+
+bool OutputMatches(const tOutputPlan& plan, int fd)
+{
+    if (SizeOf(fd) != plan.Length) return false;
+    int64_t at = 0;
+    std::string bytes;
+    for (const tOutputPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0) {
+            bytes.assign(piece.Bytes.size(), '\0');
+            if (!ReadAt(fd, bytes.data(), bytes.size(), at) || bytes != piece.Bytes) return false;
+            at += static_cast<int64_t>(bytes.size());
+        } else {
+            if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, piece.Length)) return false;
+            at += piece.Length;
+        }
+    }
+    return true;
+}
+
+bool SameContent(int a, int b)
+{
+    const int64_t size = SizeOf(a);
+    return size >= 0 && size == SizeOf(b) && RangesEqual(a, 0, b, 0, size);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Root reads and writes any file whatever its permission bits. Tests of
+// unreadable files take that power away for a while, so they mean the same
+// for root as for anyone else.
+
+namespace fixture {
+
+// While it lives, the calling thread, and the threads it starts, are bound by
+// permission bits (CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH leave the
+// effective set). Does nothing for a process without them.
+class TPermissionsBind {
+public:
+    TPermissionsBind();
+    ~TPermissionsBind();
+    TPermissionsBind(const TPermissionsBind&) = delete;
+    TPermissionsBind& operator=(const TPermissionsBind&) = delete;
+
+private:
+    unsigned FSaved[2] = {0, 0};
+    bool FChanged = false;
+};
+
+// For a child process about to exec a program: the program will be bound by
+// permission bits even when run as root (the two capabilities leave the
+// bounding set, which an exec cannot give back).
+void BindPermissionsAcrossExec();
+
+}  // namespace fixture
