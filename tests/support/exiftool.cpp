@@ -48,4 +48,15 @@ std::map<std::string, std::string> Exiftool(const std::string& args, const std::
     return out;
 }
 
+bool ExpectedSize(const std::string& file, int& width, int& height)
+{
+    auto tags = Exiftool("-ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight -IFD0:ImageWidth -IFD0:ImageHeight", file);
+    const char* w = tags.count("ExifImageWidth") ? "ExifImageWidth" : "ImageWidth";
+    const char* h = tags.count("ExifImageHeight") ? "ExifImageHeight" : "ImageHeight";
+    if (!tags.count(w) || !tags.count(h)) return false;
+    width = std::stoi(tags[w]);
+    height = std::stoi(tags[h]);
+    return true;
+}
+
 }  // namespace fixture

@@ -11,19 +11,6 @@ using namespace fixture;
 
 namespace {
 
-// What the decoder should have recorded: the EXIF sub-directory's size when
-// present (it is walked after IFD0's), else IFD0's.
-bool ExpectedSize(const std::string& file, int& width, int& height)
-{
-    auto tags = Exiftool("-ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight -IFD0:ImageWidth -IFD0:ImageHeight", file);
-    const char* w = tags.count("ExifImageWidth") ? "ExifImageWidth" : "ImageWidth";
-    const char* h = tags.count("ExifImageHeight") ? "ExifImageHeight" : "ImageHeight";
-    if (!tags.count(w) || !tags.count(h)) return false;
-    width = std::stoi(tags[w]);
-    height = std::stoi(tags[h]);
-    return true;
-}
-
 TEST(ImageInfoCorpus, SizesAgreeWithExiftool)
 {
     const auto files = CorpusJpegs();

@@ -73,19 +73,6 @@ TEST(Corpus, StrippedFilesHoldNoExifOnlyTheEmptyCommentAndTheSameImageData)
     EXPECT_GT(cleaned, 10);
 }
 
-// What exiftool reads as the size: the EXIF sub-directory's when present,
-// else IFD0's.
-bool ExpectedSize(const std::string& file, int& width, int& height)
-{
-    auto tags = Exiftool("-ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight -IFD0:ImageWidth -IFD0:ImageHeight", file);
-    const char* w = tags.count("ExifImageWidth") ? "ExifImageWidth" : "ImageWidth";
-    const char* h = tags.count("ExifImageHeight") ? "ExifImageHeight" : "ImageHeight";
-    if (!tags.count(w) || !tags.count(h)) return false;
-    width = std::stoi(tags[w]);
-    height = std::stoi(tags[h]);
-    return true;
-}
-
 TEST(Corpus, IptcStrippedOutputGetsTheRealSize)
 {
     const auto files = CorpusJpegs();
