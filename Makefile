@@ -34,7 +34,7 @@ fuzz-deps:
 
 fuzz-configure: fuzz-deps
 	@cmake -S . -B $(FUZZ_BUILD) -DZOREZAZ_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-	       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	       -DCMAKE_BUILD_TYPE=Fuzz >/dev/null
 
 fuzz: fuzz-configure
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zz_fuzzers
