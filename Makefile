@@ -1,11 +1,17 @@
 # make test: install what is missing, build, run every test.
 # make run:  install what is missing, build, start the program.
 # make package: install what is missing, build, make the Debian package in $(BUILD)/.
+# make fuzz: the libFuzzer targets (clang, ASan+UBSan) in $(FUZZ_BUILD)/fuzz/fuzz_*.
+# make fuzz-replay: every seed and past failure through the same entry points
+#            under ASan+UBSan, the corpus heads too when ../shared/corpus is there.
 BUILD ?= build
+FUZZ_BUILD ?= build-fuzz
+CORPUS ?= ../shared/corpus
+FUZZ_TARGETS := scan exif iptc clean
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build test run bench package clean
+.PHONY: deps configure build test run bench package clean fuzz-deps fuzz-configure fuzz fuzz-replay
 deps:
 	@bash scripts/install-deps.sh
 
@@ -35,4 +41,26 @@ package: build
 	@sed -n 's/^CPack: - package: \(.*\) generated\.$$/Built \1/p' $(BUILD)/cpack.log
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
+
+fuzz-deps:
+	@bash scripts/install-deps.sh fuzz
+
+fuzz-configure: fuzz-deps
+	@cmake -S . -B $(FUZZ_BUILD) -DZOREZAZ_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+	       -DCMAKE_BUILD_TYPE=Fuzz >/dev/null
+
+fuzz: fuzz-configure
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zz_fuzzers
+
+# A replay, not a fuzzing session: any sanitizer report or broken invariant
+# aborts its program and fails the run.
+fuzz-replay: fuzz-configure
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zz_replays
+	@bash fuzz/extract-seeds.sh $(CORPUS) $(FUZZ_BUILD)/fuzz/corpus-seeds
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  extra=$(FUZZ_BUILD)/fuzz/corpus-seeds/$$t; [ -d $$extra ] || extra=; \
+	  ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
+	  $(FUZZ_BUILD)/fuzz/replay_$$t fuzz/seeds/$$t fuzz/regress/$$t $$extra; \
+	done

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; quick when all are there.
+# With "fuzz" (make fuzz, make fuzz-replay) also clang with libFuzzer and the
+# sanitizer runtimes.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
       dpkg-dev file librsvg2-bin appstream groff-base)  # make package and its tests
+fuzz_pkgs=(clang libclang-rt-dev)
+[ "${1:-}" = fuzz ] && pkgs+=("${fuzz_pkgs[@]}")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

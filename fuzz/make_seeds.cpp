@@ -1,0 +1,158 @@
+// Writes the committed fuzz seeds from the tests' fixture builders: small
+// synthetic files that reach every kind of segment, directory and maker note
+// the library reads. Usage: make_fuzz_seeds SEEDS_FOLDER (fuzz/seeds).
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "maker_note_builder.h"
+#include "tests/meta/iptc/iptc_bytes.h"
+#include "tests/support/jpeg_fixtures.h"
+#include "tests/support/tiff_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace makernote_fixture;
+using fixture::Segment;
+using fixture::TiffBuilder;
+
+constexpr uint8_t kApp0 = 0xE0, kApp1 = 0xE1, kApp13 = 0xED, kCom = 0xFE;
+
+std::string ExifPayload(const std::string& tiff) { return std::string("Exif\0\0", 6) + tiff; }
+
+// IFD0 with the EXIF and GPS pointers, the EXIF directory with the image
+// size, focal-plane values and the interoperability pointer.
+std::string TiffWithSubDirectories(bool bigEndian)
+{
+    TiffBuilder t(bigEndian);
+    const uint32_t interop = t.AddDirectory({t.Ascii(0x0001, "R98"), {0x0002, 7, 4, "0100"}});
+    const uint32_t gps = t.AddDirectory({{0x0000, 1, 4, std::string("\2\2\0\0", 4)},
+                                         t.Ascii(0x0001, "N"),
+                                         {0x0002, 5, 3, t.U32(52) + t.U32(1) + t.U32(30) + t.U32(1) + t.U32(0) + t.U32(1)},
+                                         t.Ascii(0x0003, "E")});
+    const uint32_t exif = t.AddDirectory({t.Rational(0x829A, 1, 125),
+                                          t.Rational(0x829D, 28, 10),
+                                          t.Ascii(0x9003, "2024:01:02 03:04:05"),
+                                          t.Rational(0x920A, 50, 10),
+                                          t.Rational(0xA20E, 3000, 1),
+                                          t.Rational(0xA20F, 3000, 1),
+                                          t.Short(0xA210, 2),
+                                          t.Short(0xA002, 8),
+                                          t.Short(0xA003, 8),
+                                          t.Long(0xA005, interop)});
+    const uint32_t ifd0 = t.AddDirectory({t.Ascii(0x010F, "Maker"),
+                                          t.Ascii(0x0110, "Model 1"),
+                                          t.Short(0x0112, 1),
+                                          t.Rational(0x011A, 72, 1),
+                                          t.Short(0x0128, 2),
+                                          t.Long(0x8769, exif),
+                                          t.Long(0x8825, gps)});
+    t.SetFirstDirectory(ifd0);
+    return t.Bytes();
+}
+
+tDirBuilder SomeEntries(bool bigEndian)
+{
+    tDirBuilder dir(bigEndian);
+    dir.Add(0x0001, 7, 4, "0210")
+        .Shorts(0x0002, {0, 200})
+        .Shorts(0x0003, {2})
+        .Ascii(0x0004, "FINE  ")
+        .Shorts(0x0007, {1, 2, 3, 4})
+        .Rationals(0x0084, {{180, 10}, {700, 10}, {35, 10}, {45, 10}})
+        .Add(0x1000, 4, 1, U32(7, bigEndian));
+    return dir;
+}
+
+std::string Note(const std::string& header, const tDirBuilder& dir, uint32_t origin)
+{
+    return header + dir.Build(static_cast<uint32_t>(header.size()), origin);
+}
+
+struct tMakerSeed {
+    const char* Name;
+    bool BigEndian;
+    const char* Make;
+    std::string Header;
+    bool FromNoteStart;  // value offsets count from the note's first byte
+};
+
+// An IPTC block in a Photoshop APP13 payload (after the length field).
+std::string IptcPayload(const std::string& resources)
+{
+    return iptcbytes::App13Bytes(resources).substr(2);
+}
+
+std::string SomeRecords()
+{
+    using iptcbytes::Record;
+    return Record(2, 0, std::string("\0\2", 2)) + Record(2, 5, "Title") + Record(2, 25, "alpha") +
+           Record(2, 25, "beta, gamma") + Record(2, 20, "sup") + Record(2, 80, "Someone") +
+           Record(2, 120, "A caption") + Record(2, 55, "20240102") + Record(8, 10, "\1\2") + Record(1, 90, "\x1B%G");
+}
+
+void Write(const fs::path& dir, const std::string& name, const std::string& bytes)
+{
+    fs::create_directories(dir);
+    fixture::WriteFile((dir / name).string(), bytes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s SEEDS_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const fs::path out(argv[1]);
+
+    // EXIF payloads: sub-directories in both byte orders, a maker note of each layout.
+    Write(out / "exif", "subdirs-le", ExifPayload(TiffWithSubDirectories(false)));
+    Write(out / "exif", "subdirs-be", ExifPayload(TiffWithSubDirectories(true)));
+    const tMakerSeed makers[] = {
+        {"nikon-header", true, "NIKON", std::string("Nikon\0\2\0", 8), false},
+        {"nikon-plain", false, "NIKON CORPORATION", "", false},
+        {"olympus", true, "OLYMPUS OPTICAL CO.,LTD", std::string("OLYMP\0\1\0", 8), false},
+        {"casio", false, "CASIO", "", false},
+        {"fuji", true, "FUJIFILM", std::string("FUJIFILM") + U32(12, false), true},
+        {"canon", false, "Canon", "", false},
+        {"seiko", true, "SEIKO EPSON CORP.", std::string("EPSON\0\1\0", 8), false},
+        {"sanyo", false, "SANYO Electric Co.,Ltd.", std::string("SANYO\0\1\0", 8), false},
+        {"minolta", true, "Minolta Co., Ltd.", "", false},
+    };
+    for (const tMakerSeed& m : makers) {
+        // Fuji's note is little-endian whatever the block's order.
+        const bool noteBig = m.FromNoteStart ? false : m.BigEndian;
+        const std::string note = Note(m.Header, SomeEntries(noteBig), m.FromNoteStart ? 0 : kMakerNoteOffset);
+        Write(out / "exif", std::string("maker-") + m.Name, ExifPayload(TiffWithMakerNote(m.BigEndian, m.Make, note)));
+    }
+
+    // APP13 payloads.
+    Write(out / "iptc", "records", IptcPayload(iptcbytes::Resource(0x0404, SomeRecords())));
+    Write(out / "iptc", "after-other-resource",
+          IptcPayload(iptcbytes::Resource(0x03ED, std::string(16, '\1')) + iptcbytes::Resource(0x0404, SomeRecords())));
+    Write(out / "iptc", "unsigned", std::string(12, '\0') + iptcbytes::Record(2, 25, "a,b,,c") +
+                                         iptcbytes::Record(2, 116, "(c)"));
+
+    // Whole files for the scan and the clean.
+    const std::string jpeg = fixture::TinyJpeg(8, 8, true);
+    const std::string exif = Segment(kApp1, ExifPayload(TiffWithSubDirectories(false)));
+    const std::string canon =
+        Segment(kApp1, ExifPayload(TiffWithMakerNote(true, "Canon", SomeEntries(true).Build(0, kMakerNoteOffset))));
+    const std::string iptc = Segment(kApp13, IptcPayload(iptcbytes::Resource(0x0404, SomeRecords())));
+    const std::string xmp = Segment(kApp1, std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 41));
+    const std::string app0 = Segment(kApp0, std::string("JFXX\0\x10", 6));
+    for (const char* target : {"scan", "clean"}) {
+        Write(out / target, "plain.jpg", jpeg);
+        Write(out / target, "exif-iptc-com.jpg",
+              fixture::AfterSoi(jpeg, exif + iptc + Segment(kCom, "a comment")));
+        // XMP before EXIF, two comments, two APP13s, fill bytes before a marker.
+        Write(out / target, "mixed.jpg",
+              fixture::AfterSoi(jpeg, xmp + canon + Segment(kCom, "one") + iptc + std::string("\xFF\xFF", 2) +
+                                          Segment(kCom, "two") + app0 + iptc));
+    }
+    return 0;
+}
