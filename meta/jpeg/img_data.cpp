@@ -227,6 +227,7 @@ bool TimgData::WalkSegments(tByteSource& in)
         case marker::APP1:
             // The first Exif block, or one of the first two entries, which
             // may stand in for it when no APP1 carries the identifier.
+            // The XMP packet is held too: its gain-map properties may have to stay.
             hold = (s.ExifHeader && !exifSeen) || ref < 2 || (s.Kind == tBlockKind::Xmp && XmpRef == kNoRef);
             exifSeen = exifSeen || s.ExifHeader;
             break;

@@ -181,6 +181,50 @@ struct tPicture {
     tOutputPlan Plan;
 };
 
+// The further pictures the MPF index names after the first picture's end,
+// in file order, each with the plan of its cleaned copy. Entries that point
+// into the first picture, past the end of the file or into another picture
+// are left as they are.
+std::vector<tPicture> FurtherPictures(const tSection& mpf, int fd, int64_t imageEnd, int64_t size,
+                                      const tCleaning& cleaning)
+{
+    std::vector<tPicture> pictures;
+    std::string bytes = mpf.Bytes;
+    bool big = false;
+    const int64_t mpHeader = mpf.End - mpf.SegLength + kMpfHeaderAt;
+    for (const tMpfEntry& entry : ReadMpfEntries(bytes, big)) {
+        const int64_t start = mpHeader + entry.Offset;
+        if (entry.Offset == 0 || start < imageEnd || entry.Size > size - start) continue;
+        tPicture picture;
+        picture.Entry = entry;
+        picture.Start = start;
+        picture.End = start + entry.Size;
+        pictures.push_back(std::move(picture));
+    }
+    std::sort(pictures.begin(), pictures.end(), [](const tPicture& a, const tPicture& b) { return a.Start < b.Start; });
+    int64_t cursor = imageEnd;
+    std::erase_if(pictures, [&](const tPicture& p) {
+        if (p.Start < cursor) return true;
+        cursor = p.End;
+        return false;
+    });
+    for (tPicture& p : pictures) p.Plan = PlanPicture(fd, p.Start, p.End, cleaning);
+    return pictures;
+}
+
+// The index as it must read in the output: the first picture's new size and
+// each further picture's new place and size.
+void RewriteMpfIndex(std::string& index, int64_t firstSize, const std::vector<tPicture>& pictures)
+{
+    bool big = false;
+    for (tMpfEntry entry : ReadMpfEntries(index, big))
+        if (entry.Offset == 0) {
+            entry.Size = static_cast<uint32_t>(firstSize);
+            WriteMpfEntry(index, entry, big);
+        }
+    for (const tPicture& p : pictures) WriteMpfEntry(index, p.Entry, big);
+}
+
 }  // namespace
 
 void tOutputPlan::AddBytes(const std::string& bytes)
@@ -313,33 +357,10 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
     // The further pictures first: their cleaned sizes go into the index and
     // into the XMP container directory of the first picture.
     const tSection* mpf = head == &SegmentTable ? Section(MpfRef) : nullptr;
-    std::string mpfBytes;
-    bool mpfBig = false;
+    const int64_t imageEnd =
+        mpf || StripOther ? std::min(size, std::max(restStart, FindImageEnd(plan.SourceFd, restStart))) : size;
     std::vector<tPicture> pictures;
-    int64_t imageEnd = size;
-    if (mpf || StripOther) imageEnd = std::min(size, std::max(restStart, FindImageEnd(plan.SourceFd, restStart)));
-    if (mpf) {
-        mpfBytes = mpf->Bytes;
-        const int64_t mpHeader = mpf->End - mpf->SegLength + kMpfHeaderAt;
-        for (const tMpfEntry& entry : ReadMpfEntries(mpfBytes, mpfBig)) {
-            const int64_t start = mpHeader + entry.Offset;
-            if (entry.Offset == 0 || start < imageEnd || entry.Size > size - start) continue;
-            tPicture picture;
-            picture.Entry = entry;
-            picture.Start = start;
-            picture.End = start + entry.Size;
-            pictures.push_back(std::move(picture));
-        }
-        std::sort(pictures.begin(), pictures.end(),
-                  [](const tPicture& a, const tPicture& b) { return a.Start < b.Start; });
-        int64_t cursor = imageEnd;
-        std::erase_if(pictures, [&](const tPicture& p) {
-            if (p.Start < cursor) return true;  // overlapping another: left as it is
-            cursor = p.End;
-            return false;
-        });
-        for (tPicture& p : pictures) p.Plan = PlanPicture(plan.SourceFd, p.Start, p.End, cleaning);
-    }
+    if (mpf) pictures = FurtherPictures(*mpf, plan.SourceFd, imageEnd, size, cleaning);
     std::vector<uint32_t> itemLengths;
     for (const tPicture& p : pictures) itemLengths.push_back(static_cast<uint32_t>(p.Plan.Length));
 
@@ -372,8 +393,8 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
             // Written as bytes of its own, so the index can be rewritten below.
             plan.AddBytes(std::string("\xFF", 1) + static_cast<char>(seg.Marker));
             mpfPiece = plan.Pieces.size();
-            plan.Pieces.push_back({-1, 0, mpfBytes});
-            plan.Length += static_cast<int64_t>(mpfBytes.size());
+            plan.Pieces.push_back({-1, 0, mpf->Bytes});
+            plan.Length += static_cast<int64_t>(mpf->Bytes.size());
             continue;
         }
         plan.AddRange(seg.Start, seg.End - seg.Start);
@@ -401,16 +422,7 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
             cursor = p.End;
         }
         if (!StripOther) plan.AddRange(cursor, size - cursor);
-        if (mpfAt >= 0) {
-            std::string& index = plan.Pieces[mpfPiece].Bytes;
-            bool big = false;
-            for (tMpfEntry entry : ReadMpfEntries(index, big))
-                if (entry.Offset == 0) {
-                    entry.Size = static_cast<uint32_t>(firstSize);
-                    WriteMpfEntry(index, entry, big);
-                }
-            for (const tPicture& p : pictures) WriteMpfEntry(index, p.Entry, big);
-        }
+        if (mpfAt >= 0) RewriteMpfIndex(plan.Pieces[mpfPiece].Bytes, firstSize, pictures);
     }
 
     plan.ExifRemoved = cleaning.Exif;
