@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "meta/exif/image_info.h"
 #include "meta/jpeg/byte_source.h"
@@ -295,12 +294,6 @@ bool TimgData::HasTrailer() const
     const int fd = FSource.Get();
     struct stat st;
     if (fd < 0 || Damaged || ::fstat(fd, &st) != 0) return false;
-    // A file that ends with EOI and names no further picture has nothing after
-    // its picture: the usual case, told without reading the image data.
-    char last[2] = {0, 0};
-    if (MpfRef == kNoRef && st.st_size >= 2 && ::pread(fd, last, 2, st.st_size - 2) == 2 && last[0] == '\xFF' &&
-        last[1] == '\xD9')
-        return false;
     int64_t covered = FindImageEnd(fd, FRestStart);
     if (const tSection* mpf = Section(MpfRef)) {
         bool big = false;
