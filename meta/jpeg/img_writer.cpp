@@ -415,7 +415,13 @@ tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
             cursor = p.End;
         }
         if (!StripOther) plan.AddRange(cursor, size - cursor);
-        if (mpfAt >= 0) RewriteMpfIndex(plan.Pieces[mpfPiece].Bytes, firstSize, pictures);
+        if (mpfAt >= 0) {
+            // Only the index's own bytes: what later joined the piece is not its to change.
+            std::string& piece = plan.Pieces[mpfPiece].Bytes;
+            std::string index = piece.substr(0, mpf->Bytes.size());
+            RewriteMpfIndex(index, firstSize, pictures);
+            piece.replace(0, index.size(), index);
+        }
     }
 
     plan.ExifRemoved = cleaning.Exif;
