@@ -295,6 +295,7 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
     CheckStop();
     ++FDone;
     if (!FInExcludedDir && !WrittenThisRun(fileName)) {
+        if (OnFile) OnFile(fileName);
         Status("Processing " + fileName);
         try {
             CleanFile(fileName);
