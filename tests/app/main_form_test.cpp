@@ -37,6 +37,7 @@
 #include "app/metadata_view.h"
 #include "app/settings_memory.h"
 #include "app/status_bar.h"
+#include "app/translations.h"
 #include "app/url_label.h"
 #include "tests/app/batch_fixtures.h"
 #include "tests/app/test_dialogs.h"
@@ -135,6 +136,48 @@ bool Drop(QWidget& window, QMimeData& mime)
     QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &drop);
     return drop.isAccepted();
+}
+
+// The letters marked with "&" among `captions`; a repeated one is named twice.
+QStringList MnemonicLetters(const QStringList& captions)
+{
+    QStringList letters;
+    for (const QString& c : captions) {
+        const QString plain = QString(c).replace(QStringLiteral("&&"), QString());
+        const qsizetype at = plain.indexOf('&');
+        if (at >= 0 && at + 1 < plain.size()) letters << plain.mid(at + 1, 1).toLower();
+    }
+    return letters;
+}
+
+// Every caption of the window that can carry a mnemonic, and whether each
+// fits the width its control was given (shown whole, not cut off).
+struct TCaptions {
+    QStringList Window, FileMenu, HelpMenu, TooNarrow;
+};
+TCaptions Captions(TMainForm& form)
+{
+    TCaptions c;
+    for (QAbstractButton* b : form.findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty()) continue;
+        c.Window << b->text();
+        // A push button's own hint has a style's minimum width; its text needs a margin.
+        const int needed = qobject_cast<QPushButton*>(b)
+                               ? b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 12
+                               : b->sizeHint().width();
+        if (needed > b->width()) c.TooNarrow << b->objectName() + ": " + b->text();
+    }
+    for (QLabel* l : form.findChildren<QLabel*>()) {
+        if (!l->buddy()) continue;
+        c.Window << l->text();
+        if (l->sizeHint().width() > l->width()) c.TooNarrow << l->objectName() + ": " + l->text();
+    }
+    for (QAction* menu : form.findChild<QMenuBar*>("MainMenu1")->actions()) {
+        c.Window << menu->text();
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator()) (menu->menu()->objectName() == "File1" ? c.FileMenu : c.HelpMenu) << item->text();
+    }
+    return c;
 }
 
 }  // namespace
@@ -1110,6 +1153,78 @@ private slots:
         // Bytes that are not UTF-8 (a Latin-1 comment) are shown, not replaced.
         QCOMPARE(ShownListing("Comment: \"caf\xE9\"\nCamera: \"Caf\xC3\xA9\"\n"),
                  QString::fromUtf8("Comment: \"caf\xC3\xA9\"\nCamera: \"Caf\xC3\xA9\"\n"));
+    }
+
+    void theWindowSpeaksTheLanguageOfTheLocale()
+    {
+        QVERIFY(!TTranslations().Install(QStringList{"en-US"}, {ZOREZAZ_QM_DIR}));
+        QVERIFY(!TTranslations().Install(QStringList{"en-GB", "de-DE"}, {ZOREZAZ_QM_DIR}));  // English preferred
+        QVERIFY(!TTranslations().Install(QStringList{"fr-FR"}, {ZOREZAZ_QM_DIR}));
+        QVERIFY(!TTranslations().Install(QLocale("de"), {"/nonexistent"}));
+        {
+            TTranslations german;
+            QVERIFY(german.Install(QStringList{"fr-FR", "de-AT"}, {"/nonexistent", ZOREZAZ_QM_DIR}));
+            TWindow w(*store);
+            QCOMPARE(w.form.windowTitle(), QString("Zorezaz"));
+            QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Eingabeoptionen"));
+            QCOMPARE(Shown(w.W<QLabel>("Label1")->text()), QString("Startordner:"));
+            QCOMPARE(Shown(w.Check("cbExif")->text()), QString("EXIF entfernen"));
+            QCOMPARE(Shown(w.Check("cbKeepDates")->text()), QString("Dateidatum behalten"));
+            QCOMPARE(w.W<QComboBox>("comboPrefix")->currentText(), QString("copy_"));  // a file name, not a word
+            // The texts the window writes itself.
+            for (const char* name : {"cbExif", "cbCOM", "cbIPTC", "cbStripOther"}) w.Check(name)->setChecked(false);
+            w.Ok();
+            QCOMPARE(dialogs->Messages.size(), size_t(1));
+            QCOMPARE(dialogs->Messages[0].Caption, QString("Information"));
+            QVERIFY(dialogs->Messages[0].Text.startsWith("Nichts zu tun."));
+            fixture::TempDir dir;
+            dir.Write("a.jpg", batchfix::ExifOnly());
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
+            w.Check("cbExif")->setChecked(true);
+            w.Ok();
+            QCOMPARE(w.statuses.first(), "Bearbeite " + Q(dir / "a.jpg"));
+            QCOMPARE(w.Status(), QString("Fertig  (1 Datei bearbeitet)"));
+            THelpForm help;
+            QCOMPARE(help.windowTitle(), QString("Hilfe"));
+            const QString helpText = help.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+            QVERIFY(helpText.contains("Zorezaz ist ganz einfach zu bedienen:"));
+        }
+        // Without it, the English originals again.
+        TWindow w(*store);
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Input options"));
+        QCOMPARE(Shown(w.Check("cbExif")->text()), QString("Strip EXIF tags"));
+    }
+
+    void inEveryLanguageEachMnemonicIsOnceAndEachCaptionFits()
+    {
+        for (const bool german : {false, true}) {
+            TTranslations translations;
+            QCOMPARE(translations.Install(QStringList{german ? "de" : "en"}, {ZOREZAZ_QM_DIR}), german);
+            TWindow w(*store);
+            w.form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+            TCaptions c = Captions(w.form);
+            c.Window << w.form.tr("S&top");  // OK while a run lasts
+            for (const QStringList* captions : {&c.Window, &c.FileMenu, &c.HelpMenu}) {
+                const QStringList letters = MnemonicLetters(*captions);
+                QCOMPARE(letters.size(), captions->size());  // every caption has one
+                QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+            }
+            QVERIFY2(c.TooNarrow.isEmpty(), qPrintable(c.TooNarrow.join("; ")));
+        }
+    }
+
+    void theSystemLocaleChoosesTheLanguage()
+    {
+        // CTest runs this once more with LANG and LANGUAGE set to German and
+        // ZOREZAZ_TEST_LANGUAGE=de; otherwise the environment's language decides.
+        if (qgetenv("ZOREZAZ_TEST_LANGUAGE") == "de") QCOMPARE(QLocale::system().language(), QLocale::German);
+        const QString preferred = QLocale::system().uiLanguages().value(0);
+        const bool german = preferred.startsWith("de");
+        TTranslations translations;
+        QCOMPARE(translations.Install(QLocale::system(), {ZOREZAZ_QM_DIR}), german);
+        TWindow w(*store);
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->title(), QString(german ? "Ausgabeoptionen" : "Output options"));
     }
 
     void theRealErrorBox()
