@@ -318,7 +318,8 @@ void TBatchRun::CleanFile(const std::string& fileName)
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
         if (!FOptions.KeepDates()) return;
         struct stat st;
-        if (::fstat(source.Get(), &st) != 0) throw std::runtime_error(WithReason("Cannot open file " + fileName, errno));
+        if (::fstat(source.Get(), &st) != 0)
+            throw std::runtime_error(WithReason("Cannot open file " + fileName, errno));
         SetLastWriteTime(out.Fd(), st.st_mtim, target);
     };
     // Build selector 255: decode everything the file holds.

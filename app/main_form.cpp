@@ -469,7 +469,8 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
     case TEnd::InvalidPrefix:
         TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),
                                     tr("The file name prefix cannot contain \"/\".\n\n"
-                                       "Cleaned files are saved beside their originals; choose a prefix without \"/\"."));
+                                       "Cleaned files are saved beside their originals; "
+                                       "choose a prefix without \"/\"."));
         break;
     case TEnd::Error: ShowErrorBox(this, message.c_str()); break;
     }
