@@ -35,7 +35,7 @@
 namespace {
 
 // The client area's designed height: the options, OK and the link.
-constexpr int kClientHeight = 331;
+constexpr int kClientHeight = 353;
 
 std::string Bytes(const QString& text)
 {

@@ -263,6 +263,10 @@ private slots:
         QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 317, 75, 25));
         QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 317, 140, 25));
         QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
+        // Nothing lies outside the client area, above the status line.
+        const QRect client = w.W<QWidget>("centralwidget")->rect();
+        for (QWidget* child : w.W<QWidget>("centralwidget")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(client.contains(child->geometry()), qPrintable(child->objectName()));
 
         w.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.form));
