@@ -58,7 +58,28 @@ constexpr const char* kParagraphs[] = {
                       "information are not metadata, so files cleaned before are left as\n"
                       "they are (and copied as they are with \"Copy unchanged files\")."),
     "",
-                QT_TRANSLATE_NOOP("THelpForm",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Strip XMP and other metadata\n"
+                      "Removes XMP (where editing programs keep authors, places and\n"
+                      "keywords), the other blocks that cameras and programs add, and\n"
+                      "whatever follows the picture (trailers, appended video). Colour\n"
+                      "profiles, HDR gain maps and the further pictures of a multi-picture\n"
+                      "file stay, so the photo looks as it did."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Keep orientation\n"
+                      "When EXIF tags are stripped, a photo taken with the camera turned\n"
+                      "keeps a tiny EXIF block that holds only its orientation, so it is\n"
+                      "still shown upright. Untick it to remove that too."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Keep file dates\n"
+                      "Off by default: cleaned files and copies carry the time they were\n"
+                      "written. The time a photo was last changed can itself reveal when\n"
+                      "it was taken, so tick this only if the files should keep the dates\n"
+                      "of their originals."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
                       "Skip files that cannot be cleaned\n"
                       "Normally the first file that cannot be read or written ends the run\n"
                       "with a message that names it and says why. With this option such a\n"
@@ -72,7 +93,24 @@ constexpr const char* kParagraphs[] = {
                       "to go on: a file whose cleaned copy is already in the output folder,\n"
                       "byte for byte, counts as done and is not written twice."),
     "",
-                QT_TRANSLATE_NOOP("THelpForm",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Open output folder\n"
+                      "After a run that saved to a new folder, this button shows the\n"
+                      "cleaned files in your file manager."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Show metadata\n"
+                      "File ▸ Show metadata… picks a JPEG file and lists what it holds:\n"
+                      "each block with its size, the EXIF tags, IPTC, XMP, the comment,\n"
+                      "further pictures and trailing data, and what the ticked options\n"
+                      "would remove. The file is not changed."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "Drag and drop\n"
+                      "Drop a folder on the window to make it the start folder; a dropped\n"
+                      "file makes its own folder the start folder."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
                       "Keyboard\n"
                       "Alt and the underlined letter reach an option; Tab goes through the\n"
                       "window in reading order; Enter or Space presses the focused button;\n"

@@ -108,6 +108,44 @@ Dateien bleiben daher, wie sie sind (und werden mit „Unveränderte
 Dateien mitkopieren“ unverändert kopiert).</translation>
     </message>
     <message>
+        <source>Strip XMP and other metadata
+Removes XMP (where editing programs keep authors, places and
+keywords), the other blocks that cameras and programs add, and
+whatever follows the picture (trailers, appended video). Colour
+profiles, HDR gain maps and the further pictures of a multi-picture
+file stay, so the photo looks as it did.</source>
+        <translation>XMP und andere Metadaten entfernen
+Entfernt XMP (dort speichern Bildbearbeitungen Urheber, Orte und
+Stichwörter), die übrigen Blöcke, die Kameras und Programme
+anfügen, und alles, was hinter dem Bild steht (angehängte Daten,
+Videos). Farbprofile, HDR-Gain-Maps und die weiteren Bilder einer
+Mehrbilddatei bleiben, damit das Foto aussieht wie zuvor.</translation>
+    </message>
+    <message>
+        <source>Keep orientation
+When EXIF tags are stripped, a photo taken with the camera turned
+keeps a tiny EXIF block that holds only its orientation, so it is
+still shown upright. Untick it to remove that too.</source>
+        <translation>Ausrichtung behalten
+Werden EXIF-Angaben entfernt, behält ein Foto, das mit gedrehter
+Kamera aufgenommen wurde, einen winzigen EXIF-Block, der nur seine
+Ausrichtung enthält; so wird es weiter richtig herum angezeigt.
+Ohne Häkchen wird auch dieser entfernt.</translation>
+    </message>
+    <message>
+        <source>Keep file dates
+Off by default: cleaned files and copies carry the time they were
+written. The time a photo was last changed can itself reveal when
+it was taken, so tick this only if the files should keep the dates
+of their originals.</source>
+        <translation>Dateidatum behalten
+Standardmäßig aus: Bereinigte Dateien und Kopien tragen die Zeit,
+zu der sie geschrieben wurden. Schon der Zeitpunkt der letzten
+Änderung eines Fotos kann verraten, wann es aufgenommen wurde;
+kreuzen Sie dies also nur an, wenn die Dateien das Datum ihrer
+Originale behalten sollen.</translation>
+    </message>
+    <message>
         <source>Skip files that cannot be cleaned
 Normally the first file that cannot be read or written ends the run
 with a message that names it and says why. With this option such a
@@ -132,6 +170,35 @@ die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
 Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
 deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
 als erledigt und wird nicht ein zweites Mal geschrieben.</translation>
+    </message>
+    <message>
+        <source>Open output folder
+After a run that saved to a new folder, this button shows the
+cleaned files in your file manager.</source>
+        <translation>Zielordner öffnen
+Nach einem Lauf, der in einen neuen Ordner gespeichert hat, zeigt
+diese Schaltfläche die bereinigten Dateien in Ihrer Dateiverwaltung.</translation>
+    </message>
+    <message>
+        <source>Show metadata
+File ▸ Show metadata… picks a JPEG file and lists what it holds:
+each block with its size, the EXIF tags, IPTC, XMP, the comment,
+further pictures and trailing data, and what the ticked options
+would remove. The file is not changed.</source>
+        <translation>Metadaten anzeigen
+Datei ▸ Metadaten anzeigen… wählt eine JPEG-Datei und listet auf,
+was sie enthält: jeden Block mit seiner Größe, die EXIF-Angaben,
+IPTC, XMP, den Kommentar, weitere Bilder und angehängte Daten, und
+was die angekreuzten Optionen entfernen würden. Die Datei bleibt
+unverändert. (Die Auflistung selbst ist englisch.)</translation>
+    </message>
+    <message>
+        <source>Drag and drop
+Drop a folder on the window to make it the start folder; a dropped
+file makes its own folder the start folder.</source>
+        <translation>Ziehen und Ablegen
+Legen Sie einen Ordner auf dem Fenster ab, um ihn zum Startordner zu
+machen; bei einer Datei wird ihr Ordner zum Startordner.</translation>
     </message>
     <message>
         <source>Keyboard
