@@ -30,6 +30,7 @@
 #include "app/settings_key.h"
 #include "app/status_bar.h"
 #include "app/window_font.h"
+#include "meta/jpeg/file_io.h"
 #include "ui_main_form.h"
 
 namespace {
@@ -69,11 +70,7 @@ std::optional<std::string> DroppedFolder(const QMimeData* mime)
         const auto path = LocalPath(url);
         struct stat st;
         if (!path || ::stat(path->c_str(), &st) != 0) return std::nullopt;
-        std::string here = *path;
-        if (!S_ISDIR(st.st_mode)) {
-            const size_t slash = here.rfind('/');
-            here = slash == 0 ? std::string("/") : here.substr(0, slash);
-        }
+        const std::string here = S_ISDIR(st.st_mode) ? *path : FolderOf(*path);
         if (folder && *folder != here) return std::nullopt;
         folder = here;
     }
