@@ -29,6 +29,9 @@ public:
     // "Skip files that cannot be cleaned": a file that fails is left without
     // output and listed, and the run goes on; otherwise the first error ends it.
     virtual bool KeepGoing() const { return false; }
+    // Outputs and unchanged copies get the source's last-write time. Off
+    // unless asked for: when a photo was last changed can tell when it was taken.
+    virtual bool KeepDates() const { return false; }
 };
 
 // Options held as plain values (command line, tests).
@@ -44,6 +47,7 @@ struct TBatchSettings : IBatchOptions {
     bool Other = false;
     bool Orientation = true;
     bool SkipFailed = false;
+    bool FileDates = false;
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -57,4 +61,5 @@ struct TBatchSettings : IBatchOptions {
     bool StripOther() const override { return Other; }
     bool KeepOrientation() const override { return Orientation; }
     bool KeepGoing() const override { return SkipFailed; }
+    bool KeepDates() const override { return FileDates; }
 };

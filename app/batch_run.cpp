@@ -295,6 +295,7 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
     CheckStop();
     ++FDone;
     if (!FInExcludedDir && !WrittenThisRun(fileName)) {
+        if (OnFile) OnFile(fileName);
         Status("Processing " + fileName);
         try {
             CleanFile(fileName);
@@ -311,7 +312,16 @@ void TBatchRun::CleanFile(const std::string& fileName)
 {
     // A file that cannot be read is an error with the system's reason, never
     // a file passed over in silence.
-    tFileHandle(OpenForReading(fileName)).Close();
+    const tFileHandle source(OpenForReading(fileName));
+    // The source's last-write time onto an output, before it is handed on to
+    // be flushed and published.
+    auto keepDate = [&](const tPendingFile& out, const std::string& target) {
+        if (!FOptions.KeepDates()) return;
+        struct stat st;
+        if (::fstat(source.Get(), &st) != 0)
+            throw std::runtime_error(WithReason("Cannot open file " + fileName, errno));
+        SetLastWriteTime(out.Fd(), st.st_mtim, target);
+    };
     // Build selector 255: decode everything the file holds.
     auto data = std::make_unique<TimgData>(255);
     data->ScanFile(fileName);
@@ -346,14 +356,16 @@ void TBatchRun::CleanFile(const std::string& fileName)
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
             data->WriteOutput(plan, *out, target);
+            keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCleaned);
         }
         ++ChangedCount;
     } else if (FOptions.CopyUnchanged()) {
-        const tFileHandle source(OpenForReading(fileName));
         if (!AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
             const std::string target = TargetFor(fileName);
-            Submit(CopyToPending(fileName, FolderFor(target)), target, fileName, kCopied);
+            auto out = CopyToPending(fileName, FolderFor(target));
+            keepDate(*out, target);
+            Submit(std::move(out), target, fileName, kCopied);
         }
         ++CopiedCount;
     }

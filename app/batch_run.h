@@ -60,6 +60,9 @@ public:
 
     // Receives each status text ("Processing " + file, then the totals) as bytes.
     std::function<void(const std::string&)> OnStatus;
+    // Each file as it is read, before its "Processing" status: a host that
+    // words the status line itself (in the user's language) takes this one.
+    std::function<void(const std::string& file)> OnFile;
     // Files handled so far of the files found so far; the total grows as
     // the walk lists more folders.
     std::function<void(int done, int found)> OnProgress;

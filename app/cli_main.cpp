@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
     "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
-    "                   [--keep-going] [--no-flush]\n"
+    "                   [--keep-dates] [--keep-going] [--no-flush]\n"
     "       zorezaz-cli --list [--exif] [--com] [--iptc] [--other] FILE...\n"
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
@@ -44,6 +44,9 @@ constexpr const char* kUsage =
     "  --out DIR         save every cleaned file flat into DIR under its own name;\n"
     "                    DIR is created when missing (one level only)\n"
     "  --copy-unchanged  with --out: copy files without metadata into DIR as well\n"
+    "  --keep-dates      give outputs and unchanged copies the source's last-write\n"
+    "                    time (by default they get the time they are written: when\n"
+    "                    a photo was last changed can tell when it was taken)\n"
     "  --keep-going      skip files that cannot be cleaned: each is left without\n"
     "                    output, reported as \"Skipped FILE: REASON\" on standard\n"
     "                    error, and the run goes on\n"
@@ -149,6 +152,8 @@ int main(int argc, char** argv)
             options.Orientation = false;
         } else if (arg == "--no-flush") {
             options.Flush = false;
+        } else if (arg == "--keep-dates") {
+            options.FileDates = true;
         } else if (arg == "--keep-going") {
             options.SkipFailed = true;
         } else if (arg == "--prefix" || arg == "--out") {

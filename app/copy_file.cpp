@@ -27,10 +27,13 @@ std::unique_ptr<tPendingFile> CopyToPending(const std::string& source,
     auto out = std::make_unique<tPendingFile>(std::move(folder), source, st.st_mode & 0777);
     if (CopyRange(in.Get(), 0, -1, out->Fd()) != st.st_size)
         throw CopyFailed(source, "The file changed while it was copied");
-    // Like a platform file copy, keep the last-write time.
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::futimens(out->Fd(), times) != 0) throw CopyFailed(source, WithReason("", errno));
     return out;
+}
+
+void SetLastWriteTime(int fd, const timespec& mtime, const std::string& forName)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, mtime};
+    if (::futimens(fd, times) != 0) throw std::runtime_error(WithReason("Cannot set the date of " + forName, errno));
 }
 
 void CopyFileNoReplace(const std::string& source, const std::string& target)
@@ -38,6 +41,9 @@ void CopyFileNoReplace(const std::string& source, const std::string& target)
     try {
         const auto folder = std::make_shared<const tOutputFolder>(FolderOf(target), target, true);
         const auto out = CopyToPending(source, folder);
+        struct stat st;
+        if (::stat(source.c_str(), &st) != 0) throw std::runtime_error(WithReason("", errno));
+        SetLastWriteTime(out->Fd(), st.st_mtim, target);
         out->Flush();
         out->Publish(NameOf(target), false);
         if (!folder->Sync()) throw std::runtime_error(WithReason("", errno));

@@ -4,18 +4,26 @@
 #include <memory>
 #include <string>
 
+#include <time.h>
+
 #include "meta/jpeg/file_io.h"
 
 // A copy of `source` under a temporary name in `folder`, ready to publish:
-// its bytes (copied by the kernel where it can), its permission bits without
-// setuid, setgid and sticky (under the umask), and its times. Raises the
+// its bytes (copied by the kernel where it can) and its permission bits
+// without setuid, setgid and sticky (under the umask); not its times, which
+// are the copy's own unless the caller sets them. Raises the
 // error of the step that failed: "Cannot open file", "Cannot create file",
 // "Stream read error" or "Stream write error", with the system's reason.
 std::unique_ptr<tPendingFile> CopyToPending(const std::string& source,
                                             std::shared_ptr<const tOutputFolder> folder);
 
-// Copies `source` to `target`: the target appears complete, on disk, or not
-// at all, and an existing target is never replaced. Throws
+// Gives the open file `fd` the last-write time `mtime`; its access time stays.
+// Raises "Cannot set the date of " + forName, with the system's reason.
+void SetLastWriteTime(int fd, const timespec& mtime, const std::string& forName);
+
+// Copies `source` to `target` with its last-write time, as a file manager
+// does: the target appears complete, on disk, or not at all, and an existing
+// target is never replaced. Throws
 // std::runtime_error "Cannot copy file " + source, with the reason below it,
 // on any failure.
 void CopyFileNoReplace(const std::string& source, const std::string& target);

@@ -37,7 +37,17 @@ void TDialogs::About(QWidget* parent, const QString& caption, const QString& tex
 
 std::optional<std::string> TDialogs::ChooseFolder(QWidget* parent, const QString& initial)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(parent, QStringLiteral("Select folder"), initial);
+    const QString chosen = QFileDialog::getExistingDirectory(parent, tr("Select folder"), initial);
+    if (chosen.isEmpty()) return std::nullopt;
+    return BytesOfShownPath(chosen);
+}
+
+std::optional<std::string> TDialogs::ChooseJpeg(QWidget* parent, const QString& initialFolder)
+{
+    const QString chosen = QFileDialog::getOpenFileName(
+        parent, tr("Show metadata"), initialFolder,
+        tr("JPEG images") + QStringLiteral(" (*.jpg *.jpeg *.JPG *.JPEG *.Jpg *.Jpeg);;") + tr("All files") +
+            QStringLiteral(" (*)"));
     if (chosen.isEmpty()) return std::nullopt;
     return BytesOfShownPath(chosen);
 }
@@ -64,7 +74,7 @@ void TDialogs::ShowList(QWidget* parent, const QString& caption, const QString& 
     list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QPushButton* copy = buttons->addButton(QStringLiteral("&Copy all"), QDialogButtonBox::ActionRole);
+    QPushButton* copy = buttons->addButton(tr("&Copy all"), QDialogButtonBox::ActionRole);
     QObject::connect(copy, &QPushButton::clicked, &dialog,
                      [lines] { QGuiApplication::clipboard()->setText(lines.join('\n') + '\n'); });
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -12,6 +13,8 @@
 class QWidget;
 
 class TDialogs {
+    Q_DECLARE_TR_FUNCTIONS(TDialogs)
+
 public:
     enum class TKind { Information, Error };
 
@@ -21,6 +24,8 @@ public:
     virtual void About(QWidget* parent, const QString& caption, const QString& text);
     // The chosen folder as file-system bytes, or nothing on cancel.
     virtual std::optional<std::string> ChooseFolder(QWidget* parent, const QString& initial);
+    // A JPEG file to look into, as file-system bytes, or nothing on cancel.
+    virtual std::optional<std::string> ChooseJpeg(QWidget* parent, const QString& initialFolder);
     virtual void OpenUrl(const QUrl& url);
     // A question with Yes and No; true for Yes.
     virtual bool Ask(QWidget* parent, const QString& caption, const QString& text);

@@ -6,10 +6,13 @@
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/settings_user.h"
+#include "app/translations.h"
 
 int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
+    TTranslations translations;
+    translations.Install(QLocale::system());  // none for English, or a language not translated
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zorezaz")));
 
     const auto settings = MakeUserSettingsStore();

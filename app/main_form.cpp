@@ -1,10 +1,15 @@
 #include "app/main_form.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <vector>
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QShortcut>
 #include <QCoreApplication>
@@ -13,20 +18,25 @@
 #include <QScreen>
 #include <QStyle>
 
+#include <sys/stat.h>
+
 #include "app/anchors.h"
 #include "app/dialogs.h"
 #include "app/error_text.h"
 #include "app/help_form.h"
 #include "app/maker.h"
+#include "app/metadata_listing.h"
+#include "app/metadata_view.h"
 #include "app/settings_key.h"
 #include "app/status_bar.h"
 #include "app/window_font.h"
+#include "meta/jpeg/file_io.h"
 #include "ui_main_form.h"
 
 namespace {
 
 // The client area's designed height: the options, OK and the link.
-constexpr int kClientHeight = 331;
+constexpr int kClientHeight = 353;
 
 std::string Bytes(const QString& text)
 {
@@ -36,6 +46,47 @@ std::string Bytes(const QString& text)
 QString ShownText(const std::string& bytes)
 {
     return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// A path's bytes from a local file URL, as a file manager puts it on a drag:
+// taken from the percent-encoding, so a name that is not UTF-8 keeps its bytes.
+std::optional<std::string> LocalPath(const QUrl& url)
+{
+    if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
+    std::string path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    if (path.empty() || path[0] != '/') return std::nullopt;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The folder a drag names: a folder itself or the folder of a file. Several
+// items must all lead to the same folder; anything else (a web address, a
+// text, a missing file) names none.
+std::optional<std::string> DroppedFolder(const QMimeData* mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return std::nullopt;
+    std::optional<std::string> folder;
+    for (const QUrl& url : mime->urls()) {
+        const auto path = LocalPath(url);
+        struct stat st;
+        if (!path || ::stat(path->c_str(), &st) != 0) return std::nullopt;
+        const std::string here = S_ISDIR(st.st_mode) ? *path : FolderOf(*path);
+        if (folder && *folder != here) return std::nullopt;
+        folder = here;
+    }
+    return folder;
+}
+
+// A local folder's address for the file manager, from its bytes.
+QUrl FolderUrl(const std::string& bytes)
+{
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(bytes).toPercentEncoding("/"));
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -53,9 +104,10 @@ TMainForm::TMainForm(ISettingsStore& settings, QWidget* parent)
         });
 
     FBatch = std::make_unique<TBatchRun>(FRunOptions);
-    // The run calls these on its worker thread; the widgets change on the window's.
-    FBatch->OnStatus = [this](const std::string& text) {
-        Post([this, shown = ShownText(text)] { ui->StatusBar1->showMessage(shown); });
+    // The run calls these on its worker thread; the widgets change on the
+    // window's. The totals are written when the run has ended (RunEnded).
+    FBatch->OnFile = [this](const std::string& file) {
+        Post([this, shown = tr("Processing %1").arg(ShownText(file))] { ui->StatusBar1->showMessage(shown); });
     };
     FBatch->OnProgress = [this](int done, int found) {
         Post([this, done, found] {
@@ -76,6 +128,8 @@ TMainForm::TMainForm(ISettingsStore& settings, QWidget* parent)
         if (on) rbUsePrefixClick();
     });
     connect(ui->Close1, &QAction::triggered, this, &TMainForm::Close1Click);
+    connect(ui->ShowMetadata1, &QAction::triggered, this, &TMainForm::ShowMetadata1Click);
+    connect(ui->btnOpenOutput, &QPushButton::clicked, this, &TMainForm::btnOpenOutputClick);
     connect(ui->Help2, &QAction::triggered, this, &TMainForm::Help2Click);
     connect(ui->Website1, &QAction::triggered, this, &TMainForm::Website1Click);
     connect(ui->About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -112,6 +166,7 @@ void TMainForm::FormCreate()
     ui->btnStartFolder->setIcon(folder);
     ui->btnNewFolder->setIcon(folder);
     ui->Close1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ui->ShowMetadata1->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Help2->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
     ui->Website1->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
     ui->About1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -127,7 +182,7 @@ void TMainForm::FormCreate()
     FProgress = new QProgressBar(ui->StatusBar1);
     FProgress->setObjectName(QStringLiteral("ProgressBar1"));
     FProgress->setFixedSize(120, 15);
-    FProgress->setFormat(QStringLiteral("%v of %m"));
+    FProgress->setFormat(tr("%v of %m"));
     FProgress->setRange(0, 0);
     ui->StatusBar1->addPermanentWidget(FProgress);
     FProgress->hide();
@@ -156,6 +211,12 @@ void TMainForm::FormCreate()
                            static_cast<QWidget*>(ui->comboPrefix->lineEdit())})
         field->installEventFilter(this);
 
+    // Folders dropped anywhere on the window; the edits leave drops to it.
+    setAcceptDrops(true);
+    for (QWidget* field : {static_cast<QWidget*>(ui->edStartFolder), static_cast<QWidget*>(ui->edOutputFolder),
+                           static_cast<QWidget*>(ui->comboPrefix->lineEdit())})
+        field->setAcceptDrops(false);
+
     setWindowTitle(QString::fromUtf8(kAppTitle));
     ui->Button1->setFocus();
     LoadSettings();
@@ -178,6 +239,10 @@ void TMainForm::LoadSettings()
         if (key.ReadBool("UsePrefix")) ui->rbUsePrefix->setChecked(true);
         else ui->rbNewFolder->setChecked(true);
         ui->cbKeepGoing->setChecked(key.ReadBool("KeepGoing"));
+        // Added later: files written before them end the loading here.
+        ui->cbStripOther->setChecked(key.ReadBool("Other"));
+        ui->cbKeepOrientation->setChecked(key.ReadBool("KeepOrientation"));
+        ui->cbKeepDates->setChecked(key.ReadBool("KeepDates"));
     } catch (...) {
     }
 }
@@ -196,6 +261,9 @@ void TMainForm::SaveSettings()
     key.WriteString("Prefix", Bytes(ui->comboPrefix->currentText()));
     key.WriteBool("UsePrefix", ui->rbUsePrefix->isChecked());
     key.WriteBool("KeepGoing", ui->cbKeepGoing->isChecked());
+    key.WriteBool("Other", ui->cbStripOther->isChecked());
+    key.WriteBool("KeepOrientation", ui->cbKeepOrientation->isChecked());
+    key.WriteBool("KeepDates", ui->cbKeepDates->isChecked());
 }
 
 void TMainForm::SetPath(tPathEdit& path, const std::string& bytes)
@@ -216,8 +284,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
         // Closing asks once; the window then closes when the file in hand is done.
         const bool stop = FCloseAfterRun ||
                           TDialogs::Current().Ask(this, QString::fromUtf8(kAppTitle),
-                                                  QStringLiteral("A run is in progress.\n\nStop it after the "
-                                                                 "current file and close the window?"));
+                                                  tr("A run is in progress.\n\nStop it after the "
+                                                     "current file and close the window?"));
         if (!stop) {
             event->ignore();
             return;
@@ -256,10 +324,36 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Refused, the desktop shows its no-drop pointer.
+    if (DroppedFolder(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    // What is dragged cannot change on the way; the enter decided.
+    event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    const auto folder = DroppedFolder(event->mimeData());
+    if (!folder) {
+        event->ignore();
+        return;
+    }
+    SetPath(FStartPath, *folder);
+    event->acceptProposedAction();
+}
+
 void TMainForm::SetRunning(bool running)
 {
     // OK becomes Stop; the output options stay as they were at OK.
-    ui->Button1->setText(running ? QStringLiteral("S&top") : QStringLiteral("&OK"));
+    ui->Button1->setText(running ? tr("S&top") : tr("&OK"));
     ui->GroupBox2->setEnabled(!running);
     FProgress->setVisible(running);
 }
@@ -277,17 +371,44 @@ void TMainForm::StopRun()
     if (Running()) FBatch->Stop();
 }
 
+TBatchSettings TMainForm::ControlsOptions() const
+{
+    TBatchSettings o;
+    o.Exif = ui->cbExif->isChecked();
+    o.Com = ui->cbCOM->isChecked();
+    o.Iptc = ui->cbIPTC->isChecked();
+    o.Other = ui->cbStripOther->isChecked();
+    o.Orientation = ui->cbKeepOrientation->isChecked();
+    o.NewFolder = ui->rbNewFolder->isChecked();
+    o.Output = PathOf(FOutputPath);
+    o.FilePrefix = Bytes(ui->comboPrefix->currentText());
+    o.CopyAll = ui->cbCopyAllFiles->isChecked();
+    o.SkipFailed = ui->cbKeepGoing->isChecked();
+    o.FileDates = ui->cbKeepDates->isChecked();
+    return o;
+}
+
+QString TMainForm::FinishedText() const
+{
+    // Worded as the batch run words it for zorezaz-cli, in the user's language.
+    const TBatchRun& run = *FBatch;
+    const int skipped = static_cast<int>(run.Skipped.size());
+    QString totals;
+    const int changed = run.ChangedCount, all = run.ChangedCount + run.CopiedCount;
+    if (FRunOptions.CopyTicked())
+        totals = skipped ? tr("(%1 of %n files changed, %2 skipped)", nullptr, all).arg(changed).arg(skipped)
+                         : tr("(%1 of %n files changed.)", nullptr, all).arg(changed);
+    else
+        totals = skipped ? tr("(%n files processed, %1 skipped)", nullptr, changed).arg(skipped)
+                         : tr("(%n files processed)", nullptr, changed);
+    return run.Stopped() ? tr("Stopped  %1").arg(totals) : tr("Done  %1").arg(totals);
+}
+
 void TMainForm::StartRun()
 {
     // The run checks the options itself; the window only reads them, once.
-    FRunOptions.Exif = ui->cbExif->isChecked();
-    FRunOptions.Com = ui->cbCOM->isChecked();
-    FRunOptions.Iptc = ui->cbIPTC->isChecked();
-    FRunOptions.NewFolder = ui->rbNewFolder->isChecked();
-    FRunOptions.Output = PathOf(FOutputPath);
-    FRunOptions.FilePrefix = Bytes(ui->comboPrefix->currentText());
-    FRunOptions.CopyAll = ui->cbCopyAllFiles->isChecked();
-    FRunOptions.SkipFailed = ui->cbKeepGoing->isChecked();
+    FRunOptions = ControlsOptions();
+    ui->btnOpenOutput->hide();
     const std::string start = PathOf(FStartPath);
     const bool subfolders = ui->cbInclSub->isChecked();
     FBatch->ResetStop();
@@ -299,15 +420,12 @@ void TMainForm::StartRun()
         std::string message;
         try {
             FBatch->Execute(start, subfolders);
-        } catch (const ENothingToDo& e) {
+        } catch (const ENothingToDo&) {
             end = TEnd::NothingToDo;
-            message = e.what();
-        } catch (const EInvalidOutputFolder& e) {
-            end = TEnd::InvalidOption;
-            message = e.what();
-        } catch (const EInvalidPrefix& e) {
-            end = TEnd::InvalidOption;
-            message = e.what();
+        } catch (const EInvalidOutputFolder&) {
+            end = TEnd::InvalidOutputFolder;
+        } catch (const EInvalidPrefix&) {
+            end = TEnd::InvalidPrefix;
         } catch (const std::exception& e) {
             end = TEnd::Error;
             message = e.what();
@@ -320,6 +438,16 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
 {
     if (FWorker.joinable()) FWorker.join();
     SetRunning(false);
+    // An error leaves the status line at the file it happened in.
+    if (end == TEnd::Done) ui->StatusBar1->showMessage(FinishedText());
+    // What a run wrote in new-folder mode, one click away (also after an
+    // error or a stop: what was written whole is there).
+    FOutputShown.clear();
+    if (FRunOptions.NewFolder && (end == TEnd::Done || end == TEnd::Error) && IsFolder(FRunOptions.Output)) {
+        char resolved[PATH_MAX];
+        FOutputShown = ::realpath(FRunOptions.Output.c_str(), resolved) ? resolved : FRunOptions.Output;
+    }
+    ui->btnOpenOutput->setVisible(!FOutputShown.empty());
     if (FCloseAfterRun) {
         close();
         return;
@@ -327,11 +455,19 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
     switch (end) {
     case TEnd::Done: break;
     case TEnd::NothingToDo:
-        TDialogs::Current().Message(this, TDialogs::TKind::Information, QStringLiteral("Information"),
-                                    QString::fromUtf8(message));
+        TDialogs::Current().Message(this, TDialogs::TKind::Information, tr("Information"),
+                                    tr("Nothing to do..\n\nYou must select at least one checkbox\n"
+                                       "(EXIF, COM or IPTC) under Output options."));
         break;
-    case TEnd::InvalidOption:
-        TDialogs::Current().Message(this, TDialogs::TKind::Error, QStringLiteral("Error"), QString::fromUtf8(message));
+    case TEnd::InvalidOutputFolder:
+        TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),
+                                    tr("You must specify a valid output folder."));
+        break;
+    case TEnd::InvalidPrefix:
+        TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),
+                                    tr("The file name prefix cannot contain \"/\".\n\n"
+                                       "Cleaned files are saved beside their originals; "
+                                       "choose a prefix without \"/\"."));
         break;
     case TEnd::Error: ShowErrorBox(this, message.c_str()); break;
     }
@@ -339,11 +475,10 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
     if (!skipped.empty()) {
         QStringList lines;
         for (const tSkipped& s : skipped) lines << ShownText(s.Line());
-        TDialogs::Current().ShowList(this, QStringLiteral("Skipped files"),
-                                     QString("%1 %2 could not be cleaned and %3 left without output:")
-                                         .arg(skipped.size())
-                                         .arg(skipped.size() == 1 ? "file" : "files")
-                                         .arg(skipped.size() == 1 ? "was" : "were"),
+        const int n = static_cast<int>(skipped.size());
+        TDialogs::Current().ShowList(this, tr("Skipped files"),
+                                     n == 1 ? tr("1 file could not be cleaned and was left without output:")
+                                            : tr("%1 files could not be cleaned and were left without output:").arg(n),
                                      lines);
     }
     ui->Button1->setFocus();
@@ -384,6 +519,20 @@ void TMainForm::Close1Click()
     close();
 }
 
+void TMainForm::ShowMetadata1Click()
+{
+    const auto file = TDialogs::Current().ChooseJpeg(this, FStartPath.Edit->text());
+    if (!file) return;
+    auto* view = new TMetadataView(this);
+    view->SetListing(ShownText(*file), DescribeFile(*file, ControlsOptions()));
+    view->show();
+}
+
+void TMainForm::btnOpenOutputClick()
+{
+    if (!FOutputShown.empty()) TDialogs::Current().OpenUrl(FolderUrl(FOutputShown));
+}
+
 void TMainForm::Help2Click()
 {
     if (FHelpForm) FHelpForm->exec();
@@ -397,8 +546,8 @@ void TMainForm::Website1Click()
 void TMainForm::About1Click()
 {
     TDialogs::Current().About(
-        this, QStringLiteral("About Zorezaz"),
-        QString("Zorezaz %1\n\nRemoves EXIF tags, comments and IPTC information from JPEG files, "
-                "losslessly and without touching the originals.\n\nMade by %2.\n%3")
+        this, tr("About Zorezaz"),
+        tr("Zorezaz %1\n\nRemoves EXIF tags, comments, IPTC information, XMP and other metadata from JPEG "
+           "files, losslessly and without touching the originals.\n\nMade by %2.\n%3")
             .arg(kVersion, kMakerName, kWebsite));
 }

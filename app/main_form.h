@@ -46,6 +46,11 @@ public slots:
     void rbNewFolderClick();
     void rbUsePrefixClick();
     void Close1Click();
+    // File ▸ "Show metadata…": what a chosen JPEG holds, and what the ticked
+    // options would remove from it.
+    void ShowMetadata1Click();
+    // After a run in new-folder mode: the output folder in the file manager.
+    void btnOpenOutputClick();
     void Help2Click();
     void Website1Click();
     void About1Click();
@@ -56,6 +61,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;  // FormClose
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A folder dropped on the window becomes the start folder; a file, its folder.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // A folder edit and the bytes of the path it shows: a name that is not
@@ -66,9 +75,15 @@ private:
         std::string Bytes;
         bool FromBytes = false;
     };
-    enum class TEnd { Done, NothingToDo, InvalidOption, Error };
+    // How a run ended; the option errors are worded by the window, in the
+    // user's language (the batch run's own words are English).
+    enum class TEnd { Done, NothingToDo, InvalidOutputFolder, InvalidPrefix, Error };
 
     void FormCreate();
+    // The options as the controls show them now.
+    TBatchSettings ControlsOptions() const;
+    // The status line's texts in the user's language.
+    QString FinishedText() const;
     void ChooseFolderFor(tPathEdit& path);
     void SetPath(tPathEdit& path, const std::string& bytes);
     std::string PathOf(const tPathEdit& path) const;
@@ -89,4 +104,6 @@ private:
     std::unique_ptr<TBatchRun> FBatch;
     std::thread FWorker;
     bool FCloseAfterRun = false;
+    // The folder the last run wrote into (new-folder mode), as bytes.
+    std::string FOutputShown;
 };

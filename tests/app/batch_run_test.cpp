@@ -391,6 +391,38 @@ TEST_F(BatchRun, OutputsTakeTheSourcesPermissionsWithoutSpecialBits)
     EXPECT_EQ(b.st_mode & 07777, 0640u);
 }
 
+TEST_F(BatchRun, KeepDatesGivesOutputsAndCopiesTheSourcesLastWriteTimeAndOnlyThen)
+{
+    const struct timespec old = {1000000000, 123456789};  // 2001, to the nanosecond
+    for (const bool keep : {false, true}) {
+        const std::string start = dir / (keep ? "keep" : "fresh");
+        fs::create_directories(start);
+        WriteFile(start + "/a.jpg", ExifAndComment());
+        WriteFile(start + "/b.jpg", Plain());
+        for (const char* n : {"/a.jpg", "/b.jpg"}) {
+            const struct timespec times[2] = {old, old};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (start + n).c_str(), times, 0), 0);
+        }
+        options.NewFolder = true;
+        options.Output = start + "/out";
+        options.CopyAll = true;
+        options.FileDates = keep;
+        run.Execute(start, false);
+        ASSERT_EQ(run.ChangedCount, 1);
+        ASSERT_EQ(run.CopiedCount, 1);
+        for (const char* n : {"/a.jpg", "/b.jpg"}) {  // cleaned, copied
+            struct stat st {};
+            ASSERT_EQ(::stat((start + "/out" + n).c_str(), &st), 0);
+            if (keep) {
+                EXPECT_EQ(st.st_mtim.tv_sec, old.tv_sec) << n;
+                EXPECT_EQ(st.st_mtim.tv_nsec, old.tv_nsec) << n;
+            } else {
+                EXPECT_GT(st.st_mtim.tv_sec, old.tv_sec + 100000000) << n;  // written now, not in 2001
+            }
+        }
+    }
+}
+
 TEST_F(BatchRun, TemporaryFilesOfAKilledRunGoButThoseOfALiveOneStay)
 {
     WriteFile(Start + "/a.jpg", ExifOnly());

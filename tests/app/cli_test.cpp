@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -210,6 +211,14 @@ TEST(Cli, PrefixModeAndAnEmptyPrefix)
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "Processing " + dir / "in/a.jpg" + "\nDone  (1 files processed)\n");
     EXPECT_TRUE(Exists(dir / "in/a_1.jpg"));  // the source's own name is taken
+
+    // --keep-dates: the output carries the source's last-write time.
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "in/a.jpg").c_str(), old, 0), 0);
+    EXPECT_EQ(Cli(dir, Q(dir / "in") + " --exif --keep-dates --prefix dated_").Status, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "in/dated_a.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
 }
 
 TEST(Cli, RunErrorsGoToStandardErrorAsTheErrorBoxShowsThem)

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <semaphore>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,15 +26,22 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <QMimeData>
+#include <QFontInfo>
+
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/maker.h"
 #include "app/dialogs.h"
+#include "app/metadata_listing.h"
+#include "app/metadata_view.h"
 #include "app/settings_memory.h"
 #include "app/status_bar.h"
+#include "app/translations.h"
 #include "app/url_label.h"
 #include "tests/app/batch_fixtures.h"
 #include "tests/app/test_dialogs.h"
+#include "tests/support/tiff_builder.h"
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
@@ -75,10 +85,10 @@ struct TWindow {
 struct TGate {
     explicit TGate(TBatchRun& run)
     {
-        auto original = run.OnStatus;
-        run.OnStatus = [this, original](const std::string& s) {
-            original(s);
-            if (s.rfind("Processing ", 0) == 0 && !Held.exchange(true)) Open.acquire();
+        auto original = run.OnFile;
+        run.OnFile = [this, original](const std::string& file) {
+            original(file);
+            if (!Held.exchange(true)) Open.acquire();
         };
     }
     ~TGate() { Release(); }
@@ -100,6 +110,74 @@ std::set<std::string> Names(const std::string& dir)
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
     return names;
+}
+
+// A photo turned by the camera (Orientation 6), with the camera's make, an
+// XMP packet that names its author, and bytes after the picture.
+std::string TurnedWithXmpAndTrailer()
+{
+    fixture::TiffBuilder t(false);
+    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "Maker of cameras"), t.Short(0x0112, 6)}));
+    const std::string xmp = fixture::Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                                                       "<x:xmpmeta><rdf:RDF><rdf:Description xmlns:dc=\"d\">"
+                                                       "<dc:creator>Jane</dc:creator></rdf:Description></rdf:RDF>"
+                                                       "</x:xmpmeta>");
+    return fixture::AfterSoi(fixture::TinyJpeg(), fixture::ExifSegment(t.Bytes()) + xmp) + "TRAILER";
+}
+
+// Drags `mime` onto the window and, when the window takes it, drops it there;
+// true when the drag was accepted.
+bool Drop(QWidget& window, QMimeData& mime)
+{
+    const QPoint at(60, 60);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    return drop.isAccepted();
+}
+
+// The letters marked with "&" among `captions`; a repeated one is named twice.
+QStringList MnemonicLetters(const QStringList& captions)
+{
+    QStringList letters;
+    for (const QString& c : captions) {
+        const QString plain = QString(c).replace(QStringLiteral("&&"), QString());
+        const qsizetype at = plain.indexOf('&');
+        if (at >= 0 && at + 1 < plain.size()) letters << plain.mid(at + 1, 1).toLower();
+    }
+    return letters;
+}
+
+// Every caption of the window that can carry a mnemonic, and whether each
+// fits the width its control was given (shown whole, not cut off).
+struct TCaptions {
+    QStringList Window, FileMenu, HelpMenu, TooNarrow;
+};
+TCaptions Captions(TMainForm& form)
+{
+    TCaptions c;
+    for (QAbstractButton* b : form.findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty()) continue;
+        c.Window << b->text();
+        // A push button's own hint has a style's minimum width; its text needs a margin.
+        const int needed = qobject_cast<QPushButton*>(b)
+                               ? b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 12
+                               : b->sizeHint().width();
+        if (needed > b->width()) c.TooNarrow << b->objectName() + ": " + b->text();
+    }
+    for (QLabel* l : form.findChildren<QLabel*>()) {
+        if (!l->buddy()) continue;
+        c.Window << l->text();
+        if (l->sizeHint().width() > l->width()) c.TooNarrow << l->objectName() + ": " + l->text();
+    }
+    for (QAction* menu : form.findChild<QMenuBar*>("MainMenu1")->actions()) {
+        c.Window << menu->text();
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator()) (menu->menu()->objectName() == "File1" ? c.FileMenu : c.HelpMenu) << item->text();
+    }
+    return c;
 }
 
 }  // namespace
@@ -130,12 +208,19 @@ private slots:
         QVERIFY(w.W<QLineEdit>("edStartFolder")->isEnabled());
         QCOMPARE(Shown(w.Check("cbInclSub")->text()), QString("Include subfolders"));
         QVERIFY(!w.Check("cbInclSub")->isChecked());
-        const std::pair<const char*, const char*> strips[] = {
-            {"cbExif", "Strip EXIF tags"}, {"cbCOM", "Strip COM text"}, {"cbIPTC", "Strip IPTC info"}};
+        const std::pair<const char*, const char*> strips[] = {{"cbExif", "Strip EXIF tags"},
+                                                              {"cbCOM", "Strip COM text"},
+                                                              {"cbIPTC", "Strip IPTC info"},
+                                                              {"cbStripOther", "Strip XMP and other metadata"},
+                                                              {"cbKeepOrientation", "Keep orientation"}};
         for (const auto& [name, caption] : strips) {
             QCOMPARE(Shown(w.Check(name)->text()), QString(caption));
             QVERIFY(w.Check(name)->isChecked());
         }
+        QCOMPARE(Shown(w.Check("cbKeepDates")->text()), QString("Keep file dates"));
+        QVERIFY(!w.Check("cbKeepDates")->isChecked());  // when a photo was changed can tell when it was taken
+        QCOMPARE(Shown(w.W<QPushButton>("btnOpenOutput")->text()), QString("Open output folder"));
+        QVERIFY(w.W<QPushButton>("btnOpenOutput")->isHidden());  // until a run has written a folder
         QCOMPARE(Shown(w.W<QRadioButton>("rbNewFolder")->text()), QString("Save to new folder:"));
         QVERIFY(!w.W<QRadioButton>("rbNewFolder")->isChecked());
         QCOMPARE(Shown(w.W<QRadioButton>("rbUsePrefix")->text()), QString("Save using filename prefix:"));
@@ -167,13 +252,21 @@ private slots:
     {
         TWindow w(*store);
         QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 97));
-        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 165));
-        QCOMPARE(w.Check("cbKeepGoing")->geometry(), QRect(16, 138, 218, 17));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 187));
+        QCOMPARE(w.Check("cbStripOther")->geometry(), QRect(18, 46, 250, 17));
+        QCOMPARE(w.Check("cbKeepOrientation")->geometry(), QRect(272, 46, 122, 17));
+        QCOMPARE(w.Check("cbKeepGoing")->geometry(), QRect(16, 160, 218, 17));
+        QCOMPARE(w.Check("cbKeepDates")->geometry(), QRect(272, 160, 122, 17));
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 281, 21));
-        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 57, 185, 21));
-        QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 84, 218, 17));
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 295, 75, 25));
+        QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 79, 185, 21));
+        QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 106, 218, 17));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 317, 75, 25));
+        QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 317, 140, 25));
         QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
+        // Nothing lies outside the client area, above the status line.
+        const QRect client = w.W<QWidget>("centralwidget")->rect();
+        for (QWidget* child : w.W<QWidget>("centralwidget")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(client.contains(child->geometry()), qPrintable(child->objectName()));
 
         w.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.form));
@@ -194,7 +287,7 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->width(), 285);
         QCOMPARE(w.W<QToolButton>("btnNewFolder")->x(), 467);
         QCOMPARE(w.W<TURLLabel>("URLLabel1")->x(), 357);
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 295, 75, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 317, 75, 25));
         w.form.resize(300, 500);  // neither narrower nor taller
         QTRY_COMPARE(w.form.width(), 426);
         QCOMPARE(w.form.height(), w.form.minimumHeight());
@@ -217,10 +310,10 @@ private slots:
         }
         // The radio buttons are one stop, at the selected one; arrows move between them.
         QCOMPARE(seen, QStringList({"URLLabel1", "edStartFolder", "btnStartFolder", "cbInclSub", "cbExif", "cbCOM",
-                                    "cbIPTC", "rbNewFolder", "edOutputFolder", "btnNewFolder", "cbCopyAllFiles",
-                                    "cbKeepGoing"}));
+                                    "cbIPTC", "cbStripOther", "cbKeepOrientation", "rbNewFolder", "edOutputFolder",
+                                    "btnNewFolder", "cbCopyAllFiles", "cbKeepGoing", "cbKeepDates"}));
         QTest::keyClick(w.W<QPushButton>("Button1"), Qt::Key_Tab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget()->objectName(), QString("cbKeepGoing"));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("cbKeepDates"));
         w.W<QRadioButton>("rbNewFolder")->setFocus();
         QTest::keyClick(w.W<QRadioButton>("rbNewFolder"), Qt::Key_Down);
         QVERIFY(w.W<QRadioButton>("rbUsePrefix")->isChecked());
@@ -235,12 +328,13 @@ private slots:
         for (QAction* a : w.W<QMenuBar>("MainMenu1")->actions()) {
             QStringList items;
             for (QAction* item : a->menu()->actions()) {
+                if (item->isSeparator()) continue;
                 items << Shown(item->text());
                 QVERIFY(!item->icon().isNull());
             }
             menus << Shown(a->text()) + ": " + items.join(", ");
         }
-        QCOMPARE(menus, QStringList({"File: Close", "Help: Help, Website, About"}));
+        QCOMPARE(menus, QStringList({"File: Show metadata…, Close", "Help: Help, Website, About"}));
     }
 
     void radioHandlers()
@@ -262,9 +356,15 @@ private slots:
 
     void nothingToDoBox()
     {
+        fixture::TempDir dir;
         TWindow w(*store);
-        w.W<QStatusBar>("StatusBar1")->showMessage("before");
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
         for (const char* name : {"cbExif", "cbCOM", "cbIPTC"}) w.Check(name)->setChecked(false);
+        w.Ok();  // the fourth box alone is something to do
+        QVERIFY(dialogs->Messages.empty());
+        QCOMPARE(w.Status(), QString("Done  (0 files processed)"));
+        w.W<QStatusBar>("StatusBar1")->showMessage("before");
+        w.Check("cbStripOther")->setChecked(false);
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Information);
@@ -349,6 +449,16 @@ private slots:
         QCOMPARE(w.form.Batch().ChangedCount, 2);
         QCOMPARE(w.form.Batch().CopiedCount, 1);
         QVERIFY((Names(dir / "out") == std::set<std::string>{"a.jpg", "b.jpg", "c.jpeg"}));
+
+        // The output folder, one click away in the file manager.
+        auto* open = w.W<QPushButton>("btnOpenOutput");
+        QVERIFY(!open->isHidden());
+        QTest::mouseClick(open, Qt::LeftButton);
+        QCOMPARE(dialogs->Opened, QStringList({QUrl::fromLocalFile(Q(fs::canonical(dir / "out"))).toString()}));
+        // A run that does not start takes it away.
+        for (const char* name : {"cbExif", "cbCOM", "cbIPTC", "cbStripOther"}) w.Check(name)->setChecked(false);
+        w.Ok();
+        QVERIFY(open->isHidden());
     }
 
     void fullRunInPrefixMode()
@@ -365,6 +475,7 @@ private slots:
         QCOMPARE(w.statuses.size(), qsizetype(3));
         QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
         QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "stripped_a.jpg"}));
+        QVERIFY(w.W<QPushButton>("btnOpenOutput")->isHidden());  // beside the sources: no one folder to open
         // Hovering a menu item does not blank the totals.
         QStatusTipEvent tip(QString{});
         QCoreApplication::sendEvent(&w.form, &tip);
@@ -521,7 +632,7 @@ private slots:
         bool closedAtOnce = true, visibleAfterAnswer = false;
         int round = 0;
         auto gate = std::make_unique<TGate>(w.form.Batch());
-        const auto status = w.form.Batch().OnStatus;
+        const auto onFile = w.form.Batch().OnFile;
         QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
             if (!t.startsWith("Processing") || !dialogs->Questions.isEmpty()) return;
             closedAtOnce = w.form.close();
@@ -541,7 +652,7 @@ private slots:
         for (const auto& n : Names(dir / "in"))
             if (n.rfind("copy_", 0) == 0) fs::remove(dir / ("in/" + n));
         gate.reset();
-        w.form.Batch().OnStatus = status;
+        w.form.Batch().OnFile = onFile;
         gate = std::make_unique<TGate>(w.form.Batch());
         dialogs->Answer = true;
         dialogs->Questions.clear();
@@ -551,7 +662,7 @@ private slots:
         QVERIFY(visibleAfterAnswer);
         QVERIFY(!w.form.isVisible());
         QVERIFY(w.Status().startsWith("Stopped  ("));
-        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(9));
+        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(12));
         QCOMPARE(Names(dir / "in").size(), size_t(21));  // the sources and one output
     }
 
@@ -580,18 +691,26 @@ private slots:
             fixture::WriteFile(root + "/b.jpg", batchfix::Plain());
             fixture::WriteFile(root + "/sub/c.jpg", batchfix::WithIptc());
             fixture::WriteFile(root + "/sub/a.jpg", batchfix::CommentOnly());
+            fixture::WriteFile(root + "/d.jpg", TurnedWithXmpAndTrailer());
+            for (const char* n : {"/a.jpg", "/b.jpg", "/sub/c.jpg", "/sub/a.jpg", "/d.jpg"}) {
+                const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+                QCOMPARE(::utimensat(AT_FDCWD, (root + n).c_str(), old, 0), 0);
+            }
         }
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "win"));
         w.Check("cbInclSub")->setChecked(true);
         w.Check("cbCOM")->setChecked(false);
+        w.Check("cbKeepOrientation")->setChecked(false);
+        w.Check("cbKeepDates")->setChecked(true);
         w.W<QRadioButton>("rbNewFolder")->setChecked(true);
         w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out-win"));
         w.Check("cbCopyAllFiles")->setChecked(true);
         w.Ok();
         QVERIFY2(dialogs->Messages.empty(), qPrintable(dialogs->Messages.empty() ? "" : dialogs->Messages[0].Text));
 
-        const std::string cmd = "'" ZOREZAZ_CLI "' '" + dir / "cli" + "' --subfolders --exif --iptc --out '" +
+        const std::string cmd = "'" ZOREZAZ_CLI "' '" + dir / "cli" +
+                                "' --subfolders --exif --iptc --other --drop-orientation --keep-dates --out '" +
                                 dir / "out-cli" + "' --copy-unchanged > '" + dir / "cli.txt" + "'";
         QCOMPARE(std::system(cmd.c_str()), 0);
         const std::string printed = fixture::ReadFile(dir / "cli.txt");
@@ -600,13 +719,21 @@ private slots:
         // Files of the same name may meet in a different order; compare the sets of contents.
         const auto names = Names(dir / "out-win");
         QVERIFY(names == Names(dir / "out-cli"));
-        QCOMPARE(names.size(), size_t(4));
+        QCOMPARE(names.size(), size_t(5));
         std::multiset<std::string> win, cli;
         for (const auto& n : names) {
             win.insert(fixture::ReadFile(dir / "out-win/" + n));
             cli.insert(fixture::ReadFile(dir / "out-cli/" + n));
+            struct stat st {};
+            QCOMPARE(::stat((dir / "out-win/" + n).c_str(), &st), 0);
+            QCOMPARE(st.st_mtim.tv_sec, time_t(1000000000));  // the sources' date
         }
         QVERIFY(win == cli);
+        // Neither the author, nor the orientation, nor the trailer is left.
+        const std::string d = fixture::ReadFile(dir / "out-win/d.jpg");
+        QCOMPARE(d.find("Jane"), std::string::npos);
+        QCOMPARE(d.find("TRAILER"), std::string::npos);
+        QCOMPARE(d.find("Exif"), std::string::npos);
     }
 
     void settingsAreRestored()
@@ -621,9 +748,15 @@ private slots:
         v["Prefix"] = {kRegString, "new_\0"s};
         v["UsePrefix"] = {kRegInteger, "\0\0\0\0"s};
         v["KeepGoing"] = {kRegInteger, "\x01\0\0\0"s};
+        v["Other"] = {kRegInteger, "\0\0\0\0"s};
+        v["KeepOrientation"] = {kRegInteger, "\0\0\0\0"s};
+        v["KeepDates"] = {kRegInteger, "\x01\0\0\0"s};
         {
             TWindow w(*store);
             QVERIFY(w.Check("cbKeepGoing")->isChecked());
+            QVERIFY(!w.Check("cbStripOther")->isChecked());
+            QVERIFY(!w.Check("cbKeepOrientation")->isChecked());
+            QVERIFY(w.Check("cbKeepDates")->isChecked());
             QCOMPARE(w.W<QLineEdit>("edStartFolder")->text(), QString("/photos"));
             QVERIFY(w.Check("cbInclSub")->isChecked());
             QCOMPARE(w.W<QLineEdit>("edOutputFolder")->text(), QString("/clean"));
@@ -646,9 +779,28 @@ private slots:
         QCOMPARE(v["Prefix"], (TStoredValue{kRegString, "new_\0"s}));
         QCOMPARE(v["UsePrefix"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["KeepGoing"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
-        QCOMPARE(v.size(), size_t(9));  // the copy tick is not kept
+        QCOMPARE(v["Other"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+        QCOMPARE(v["KeepOrientation"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+        QCOMPARE(v["KeepDates"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
+        QCOMPARE(v.size(), size_t(12));  // the copy tick is not kept
         TWindow again(*store);
         QVERIFY(!again.Check("cbCopyAllFiles")->isChecked());
+    }
+
+    void anOlderFileWithoutTheNewerValuesLoadsWhole()
+    {
+        auto& v = store->Keys[kSettingsKeyPath];
+        v["Source"] = {kRegString, "/photos\0"s};
+        for (const char* n : {"InclSubfolders", "Com", "IPTC", "UsePrefix", "KeepGoing"}) v[n] = {kRegInteger, "\x01\0\0\0"s};
+        v["EXIF"] = {kRegInteger, "\0\0\0\0"s};
+        v["Target"] = {kRegString, "/clean\0"s};
+        v["Prefix"] = {kRegString, "new_\0"s};
+        TWindow w(*store);
+        QVERIFY(w.Check("cbKeepGoing")->isChecked());  // read to the last value it has
+        QVERIFY(!w.Check("cbExif")->isChecked());
+        for (const char* name : {"cbStripOther", "cbKeepOrientation"}) QVERIFY(w.Check(name)->isChecked());
+        QVERIFY(!w.Check("cbKeepDates")->isChecked());
+        QVERIFY(dialogs->Messages.empty());
     }
 
     void aMissingPrefixReadsEmptyAndLoadingGoesOn()
@@ -907,6 +1059,176 @@ private slots:
         mail.SetMailLabel(true);
         QCOMPARE(mail.Target().toString(), QString("mailto:info@zidovez.example"));
         QVERIFY(mail.cursor().shape() == Qt::PointingHandCursor);
+    }
+
+    void aDroppedFolderOrFileSetsTheStartFolderAndAnythingElseIsRefused()
+    {
+        fixture::TempDir dir;
+        const std::string odd = dir / "in-\xFF";
+        fs::create_directories(odd + "/sub");
+        fs::create_directories(dir / "other");
+        fixture::WriteFile(odd + "/a.jpg", batchfix::ExifOnly());
+        fixture::WriteFile(odd + "/b.jpg", batchfix::Plain());
+        fixture::WriteFile(dir / "other/c.jpg", batchfix::Plain());
+        // A file manager's address for a path's bytes.
+        auto url = [](const std::string& path) {
+            return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+        };
+        TWindow w(*store);
+        QVERIFY(w.form.acceptDrops());
+        // The edits leave drops to the window, so a drop on them is not typed in as text.
+        for (const char* edit : {"edStartFolder", "edOutputFolder"}) QVERIFY(!w.W<QLineEdit>(edit)->acceptDrops());
+        auto* start = w.W<QLineEdit>("edStartFolder");
+        const struct {
+            QList<QUrl> Urls;
+            QString Text;
+            const char* Expected;  // the start folder after the drop; null: refused
+        } cases[] = {
+            {{url(odd + "/sub")}, {}, "/sub"},
+            {{url(odd + "/sub/")}, {}, "/sub"},
+            {{url(odd + "/a.jpg")}, {}, ""},  // a file: its folder
+            {{url(odd + "/a.jpg"), url(odd + "/b.jpg")}, {}, ""},
+            {{url(odd + "/a.jpg"), url(dir / "other/c.jpg")}, {}, nullptr},  // two folders
+            {{url(odd + "/missing.jpg")}, {}, nullptr},
+            {{QUrl("https://zidovez.example/photos/")}, {}, nullptr},
+            {{}, Q(odd), nullptr},  // a text, even one that names a folder
+        };
+        for (const auto& c : cases) {
+            start->setText("/before");
+            QMimeData mime;
+            if (!c.Urls.isEmpty()) mime.setUrls(c.Urls);
+            if (!c.Text.isEmpty()) mime.setText(c.Text);
+            const QString what = c.Urls.isEmpty() ? c.Text : c.Urls.first().toString();
+            QVERIFY2(Drop(w.form, mime) == (c.Expected != nullptr), qPrintable(what));
+            QCOMPARE(start->text(), c.Expected ? Q(odd + c.Expected) : QString("/before"));
+        }
+        // The folder's bytes reach the run, not the text shown for them.
+        QMimeData mime;
+        mime.setUrls({url(odd + "/a.jpg")});
+        QVERIFY(Drop(w.form, mime));
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QVERIFY(fixture::Exists(odd + "/copy_a.jpg"));
+    }
+
+    void showMetadataListsAChosenFileWithTheTickedOptions()
+    {
+        fixture::TempDir dir;
+        const std::string file = dir.Write("turned.jpg", TurnedWithXmpAndTrailer());
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
+        auto* show = w.form.findChild<QAction*>("ShowMetadata1");
+        QVERIFY(show);
+        auto views = [&] { return w.form.findChildren<TMetadataView*>("MetadataView"); };
+
+        dialogs->FileAnswers = {std::nullopt};  // cancelled: nothing opens
+        show->trigger();
+        QCOMPARE(dialogs->FileAsked, QStringList({Q(dir.Path())}));
+        QVERIFY(views().isEmpty());
+
+        dialogs->FileAnswers = {file};
+        show->trigger();
+        QCOMPARE(views().size(), qsizetype(1));
+        TMetadataView* view = views().first();
+        QVERIFY(view->isVisible());
+        QVERIFY(!view->isModal());  // the main window stays usable beside it
+        QCOMPARE(view->windowTitle(), "Metadata of " + Q(file));
+        auto* text = view->findChild<QPlainTextEdit*>("MetadataText");
+        QVERIFY(text->isReadOnly());
+        QVERIFY(QFontInfo(text->font()).fixedPitch());
+        TBatchSettings all;
+        all.Other = true;
+        QCOMPARE(text->toPlainText(), ShownListing(DescribeFile(file, all)));
+        QVERIFY(text->toPlainText().contains("removed (EXIF)"));
+        QVERIFY(text->toPlainText().contains("removed (other)"));
+
+        // The boxes as they are ticked at the time, not as they were at start.
+        w.Check("cbExif")->setChecked(false);
+        w.Check("cbStripOther")->setChecked(false);
+        dialogs->FileAnswers = {file};
+        show->trigger();
+        QCOMPARE(views().size(), qsizetype(2));
+        const QString second = views().last()->findChild<QPlainTextEdit*>("MetadataText")->toPlainText();
+        QVERIFY(!second.contains("removed (EXIF)"));
+        QVERIFY(!second.contains("removed (other)"));
+        view->close();  // closing deletes it
+        QTRY_COMPARE(views().size(), qsizetype(1));
+
+        // Bytes that are not UTF-8 (a Latin-1 comment) are shown, not replaced.
+        QCOMPARE(ShownListing("Comment: \"caf\xE9\"\nCamera: \"Caf\xC3\xA9\"\n"),
+                 QString::fromUtf8("Comment: \"caf\xC3\xA9\"\nCamera: \"Caf\xC3\xA9\"\n"));
+    }
+
+    void theWindowSpeaksTheLanguageOfTheLocale()
+    {
+        QVERIFY(!TTranslations().Install(QStringList{"en-US"}, {ZOREZAZ_QM_DIR}));
+        QVERIFY(!TTranslations().Install(QStringList{"en-GB", "de-DE"}, {ZOREZAZ_QM_DIR}));  // English preferred
+        QVERIFY(!TTranslations().Install(QStringList{"fr-FR"}, {ZOREZAZ_QM_DIR}));
+        QVERIFY(!TTranslations().Install(QLocale("de"), {"/nonexistent"}));
+        {
+            TTranslations german;
+            QVERIFY(german.Install(QStringList{"fr-FR", "de-AT"}, {"/nonexistent", ZOREZAZ_QM_DIR}));
+            TWindow w(*store);
+            QCOMPARE(w.form.windowTitle(), QString("Zorezaz"));
+            QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Eingabeoptionen"));
+            QCOMPARE(Shown(w.W<QLabel>("Label1")->text()), QString("Startordner:"));
+            QCOMPARE(Shown(w.Check("cbExif")->text()), QString("EXIF entfernen"));
+            QCOMPARE(Shown(w.Check("cbKeepDates")->text()), QString("Dateidatum behalten"));
+            QCOMPARE(w.W<QComboBox>("comboPrefix")->currentText(), QString("copy_"));  // a file name, not a word
+            // The texts the window writes itself.
+            for (const char* name : {"cbExif", "cbCOM", "cbIPTC", "cbStripOther"}) w.Check(name)->setChecked(false);
+            w.Ok();
+            QCOMPARE(dialogs->Messages.size(), size_t(1));
+            QCOMPARE(dialogs->Messages[0].Caption, QString("Information"));
+            QVERIFY(dialogs->Messages[0].Text.startsWith("Nichts zu tun."));
+            fixture::TempDir dir;
+            dir.Write("a.jpg", batchfix::ExifOnly());
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
+            w.Check("cbExif")->setChecked(true);
+            w.Ok();
+            QCOMPARE(w.statuses.first(), "Bearbeite " + Q(dir / "a.jpg"));
+            QCOMPARE(w.Status(), QString("Fertig  (1 Datei bearbeitet)"));
+            THelpForm help;
+            QCOMPARE(help.windowTitle(), QString("Hilfe"));
+            const QString helpText = help.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+            QVERIFY(helpText.contains("Zorezaz ist ganz einfach zu bedienen:"));
+        }
+        // Without it, the English originals again.
+        TWindow w(*store);
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->title(), QString("Input options"));
+        QCOMPARE(Shown(w.Check("cbExif")->text()), QString("Strip EXIF tags"));
+    }
+
+    void inEveryLanguageEachMnemonicIsOnceAndEachCaptionFits()
+    {
+        for (const bool german : {false, true}) {
+            TTranslations translations;
+            QCOMPARE(translations.Install(QStringList{german ? "de" : "en"}, {ZOREZAZ_QM_DIR}), german);
+            TWindow w(*store);
+            w.form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+            TCaptions c = Captions(w.form);
+            c.Window << w.form.tr("S&top");  // OK while a run lasts
+            for (const QStringList* captions : {&c.Window, &c.FileMenu, &c.HelpMenu}) {
+                const QStringList letters = MnemonicLetters(*captions);
+                QCOMPARE(letters.size(), captions->size());  // every caption has one
+                QCOMPARE(QSet<QString>(letters.begin(), letters.end()).size(), letters.size());
+            }
+            QVERIFY2(c.TooNarrow.isEmpty(), qPrintable(c.TooNarrow.join("; ")));
+        }
+    }
+
+    void theSystemLocaleChoosesTheLanguage()
+    {
+        // CTest runs this once more with LANG and LANGUAGE set to German and
+        // ZOREZAZ_TEST_LANGUAGE=de; otherwise the environment's language decides.
+        if (qgetenv("ZOREZAZ_TEST_LANGUAGE") == "de") QCOMPARE(QLocale::system().language(), QLocale::German);
+        const QString preferred = QLocale::system().uiLanguages().value(0);
+        const bool german = preferred.startsWith("de");
+        TTranslations translations;
+        QCOMPARE(translations.Install(QLocale::system(), {ZOREZAZ_QM_DIR}), german);
+        TWindow w(*store);
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->title(), QString(german ? "Ausgabeoptionen" : "Output options"));
     }
 
     void theRealErrorBox()

@@ -37,6 +37,14 @@ public:
         FolderAnswers.pop_front();
         return answer;
     }
+    std::optional<std::string> ChooseJpeg(QWidget*, const QString& initialFolder) override
+    {
+        FileAsked << initialFolder;
+        if (FileAnswers.empty()) return std::nullopt;
+        const auto answer = FileAnswers.front();
+        FileAnswers.pop_front();
+        return answer;
+    }
     void OpenUrl(const QUrl& url) override { Opened << url.toString(); }
     bool Ask(QWidget*, const QString& caption, const QString& text) override
     {
@@ -55,8 +63,8 @@ public:
     };
 
     std::vector<tMessage> Messages;
-    QStringList Abouts, FolderAsked, Opened, Questions;
-    std::deque<std::optional<std::string>> FolderAnswers;
+    QStringList Abouts, FolderAsked, FileAsked, Opened, Questions;
+    std::deque<std::optional<std::string>> FolderAnswers, FileAnswers;
     bool Answer = true;                // to every question
     std::function<void()> OnAsk;       // runs while a question is open
     std::vector<tList> Lists;

@@ -124,6 +124,12 @@ else
 fi
 
 [ -d "$root/usr/share/zorezaz/translations" ] || fail "no folder usr/share/zorezaz/translations"
+# The German translation, where the installed program looks (beside its bin/).
+[ -s "$root/usr/share/zorezaz/translations/zorezaz_de.qm" ] || fail "no usr/share/zorezaz/translations/zorezaz_de.qm"
+others=$(find "$root/usr/share/zorezaz/translations" -mindepth 1 ! -name '*.qm')
+[ -z "$others" ] || fail "more than translations in usr/share/zorezaz/translations: $others"
+# Qt's own German (standard buttons, file dialogs) is recommended, not required.
+dpkg-deb -f "$deb" Recommends | grep -q 'qt6-translations-l10n' || fail "Recommends lacks qt6-translations-l10n"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"

@@ -1,0 +1,461 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>TDialogs</name>
+    <message>
+        <source>Select folder</source>
+        <translation>Ordner wählen</translation>
+    </message>
+    <message>
+        <source>Show metadata</source>
+        <translation>Metadaten anzeigen</translation>
+    </message>
+    <message>
+        <source>JPEG images</source>
+        <translation>JPEG-Bilder</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <source>&amp;Copy all</source>
+        <translation>Alles &amp;kopieren</translation>
+    </message>
+</context>
+<context>
+    <name>THelpForm</name>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>This utility will remove meta information (EXIF, COM and IPTC tags) 
+from JPEG image files. You can automatically process a large number
+of files with the click of a button. </source>
+        <translation>Dieses Programm entfernt Metadaten (EXIF-, COM- und IPTC-Angaben)
+aus JPEG-Bilddateien. Mit einem Klick lässt sich eine große Zahl
+von Dateien auf einmal bearbeiten.</translation>
+    </message>
+    <message>
+        <source>Zorezaz is very easy to use:</source>
+        <translation>Zorezaz ist ganz einfach zu bedienen:</translation>
+    </message>
+    <message>
+        <source>Simply select a folder containing the JPEG image files you want to
+modify, set the options (which meta tags you want to remove), and
+select where to save the modified files. You have two options:</source>
+        <translation>Wählen Sie den Ordner mit den JPEG-Bildern, die Sie bearbeiten
+möchten, legen Sie fest, welche Metadaten entfernt werden sollen,
+und wählen Sie, wo die bearbeiteten Dateien gespeichert werden.
+Dafür gibt es zwei Möglichkeiten:</translation>
+    </message>
+    <message>
+        <source>Save to new folder
+All files will be saved in the folder you&apos;ve specified, using the original
+filename(s). If the specified folder doesn&apos;t exist, it will be created 
+automatically.</source>
+        <translation>In neuen Ordner speichern
+Alle Dateien werden unter ihrem ursprünglichen Namen in dem Ordner
+gespeichert, den Sie angegeben haben. Gibt es den Ordner noch nicht,
+wird er angelegt.</translation>
+    </message>
+    <message>
+        <source>Select &quot;Copy unchanged files to target folder&quot; to make sure that ALL 
+files (including those that does not contain any Meta tags) are copied 
+to the specified output folder.</source>
+        <translation>Mit „Unveränderte Dateien mitkopieren“ landen ALLE Dateien im
+Zielordner, auch die, die keine Metadaten enthalten.</translation>
+    </message>
+    <message>
+        <source>Save using filename prefix
+All files will be saved in the same folder as originally located, using the
+filename prefix you&apos;ve specified. For example, a modified image 
+originally named filename.jpg will be saved as copy_filename.jpg</source>
+        <translation>Mit Präfix speichern
+Alle Dateien werden im selben Ordner wie das Original gespeichert,
+mit dem angegebenen Präfix vor dem Dateinamen. Ein bearbeitetes
+Bild namens dateiname.jpg wird zum Beispiel als copy_dateiname.jpg
+gespeichert.</translation>
+    </message>
+    <message>
+        <source>Note: This program will not, under any circumstance overwrite your 
+original image files. The program will always assign a unique name 
+to all modified files. If copy_filename.jpg exists, the program will name 
+the new file as copy_filename_1.jpg, or copy_filename_2.jpg and so 
+on.</source>
+        <translation>Hinweis: Das Programm überschreibt Ihre Originalbilder unter keinen
+Umständen. Jede bearbeitete Datei bekommt einen eigenen Namen: Gibt
+es copy_dateiname.jpg schon, heißt die neue Datei copy_dateiname_1.jpg,
+copy_dateiname_2.jpg und so weiter.</translation>
+    </message>
+    <message>
+        <source>Which files are changed
+A file counts as changed only when the options you ticked remove
+something from it. An empty comment and an IPTC block without any
+information are not metadata, so files cleaned before are left as
+they are (and copied as they are with &quot;Copy unchanged files&quot;).</source>
+        <translation>Welche Dateien geändert werden
+Eine Datei zählt nur dann als geändert, wenn die angekreuzten
+Optionen etwas aus ihr entfernen. Ein leerer Kommentar und ein
+IPTC-Block ohne Angaben sind keine Metadaten; schon bereinigte
+Dateien bleiben daher, wie sie sind (und werden mit „Unveränderte
+Dateien mitkopieren“ unverändert kopiert).</translation>
+    </message>
+    <message>
+        <source>Strip XMP and other metadata
+Removes XMP (where editing programs keep authors, places and
+keywords), the other blocks that cameras and programs add, and
+whatever follows the picture (trailers, appended video). Colour
+profiles, HDR gain maps and the further pictures of a multi-picture
+file stay, so the photo looks as it did.</source>
+        <translation>XMP und andere Metadaten entfernen
+Entfernt XMP (dort speichern Bildbearbeitungen Urheber, Orte und
+Stichwörter), die übrigen Blöcke, die Kameras und Programme
+anfügen, und alles, was hinter dem Bild steht (angehängte Daten,
+Videos). Farbprofile, HDR-Gain-Maps und die weiteren Bilder einer
+Mehrbilddatei bleiben, damit das Foto aussieht wie zuvor.</translation>
+    </message>
+    <message>
+        <source>Keep orientation
+When EXIF tags are stripped, a photo taken with the camera turned
+keeps a tiny EXIF block that holds only its orientation, so it is
+still shown upright. Untick it to remove that too.</source>
+        <translation>Ausrichtung behalten
+Werden EXIF-Angaben entfernt, behält ein Foto, das mit gedrehter
+Kamera aufgenommen wurde, einen winzigen EXIF-Block, der nur seine
+Ausrichtung enthält; so wird es weiter richtig herum angezeigt.
+Ohne Häkchen wird auch dieser entfernt.</translation>
+    </message>
+    <message>
+        <source>Keep file dates
+Off by default: cleaned files and copies carry the time they were
+written. The time a photo was last changed can itself reveal when
+it was taken, so tick this only if the files should keep the dates
+of their originals.</source>
+        <translation>Dateidatum behalten
+Standardmäßig aus: Bereinigte Dateien und Kopien tragen die Zeit,
+zu der sie geschrieben wurden. Schon der Zeitpunkt der letzten
+Änderung eines Fotos kann verraten, wann es aufgenommen wurde;
+kreuzen Sie dies also nur an, wenn die Dateien das Datum ihrer
+Originale behalten sollen.</translation>
+    </message>
+    <message>
+        <source>Skip files that cannot be cleaned
+Normally the first file that cannot be read or written ends the run
+with a message that names it and says why. With this option such a
+file is left without output and the run goes on; at the end a list
+shows every skipped file with the reason, ready to copy.</source>
+        <translation>Dateien mit Fehlern überspringen
+Normalerweise beendet die erste Datei, die sich nicht lesen oder
+schreiben lässt, den Lauf mit einer Meldung, die sie nennt und den
+Grund angibt. Mit dieser Option bleibt eine solche Datei ohne
+Ausgabe, und der Lauf geht weiter; am Ende zeigt eine Liste jede
+übersprungene Datei mit dem Grund, bereit zum Kopieren.</translation>
+    </message>
+    <message>
+        <source>Stopping and running again
+While a run lasts, OK reads &quot;Stop&quot; (Esc does the same): the file in
+hand is finished and the run ends. Run it again with the same options
+to go on: a file whose cleaned copy is already in the output folder,
+byte for byte, counts as done and is not written twice.</source>
+        <translation>Anhalten und erneut starten
+Während eines Laufs heißt OK „Stopp“ (Esc wirkt ebenso): Die Datei,
+die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
+Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
+deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
+als erledigt und wird nicht ein zweites Mal geschrieben.</translation>
+    </message>
+    <message>
+        <source>Open output folder
+After a run that saved to a new folder, this button shows the
+cleaned files in your file manager.</source>
+        <translation>Zielordner öffnen
+Nach einem Lauf, der in einen neuen Ordner gespeichert hat, zeigt
+diese Schaltfläche die bereinigten Dateien in Ihrer Dateiverwaltung.</translation>
+    </message>
+    <message>
+        <source>Show metadata
+File ▸ Show metadata… picks a JPEG file and lists what it holds:
+each block with its size, the EXIF tags, IPTC, XMP, the comment,
+further pictures and trailing data, and what the ticked options
+would remove. The file is not changed.</source>
+        <translation>Metadaten anzeigen
+Datei ▸ Metadaten anzeigen… wählt eine JPEG-Datei und listet auf,
+was sie enthält: jeden Block mit seiner Größe, die EXIF-Angaben,
+IPTC, XMP, den Kommentar, weitere Bilder und angehängte Daten, und
+was die angekreuzten Optionen entfernen würden. Die Datei bleibt
+unverändert. (Die Auflistung selbst ist englisch.)</translation>
+    </message>
+    <message>
+        <source>Drag and drop
+Drop a folder on the window to make it the start folder; a dropped
+file makes its own folder the start folder.</source>
+        <translation>Ziehen und Ablegen
+Legen Sie einen Ordner auf dem Fenster ab, um ihn zum Startordner zu
+machen; bei einer Datei wird ihr Ordner zum Startordner.</translation>
+    </message>
+    <message>
+        <source>Keyboard
+Alt and the underlined letter reach an option; Tab goes through the
+window in reading order; Enter or Space presses the focused button;
+F1 opens this help.</source>
+        <translation>Tastatur
+Alt und der unterstrichene Buchstabe erreichen eine Option; Tab geht
+in Leserichtung durch das Fenster; Eingabe oder Leertaste drückt die
+Schaltfläche mit dem Fokus; F1 öffnet diese Hilfe.</translation>
+    </message>
+    <message>
+        <source>Distribution
+Zorezaz is free of charge. You may copy it and give it to others
+unchanged, as long as you ask nothing for it.</source>
+        <translation>Weitergabe
+Zorezaz ist kostenlos. Sie dürfen es unverändert kopieren und
+weitergeben, solange Sie nichts dafür verlangen.</translation>
+    </message>
+    <message>
+        <source>Disclaimer
+Zorezaz is provided as it is, without any warranty. You use it at
+your own risk; keep copies of the images you care about.</source>
+        <translation>Haftungsausschluss
+Zorezaz wird so, wie es ist, ohne jede Gewähr bereitgestellt. Die
+Nutzung geschieht auf eigene Gefahr; bewahren Sie Kopien der Bilder
+auf, die Ihnen wichtig sind.</translation>
+    </message>
+    <message>
+        <source>Zorezaz %1, made by %2.</source>
+        <translation>Zorezaz %1, von %2.</translation>
+    </message>
+</context>
+<context>
+    <name>TMainForm</name>
+    <message>
+        <source>Input options</source>
+        <translation>Eingabeoptionen</translation>
+    </message>
+    <message>
+        <source>&amp;Start folder:</source>
+        <translation>&amp;Startordner:</translation>
+    </message>
+    <message>
+        <source>Choose the start folder</source>
+        <translation>Startordner wählen</translation>
+    </message>
+    <message>
+        <source>&amp;Include subfolders</source>
+        <translation>Unterordner &amp;einbeziehen</translation>
+    </message>
+    <message>
+        <source>Output options</source>
+        <translation>Ausgabeoptionen</translation>
+    </message>
+    <message>
+        <source>Strip E&amp;XIF tags</source>
+        <translation>E&amp;XIF entfernen</translation>
+    </message>
+    <message>
+        <source>Strip &amp;COM text</source>
+        <translation>&amp;COM-Text entfernen</translation>
+    </message>
+    <message>
+        <source>Strip I&amp;PTC info</source>
+        <translation>I&amp;PTC entfernen</translation>
+    </message>
+    <message>
+        <source>Strip XMP and other &amp;metadata</source>
+        <translation>XMP und andere &amp;Metadaten entfernen</translation>
+    </message>
+    <message>
+        <source>K&amp;eep orientation</source>
+        <translation>&amp;Ausrichtung behalten</translation>
+    </message>
+    <message>
+        <source>Save to &amp;new folder:</source>
+        <translation>In &amp;neuen Ordner:</translation>
+    </message>
+    <message>
+        <source>Choose the output folder</source>
+        <translation>Zielordner wählen</translation>
+    </message>
+    <message>
+        <source>Copy &amp;unchanged files to target folder</source>
+        <translation>&amp;Unveränderte Dateien mitkopieren</translation>
+    </message>
+    <message>
+        <source>Save using filename p&amp;refix:</source>
+        <translation>Mit P&amp;räfix speichern:</translation>
+    </message>
+    <message>
+        <source>S&amp;kip files that cannot be cleaned</source>
+        <translation>Dateien mit &amp;Fehlern überspringen</translation>
+    </message>
+    <message>
+        <source>Keep file d&amp;ates</source>
+        <translation>Dateidatum &amp;behalten</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>Open output fo&amp;lder</source>
+        <translation>&amp;Zielordner öffnen</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Show metadata…</source>
+        <translation>Metadaten &amp;anzeigen…</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>&amp;Website</source>
+        <translation>&amp;Webseite</translation>
+    </message>
+    <message>
+        <source>&amp;About</source>
+        <translation>Ü&amp;ber</translation>
+    </message>
+    <message>
+        <source>Processing %1</source>
+        <translation>Bearbeite %1</translation>
+    </message>
+    <message>
+        <source>%v of %m</source>
+        <translation>%v von %m</translation>
+    </message>
+    <message>
+        <source>A run is in progress.
+
+Stop it after the current file and close the window?</source>
+        <translation>Ein Lauf ist im Gange.
+
+Ihn nach der aktuellen Datei anhalten und das Fenster schließen?</translation>
+    </message>
+    <message>
+        <source>S&amp;top</source>
+        <translation>S&amp;topp</translation>
+    </message>
+    <message numerus="yes">
+        <source>(%1 of %n files changed, %2 skipped)</source>
+        <translation>
+            <numerusform>(%1 von %n Datei geändert, %2 übersprungen)</numerusform>
+            <numerusform>(%1 von %n Dateien geändert, %2 übersprungen)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%1 of %n files changed.)</source>
+        <translation>
+            <numerusform>(%1 von %n Datei geändert.)</numerusform>
+            <numerusform>(%1 von %n Dateien geändert.)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n files processed, %1 skipped)</source>
+        <translation>
+            <numerusform>(%n Datei bearbeitet, %1 übersprungen)</numerusform>
+            <numerusform>(%n Dateien bearbeitet, %1 übersprungen)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>(%n files processed)</source>
+        <translation>
+            <numerusform>(%n Datei bearbeitet)</numerusform>
+            <numerusform>(%n Dateien bearbeitet)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stopped  %1</source>
+        <translation>Angehalten  %1</translation>
+    </message>
+    <message>
+        <source>Done  %1</source>
+        <translation>Fertig  %1</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Nothing to do..
+
+You must select at least one checkbox
+(EXIF, COM or IPTC) under Output options.</source>
+        <translation>Nichts zu tun.
+
+Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an:
+EXIF, COM, IPTC oder XMP und andere Metadaten.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>You must specify a valid output folder.</source>
+        <translation>Bitte geben Sie einen gültigen Zielordner an.</translation>
+    </message>
+    <message>
+        <source>The file name prefix cannot contain &quot;/&quot;.
+
+Cleaned files are saved beside their originals; choose a prefix without &quot;/&quot;.</source>
+        <translation>Das Präfix darf kein „/“ enthalten.
+
+Bereinigte Dateien werden neben ihren Originalen gespeichert; wählen Sie ein Präfix ohne „/“.</translation>
+    </message>
+    <message>
+        <source>Skipped files</source>
+        <translation>Übersprungene Dateien</translation>
+    </message>
+    <message>
+        <source>1 file could not be cleaned and was left without output:</source>
+        <translation>1 Datei ließ sich nicht bereinigen und blieb ohne Ausgabe:</translation>
+    </message>
+    <message>
+        <source>%1 files could not be cleaned and were left without output:</source>
+        <translation>%1 Dateien ließen sich nicht bereinigen und blieben ohne Ausgabe:</translation>
+    </message>
+    <message>
+        <source>About Zorezaz</source>
+        <translation>Über Zorezaz</translation>
+    </message>
+    <message>
+        <source>Zorezaz %1
+
+Removes EXIF tags, comments, IPTC information, XMP and other metadata from JPEG files, losslessly and without touching the originals.
+
+Made by %2.
+%3</source>
+        <translation>Zorezaz %1
+
+Entfernt EXIF-Angaben, Kommentare, IPTC-Angaben, XMP und andere Metadaten aus JPEG-Dateien, verlustfrei und ohne die Originale anzutasten.
+
+Von %2.
+%3</translation>
+    </message>
+</context>
+<context>
+    <name>TMetadataView</name>
+    <message>
+        <source>&amp;Close</source>
+        <translation>&amp;Schließen</translation>
+    </message>
+    <message>
+        <source>Metadata of %1</source>
+        <translation>Metadaten von %1</translation>
+    </message>
+</context>
+</TS>
