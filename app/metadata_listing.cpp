@@ -60,8 +60,11 @@ std::string Fate(const tSection& s, const IBatchOptions& o)
     if (s.Kind == tBlockKind::Exif && o.StripExif()) return "removed (EXIF)";
     if (s.Marker == marker::COM && o.StripCom()) return "removed (COM)";
     if (s.Kind == tBlockKind::Photoshop && o.StripIptc()) return "replaced by an empty IPTC block";
-    if (other && o.StripOther()) return s.Kind == tBlockKind::Xmp ? "removed (other), gain-map properties kept"
-                                                                  : "removed (other)";
+    if (other && o.StripOther()) {
+        const bool gainMap = s.Kind == tBlockKind::Xmp && s.Held() &&
+                             HasGainMapProperties(std::string_view(s.Bytes).substr(std::min(s.Bytes.size(), 2 + kXmpIdentifier.size())));
+        return gainMap ? "removed (other), gain-map properties kept" : "removed (other)";
+    }
     return "kept";
 }
 
