@@ -140,9 +140,9 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FStopped = false;
     FDone = FFound = 0;
     FWritten.clear();
-    FExcludedDirs.clear();
+    FOutputDirs.clear();
     FHasOutputId = false;
-    FInExcludedDir = false;
+    FInOutputDir = false;
     FInStartDir = true;
     FStartFolder = startFolder;
     FFolder.reset();
@@ -263,17 +263,17 @@ void TBatchRun::SearchDirectory(const std::string& dirName)
     const std::string dir = WithSlash(dirName);
     const bool isStart = FInStartDir;
     FInStartDir = false;
-    FInExcludedDir = false;
-    for (const std::string& excluded : FExcludedDirs)
-        if (dir.compare(0, excluded.size(), excluded) == 0) FInExcludedDir = true;
-    // The start folder itself stays in the walk even when it is the output
-    // folder: its sources must be cleaned, and the outputs are known by FWritten.
-    if (FInExcludedDir || isStart || !FHasOutputId) return;
+    FInOutputDir = false;
+    for (const std::string& output : FOutputDirs)
+        if (dir.compare(0, output.size(), output) == 0) FInOutputDir = true;
+    // The start folder itself is walked as a source folder even when it is the
+    // output folder: this run's outputs are known by FWritten.
+    if (FInOutputDir || isStart || !FHasOutputId) return;
     struct stat st;
     if (::stat(dirName.c_str(), &st) == 0 &&
         tFileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == FOutputId) {
-        FExcludedDirs.push_back(dir);
-        FInExcludedDir = true;
+        FOutputDirs.push_back(dir);
+        FInOutputDir = true;
     }
 }
 
@@ -294,7 +294,7 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
 {
     CheckStop();
     ++FDone;
-    if (!FInExcludedDir && !WrittenThisRun(fileName)) {
+    if (!WrittenThisRun(fileName)) {
         if (OnFile) OnFile(fileName);
         Status("Processing " + fileName);
         try {
@@ -330,13 +330,26 @@ void TBatchRun::CleanFile(const std::string& fileName)
     // The scan keeps the APP13 block; its datasets tell whether it holds IPTC.
     if (data->IptcContainer && data->Section(data->IptcRef))
         data->IptcContainer->ParseSegment(data->Section(data->IptcRef)->Bytes);
-    // Changed only when a chosen option removes something: an empty comment
-    // and an APP13 without datasets are not metadata, so a cleaned file is
-    // never cleaned again.
-    const bool removesSomething = (FOptions.StripExif() && HasExif(*data)) ||
-                                  (FOptions.StripCom() && HasComment(*data)) ||
-                                  (FOptions.StripIptc() && data->IptcContainer && data->IptcContainer->HasData()) ||
-                                  (FOptions.StripOther() && data->HasOtherMetadata());
+    // Changed only when a chosen option removes something, from any of the
+    // file's pictures: an empty comment and an APP13 without datasets are not
+    // metadata, so a cleaned file is never cleaned again.
+    tCleaning choices;
+    choices.Exif = FOptions.StripExif();
+    choices.Comment = FOptions.StripCom();
+    choices.Iptc = FOptions.StripIptc();
+    choices.Other = FOptions.StripOther();
+    data->Choices = choices;
+    bool removesSomething = (choices.Exif && HasExif(*data)) || (choices.Comment && HasComment(*data)) ||
+                            (choices.Iptc && data->IptcContainer && data->IptcContainer->HasData()) ||
+                            (choices.Other && data->HasOtherMetadata());
+    try {
+        removesSomething = data->FurtherPicturesHold(choices) || removesSomething;
+    } catch (const EMetaError& e) {
+        throw EMetaError(e.what() + std::string(" of ") + fileName);
+    }
+    // In the output folder, a file with nothing to remove is an output (this
+    // run's or an earlier one's) or already where outputs go.
+    if (!removesSomething && FInOutputDir) return;
     if (removesSomething) {
         const bool exif = FOptions.StripExif();
         const bool com = FOptions.StripCom();

@@ -128,12 +128,13 @@ private:
     std::atomic<bool> FStop{false};
     bool FStopped = false;
     int FDone = 0, FFound = 0;
-    // The output folder, when it lies below the start folder, is left out of
-    // the walk: its files are this run's outputs or earlier ones.
+    // The output folder, when it lies below the start folder: its files are
+    // outputs (this run's or earlier ones) or sources a user put there; only
+    // those with something to remove are cleaned, the others are passed over.
     bool FHasOutputId = false;
     tFileId FOutputId{};
-    std::vector<std::string> FExcludedDirs;  // each ending in '/'
-    bool FInExcludedDir = false;
+    std::vector<std::string> FOutputDirs;  // each ending in '/'
+    bool FInOutputDir = false;
     bool FInStartDir = false;
     // What this run wrote, so a walk that meets it again leaves it alone.
     std::set<tFileId> FWritten;

@@ -20,6 +20,11 @@ inline void Ensure(bool condition, const char* message)
     if (!condition) throw EMetaError(message);
 }
 
+inline void Ensure(bool condition, const std::string& message)
+{
+    if (!condition) throw EMetaError(message);
+}
+
 // True when `count` bytes from 1-based position `pos` lie inside `bytes`.
 // Written by subtraction, so no sum can wrap.
 inline bool Fits(const std::string& bytes, int64_t pos, int64_t count)

@@ -13,9 +13,20 @@ tHeadRead tHeadReader::Next()
     FPrefix.clear();
     FSeg = tHeadSegment{};
     FSeg.Start = FIn.Offset();
-    uint8_t code = marker::Fill;
-    while (code == marker::Fill)
+    uint8_t code = 0;
+    for (;;) {
+        const int64_t at = FIn.Offset();
         if (!FIn.ReadByte(code)) return tHeadRead::End;
+        if (code != marker::Fill) continue;
+        while (code == marker::Fill)
+            if (!FIn.ReadByte(code)) return tHeadRead::End;
+        // FF 00 is no marker either (T.81, B.1.1.5): it goes with the stray bytes.
+        if (code == 0x00) continue;
+        FSeg.Stray = at - FSeg.Start;
+        FSeg.Start = at;
+        break;
+    }
+    FStray += FSeg.Stray;
     FSeg.Marker = code;
     if (!marker::HasLength(code)) {
         FSeg.End = FIn.Offset();

@@ -71,7 +71,10 @@ void TimgData::Clear()
     FSource = tFileHandle();
     FSourceId = {};
     Damaged = false;
+    StrayBytes = 0;
+    Choices = {};
     FRestStart = 0;
+    FImageEnd = -1;
 }
 
 bool TimgData::HoldsMetadata() const
@@ -144,7 +147,6 @@ namespace {
 // No camera writes a head of more segments than this; past it, segments that
 // are passed through join a run of like ones before them.
 constexpr int32_t kJoinAfter = 1024;
-
 bool Joinable(const tSection& run, const tSection& next)
 {
     return !run.Held() && !next.Held() && run.FromSource() && run.Marker == next.Marker &&
@@ -187,6 +189,7 @@ bool TimgData::WalkSegments(tByteSource& in)
     SegmentCount = 0;
     tSectionRef examined = -1;
     bool exifSeen = false;
+    int strayRuns = 0;
     tHeadReader head(in);
     // Every segment up to SOS or EOI is read: metadata may stand anywhere in
     // the head. A length below 2, a segment cut short or the end of the data
@@ -206,6 +209,10 @@ bool TimgData::WalkSegments(tByteSource& in)
             break;
         }
         const tHeadSegment& seg = head.Segment();
+        if (seg.Stray > 0 && ++strayRuns > tHeadReader::kMaxStrayRuns) {
+            Damaged = true;
+            break;
+        }
         tSection s = PlaceOf(head);
         if (got == tHeadRead::Cut) {
             AddSection(std::move(s));
@@ -260,6 +267,7 @@ bool TimgData::WalkSegments(tByteSource& in)
         }
     }
     FRestStart = head.RestStart();
+    StrayBytes = head.StrayBytes();
     ExifRef = ChooseExifBlock(examined < 0 ? SegmentCount : examined);
     if (ExifRef != kNoRef) {
         CreateExifDecoder();

@@ -18,6 +18,15 @@ class TImageInfo;
 class TIPTCdata;
 class tByteSource;
 
+// What the user chose to remove; it holds for every picture of a file.
+struct tCleaning {
+    bool Exif = false, Comment = false, Iptc = false, Other = false;
+
+    bool Drops(const tSection& seg) const;
+    // XMP and the APPn blocks of cameras and programs.
+    static bool IsOtherMetadata(tBlockKind kind);
+};
+
 // What one output file is made of, in order: bytes made anew (the header, a
 // rewritten block) and ranges of the source (kept segments, the image data),
 // adjacent ones joined. Built once per file, written once.
@@ -36,6 +45,9 @@ struct tOutputPlan {
 
     // What the written head is checked against before it is published.
     bool ExifRemoved = false, OtherRemoved = false;
+    // Where each further picture stands in the output, and what goes from all of them.
+    std::vector<std::pair<int64_t, int64_t>> FurtherPictures;
+    tCleaning FurtherCleaning;
     bool CheckComment = false, CheckIptc = false;
     std::string Comment, Iptc;  // the only COM and APP13 blocks allowed then
     std::string Exif, Xmp;      // with those removed: the only such blocks allowed (or none)
@@ -70,6 +82,9 @@ public:
     bool StripOther = false;
     // With the EXIF block dropped, a minimal one keeps the picture's orientation.
     bool KeepOrientation = false;
+    // The user's choices, for every picture of the file. The first picture's
+    // changes are made through the setters below; what they say is added.
+    tCleaning Choices;
 
     std::string SourceName;
     std::time_t SourceTime = 0;
@@ -78,6 +93,8 @@ public:
     // The file starts like a JPEG but its head cannot be read to the image
     // data: what it holds is unknown, so it must never pass as metadata-free.
     bool Damaged = false;
+    // Bytes in the head that were no marker and no segment; no output keeps them.
+    int64_t StrayBytes = 0;
 
     std::unique_ptr<TImageInfo> ExifDecoder;
     std::unique_ptr<TIPTCdata> IptcContainer;
@@ -106,6 +123,10 @@ public:
     // that are not a picture the MPF index names (a trailer).
     bool HasOtherMetadata() const;
     bool HasTrailer() const;
+    // True when a picture after the first, as the MPF index names them, holds
+    // metadata `choices` remove. Raises "Damaged JPEG header in picture N"
+    // when one cannot be read.
+    bool FurtherPicturesHold(const tCleaning& choices);
 
     // --- Writing ---
     void ReplaceComment(const std::string& text);
@@ -161,4 +182,7 @@ private:
     tFileId FSourceId;
     mode_t FSourceMode = 0644;
     int64_t FRestStart = 0;
+    // Just past the first picture's EOI in the scanned file; -1 until asked for.
+    mutable int64_t FImageEnd = -1;
+    int64_t ImageEnd() const;
 };

@@ -30,10 +30,9 @@ inline std::string Plain()
     return fixture::TinyJpeg(8, 8, true);
 }
 
-// An APP13 Photoshop block holding one IPTC caption ("private caption").
-inline std::string WithIptc()
+// An APP13 Photoshop block holding one IPTC caption.
+inline std::string IptcSegment(const std::string& caption)
 {
-    const std::string caption = "private caption";
     std::string iptc = std::string("\x1C\x02\x78\x00", 4) + static_cast<char>(caption.size()) + caption;
     if (iptc.size() % 2) iptc += '\0';
     std::string resource = std::string("8BIM\x04\x04\x00\x00", 8);
@@ -43,9 +42,14 @@ inline std::string WithIptc()
     resource += static_cast<char>((n >> 8) & 0xFF);
     resource += static_cast<char>(n & 0xFF);
     resource += iptc;
+    return fixture::Segment(0xED, std::string("Photoshop 3.0\0", 14) + resource);
+}
+
+// A photo with an EXIF block and the caption "private caption".
+inline std::string WithIptc()
+{
     return fixture::AfterSoi(fixture::TinyJpeg(8, 8),
-                             fixture::ExifSegment(fixture::EmptyTiffLE()) +
-                                 fixture::Segment(0xED, std::string("Photoshop 3.0\0", 14) + resource));
+                             fixture::ExifSegment(fixture::EmptyTiffLE()) + IptcSegment("private caption"));
 }
 
 // From the start of scan on: the bytes no cleaning may change. The head's

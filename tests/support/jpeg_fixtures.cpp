@@ -15,6 +15,8 @@
 
 #include <jpeglib.h>
 
+#include "tests/support/tiff_builder.h"
+
 namespace fs = std::filesystem;
 
 namespace fixture {
@@ -79,6 +81,40 @@ std::string EmptyTiffLE()
 {
     // "II", 42, first directory at 8; a directory with no entries and no next.
     return std::string("II\x2A\x00\x08\x00\x00\x00" "\x00\x00" "\x00\x00\x00\x00", 14);
+}
+
+std::string MpfSegment(size_t pictures)
+{
+    using namespace std::string_literals;
+    TiffBuilder t(false);
+    const auto count = static_cast<uint32_t>(pictures);
+    // MP header, version, count, then the entries right after the IFD (CIPA DC-007).
+    std::string index = "MPF\0"s + "II*\0"s + t.U32(8) + t.U16(3);
+    index += t.U16(0xB000) + t.U16(7) + t.U32(4) + "0100";
+    index += t.U16(0xB001) + t.U16(4) + t.U32(1) + t.U32(count);
+    index += t.U16(0xB002) + t.U16(7) + t.U32(16 * count) + t.U32(8 + 2 + 36 + 4);
+    index += t.U32(0);
+    index += t.U32(0x030000) + t.U32(0) + t.U32(0) + t.U32(0);
+    for (size_t i = 1; i < pictures; ++i) index += t.U32(0) + t.U32(0) + t.U32(0) + t.U32(0);
+    return Segment(0xE2, index);
+}
+
+std::string MultiPicture(const std::string& before, const std::string& after, const std::vector<std::string>& further,
+                         const std::string& trailer)
+{
+    const std::string primary = AfterSoi(TinyJpeg(16, 16), before + MpfSegment(further.size() + 1) + after);
+    const size_t mpHeader = primary.find(std::string("MPF\0", 4)) + 4;
+    const size_t entries = mpHeader + 8 + 2 + 36 + 4;
+    TiffBuilder t(false);
+    std::string file = primary + trailer;
+    file.replace(entries + 4, 4, t.U32(static_cast<uint32_t>(primary.size())));
+    for (size_t i = 0; i < further.size(); ++i) {
+        const size_t entry = entries + 16 * (i + 1);
+        file.replace(entry + 4, 4, t.U32(static_cast<uint32_t>(further[i].size())));
+        file.replace(entry + 8, 4, t.U32(static_cast<uint32_t>(file.size() - mpHeader)));
+        file += further[i];
+    }
+    return file;
 }
 
 std::string ExifSegmentOf(const std::string& jpeg)

@@ -23,6 +23,15 @@ std::string ExifSegment(const std::string& tiff);
 // A minimal little-endian TIFF body: header and an empty first directory.
 std::string EmptyTiffLE();
 
+// An APP2 MPF index (little-endian) for `pictures` pictures, sizes and
+// offsets zero until MultiPicture patches them.
+std::string MpfSegment(size_t pictures = 2);
+// SOI, `before` the MPF block, the MPF block, `after`, the rest of a first
+// picture, `trailer`, then each of `further` in turn; the index made to point
+// at each (the first picture's offset 0, the others' from the MP header).
+std::string MultiPicture(const std::string& before, const std::string& after,
+                         const std::vector<std::string>& further, const std::string& trailer = {});
+
 // The first APP1 segment of `jpeg`'s head whose payload starts with "Exif",
 // from its length bytes on (as the container stores it); empty when none.
 std::string ExifSegmentOf(const std::string& jpeg);

@@ -44,40 +44,15 @@ const std::string kGainMapXmp = Xmp(
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" hdrgm:Version=\"1.0\" hdrgm:GainMapMax=\"2.3\" "
     "hdrgm:HDRCapacityMax=\"2.3\"><dc:creator>Jane Roe</dc:creator></rdf:Description>");
 
-// An MPF APP2 block (little-endian) for two pictures; sizes and offsets patched later.
-std::string MpfSegment()
-{
-    TiffBuilder t(false);
-    std::string index = "MPF\0"s + "II*\0"s + t.U32(8) + t.U16(3);
-    index += t.U16(0xB000) + t.U16(7) + t.U32(4) + "0100";
-    index += t.U16(0xB001) + t.U16(4) + t.U32(1) + t.U32(2);
-    index += t.U16(0xB002) + t.U16(7) + t.U32(32) + t.U32(8 + 2 + 36 + 4);
-    index += t.U32(0);
-    index += t.U32(0x030000) + t.U32(0) + t.U32(0) + t.U32(0);
-    index += t.U32(0) + t.U32(0) + t.U32(0) + t.U32(0);
-    return Segment(0xE2, index);
-}
-
 struct tBuilt {
     std::string Bytes;
     std::string Secondary;  // the further picture as it stands in the file
 };
 
-// SOI, `before` the MPF block, the MPF block, `after`, the rest of the first
-// picture, `trailer`, then the further picture; the index made to point right.
 tBuilt MultiPicture(const std::string& before, const std::string& after, const std::string& secondary,
                     const std::string& trailer = {})
 {
-    const std::string primary = AfterSoi(TinyJpeg(16, 16), before + MpfSegment() + after);
-    const size_t mpf = primary.find("MPF\0"s);
-    const size_t mpHeader = mpf + 4;
-    std::string file = primary + trailer + secondary;
-    const size_t entries = mpHeader + 8 + 2 + 36 + 4;
-    TiffBuilder t(false);
-    file.replace(entries + 4, 4, t.U32(static_cast<uint32_t>(primary.size())));
-    file.replace(entries + 16 + 4, 4, t.U32(static_cast<uint32_t>(secondary.size())));
-    file.replace(entries + 16 + 8, 4, t.U32(static_cast<uint32_t>(primary.size() + trailer.size() - mpHeader)));
-    return {file, secondary};
+    return {fixture::MultiPicture(before, after, {secondary}, trailer), secondary};
 }
 
 struct tChoices {
