@@ -338,6 +338,9 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
         Status("Processing " + fileName);
         try {
             CleanFile(fileName);
+        } catch (const TPublishQueue::EOutputFailed& e) {
+            // An earlier file's output failed while this one was in hand.
+            Fail(e.Source, e.what());
         } catch (const EJPEG& e) {
             Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text);
         } catch (const std::exception& e) {

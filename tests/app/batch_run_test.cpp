@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -794,6 +797,43 @@ TEST_F(BatchRun, WithoutKeepGoingTheFirstFailureEndsTheRunNamingTheFile)
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot read folder " + Start + "/sub/", 0), 0u);
         EXPECT_NE(std::string(e.what()).find(".\n\nFile name too long"), std::string::npos);
+    }
+}
+
+TEST_F(BatchRun, AnOutputThatFailsWhileTheNextFileIsInHandIsReportedForItsOwnSourceOnly)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", CommentOnly());
+    options.NewFolder = true;
+    options.Output = Out;
+    for (const bool keepGoing : {false, true}) {
+        SCOPED_TRACE(keepGoing ? "keep going" : "stop at the first failure");
+        fs::remove_all(Out);
+        options.SkipFailed = keepGoing;
+        // The first publish fails, on a flusher, while the second file waits for it.
+        std::atomic<bool> failed{false};
+        const TPublishHook hook([&](const tOutputFolder&, const std::string&) {
+            if (failed.exchange(true)) return;
+            throw EMetaError(WithReason("Stream write error", EIO));
+        });
+        std::vector<std::string> files;
+        run.OnFile = [&](const std::string& file) {
+            files.push_back(file);
+            for (int i = 0; files.size() == 2 && !failed && i < 10000; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        std::string message;
+        try {
+            run.Execute(Start, false);
+            ASSERT_EQ(run.Skipped.size(), 1u);
+            EXPECT_EQ(run.Skipped[0].File, files.at(0));
+            message = run.Skipped[0].Message;
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(message, "Stream write error.\n\n" + files[0] + ": Input/output error");
+        EXPECT_EQ(Names(Out).size(), keepGoing ? 1u : 0u);
     }
 }
 
