@@ -90,6 +90,33 @@ bool HasExif(const TimgData& data)
     return exif && exif->ExifHeader && !data.ExifIsOrientationOnly();
 }
 
+bool SameFolder(int fd, const std::pair<uint64_t, uint64_t>& id)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 &&
+           std::pair<uint64_t, uint64_t>{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == id;
+}
+
+// The deepest folder path the climb in FolderWithin follows before it gives up.
+constexpr int kMaxFolderDepth = 4096;
+
+// True when the folder open as `fd` is the folder `id` or lies below it,
+// found by climbing ".." to the root, so links and other spellings of the
+// path cannot hide it. True as well when the climb cannot tell.
+bool FolderWithin(int fd, const std::pair<uint64_t, uint64_t>& id)
+{
+    tFileHandle at(::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int depth = 0; depth < kMaxFolderDepth && at.Get() >= 0; ++depth) {
+        if (SameFolder(at.Get(), id)) return true;
+        tFileHandle up(::openat(at.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat here, above;
+        if (up.Get() < 0 || ::fstat(at.Get(), &here) != 0 || ::fstat(up.Get(), &above) != 0) return true;
+        if (here.st_dev == above.st_dev && here.st_ino == above.st_ino) return false;  // the root
+        at = std::move(up);
+    }
+    return true;
+}
+
 // The folder the user chose, with any link in its path followed once, here
 // at the start: from then on the run works through the descriptor it opens,
 // and a link put in its place later leads nowhere.
@@ -183,7 +210,20 @@ void TBatchRun::PrepareOutputFolder()
         FHasOutputId = true;
     }
     FFolder = std::make_shared<const tOutputFolder>(Resolved(folder), folder);
-    FFolder->RemoveStaleTemporaries();
+    if (MaySweep(*FFolder)) FFolder->RemoveStaleTemporaries();
+}
+
+bool TBatchRun::MaySweep(const tOutputFolder& folder) const
+{
+    // Prefix mode writes beside the sources: their folders are the user's,
+    // and no file there is ever removed.
+    if (!FOptions.NewFolderMode()) return false;
+    struct stat start;
+    if (::stat(FStartFolder.c_str(), &start) != 0) return false;
+    const tFileId startId{static_cast<uint64_t>(start.st_dev), static_cast<uint64_t>(start.st_ino)};
+    // Neither the start folder itself nor, when the walk goes down, a folder
+    // below it: either may hold sources.
+    return IMLFind.SubDirectories ? !FolderWithin(folder.Fd(), startId) : !SameFolder(folder.Fd(), startId);
 }
 
 std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& target)
@@ -194,7 +234,6 @@ std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& tar
     if (!FFolder || FFolder->Path() != path) {
         const bool chosen = WithSlash(path) == WithSlash(FStartFolder);
         FFolder = std::make_shared<const tOutputFolder>(chosen ? Resolved(path) : path, target);
-        FFolder->RemoveStaleTemporaries();
     }
     return FFolder;
 }
@@ -299,6 +338,9 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
         Status("Processing " + fileName);
         try {
             CleanFile(fileName);
+        } catch (const TPublishQueue::EOutputFailed& e) {
+            // An earlier file's output failed while this one was in hand.
+            Fail(e.Source, e.what());
         } catch (const EJPEG& e) {
             Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text);
         } catch (const std::exception& e) {
@@ -391,6 +433,8 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
         OutputCandidate(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
     for (unsigned long long i = 0; i < kMaxVariants; ++i) {
         const std::string path = NameVariant(first, i);
+        // Never an output's name, as GetOutputName gives none of that shape.
+        if (IsTemporaryShaped(path)) continue;
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) {
             // The first name may have been free again while later ones hold outputs.

@@ -102,6 +102,11 @@ private:
     struct tStopRequest {};
 
     void PrepareOutputFolder();
+    // Whether temporary files a killed run left may be removed from `folder`:
+    // only the new-folder mode's output folder, and only when no source can
+    // lie in it (it is not the start folder, nor below it in a walk of the
+    // subfolders).
+    bool MaySweep(const tOutputFolder& folder) const;
     // The folder an output for `target` goes to, opened once for the run
     // (new-folder mode) or once per source folder (prefix mode).
     std::shared_ptr<const tOutputFolder> FolderFor(const std::string& target);

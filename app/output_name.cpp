@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "meta/jpeg/file_io.h"
+
 namespace {
 
 // Up to and including the last "/"; empty when there is none.
@@ -85,6 +87,11 @@ std::string GetOutputName(const std::string& source, bool newFolderMode,
     return MakeUniqueName(OutputCandidate(source, newFolderMode, outputFolder, prefix), reserved);
 }
 
+bool IsTemporaryShaped(const std::string& path)
+{
+    return IsTemporaryName(FileNamePart(path));
+}
+
 std::string NameVariant(const std::string& candidate, unsigned long long i)
 {
     const std::string folder = FolderPart(candidate);
@@ -99,7 +106,9 @@ std::string NameVariant(const std::string& candidate, unsigned long long i)
 
 std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved)
 {
-    auto taken = [&](const std::string& path) { return IsTaken(path) || (reserved && reserved(path)); };
+    auto taken = [&](const std::string& path) {
+        return IsTaken(path) || IsTemporaryShaped(path) || (reserved && reserved(path));
+    };
     for (unsigned long long i = 0;; ++i) {
         std::string variant = NameVariant(candidate, i);
         if (!taken(variant)) return variant;

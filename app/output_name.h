@@ -24,10 +24,15 @@ std::string OutputCandidate(const std::string& source, bool newFolderMode, const
 // 0 is the candidate itself, 1 is folder/Base_1.ext, and so on.
 std::string NameVariant(const std::string& candidate, unsigned long long i);
 
+// True when the file name in `path` has exactly the shape of a temporary
+// file's name: no output is ever given one, so a sweep never meets an output.
+bool IsTemporaryShaped(const std::string& path);
+
 // `candidate` when its name is free, else the first free variant folder/Base_i.ext
 // (i = 1, 2, ...), where Base is the file name before its first "." and .ext the
 // text from its last ".". A name is taken by any entry that is not a folder,
-// a dangling symbolic link included, and so is a name `reserved` holds back.
+// a dangling symbolic link included, and so is a name `reserved` holds back
+// and a name of the temporary shape.
 // A file name longer than a folder entry may be (255 bytes) is shortened at a
 // UTF-8 character boundary before _i and the extension, which stay.
 std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved = {});

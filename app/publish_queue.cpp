@@ -80,7 +80,7 @@ void TPublishQueue::Work()
                 j.Flushed = true;
                 if (error) {
                     FailJob(j, error);
-                    j.File.reset();  // never published: the temporary file goes
+                    j.File.reset();  // never published: the pending file goes
                 }
             }
         PublishReady();
@@ -139,11 +139,12 @@ void TPublishQueue::FailJob(const tJob& job, std::exception_ptr error)
         message = e.what();
     } catch (...) {
     }
-    message = ForFile(message, job.Source.empty() ? job.Path : job.Source);
+    const std::string& file = job.Source.empty() ? job.Path : job.Source;
+    message = ForFile(message, file);
     if (FKeepGoing)
         FFailures.push_back({job.Source, message, job.Tag});
     else
-        Fail(std::make_exception_ptr(EMetaError(message)));
+        Fail(std::make_exception_ptr(EOutputFailed(message, file)));
 }
 
 std::vector<TPublishQueue::tFailure> TPublishQueue::TakeFailures()

@@ -13,12 +13,25 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "meta/exif/end_ind.h"
 #include "meta/jpeg/file_io.h"
 
 class TPublishQueue {
 public:
+    // The error of one output, raised when the run is in hand with another
+    // file: the message names only `Source`, whose output failed.
+    class EOutputFailed : public EMetaError {
+    public:
+        EOutputFailed(const std::string& message, std::string source)
+            : EMetaError(message), Source(std::move(source))
+        {
+        }
+        std::string Source;
+    };
+
     // An output that could not be flushed or published, kept apart when the
     // run goes on past failed files.
     struct tFailure {
@@ -42,7 +55,7 @@ public:
 
     // Hands in a complete output of `source` to be published as `path` (its
     // folder's path, "/", the name). Raises the first error of an earlier
-    // output (not in keep-going mode).
+    // output (not in keep-going mode) as EOutputFailed.
     void Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next,
                 const std::string& source = {}, int tag = 0);
     // True while an output waits to be published under `path`.

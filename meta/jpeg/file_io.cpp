@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,12 +10,34 @@
 #include <cstring>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "meta/exif/end_ind.h"
 
 const char* const kTemporaryPrefix = ".zorezaz-part-";
+const char* const kTemporaryMark = "user.zorezaz.part";
 std::function<void(const tOutputFolder&, const std::string&)> BeforePublishHook;
+std::atomic<bool> ForceNamedTemporaries{false};
+
+namespace {
+
+constexpr size_t kTemporaryDigits = 16;
+
+bool IsLowerHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+}  // namespace
+
+bool IsTemporaryName(const std::string& name)
+{
+    const std::string prefix = kTemporaryPrefix;
+    return name.size() == prefix.size() + kTemporaryDigits && name.compare(0, prefix.size(), prefix) == 0 &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsLowerHex);
+}
 
 tFileHandle::~tFileHandle()
 {
@@ -184,6 +207,30 @@ tOutputFolder::tOutputFolder(const std::string& path, const std::string& forName
     if (FFd.Get() < 0) throw EMetaError(WithReason("Cannot create file " + forName, errno));
 }
 
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A regular file with this one name, as a pending file of ours is.
+bool LoneRegularFile(const struct stat& st)
+{
+    return S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+// The file carries our mark for exactly this name.
+bool MarkedAs(int fd, const std::string& name)
+{
+    char value[kTemporaryDigits + 1];
+    const ssize_t n = ::fgetxattr(fd, kTemporaryMark, value, sizeof value);
+    return n == static_cast<ssize_t>(kTemporaryDigits) &&
+           name.compare(name.size() - kTemporaryDigits, kTemporaryDigits, value, kTemporaryDigits) == 0;
+}
+
+}  // namespace
+
 int tOutputFolder::RemoveStaleTemporaries() const
 {
     const int listFd = ::openat(Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -193,16 +240,25 @@ int tOutputFolder::RemoveStaleTemporaries() const
         ::close(listFd);
         return 0;
     }
-    const std::string prefix = kTemporaryPrefix;
     int removed = 0;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        // Only what we can prove we made goes: the exact shape and our mark.
+        // A temporary file without the mark (a file system without extended
+        // attributes, or a run killed just as it took the mark off) stays,
+        // since a user's file could look the same.
+        if (!IsTemporaryName(name)) continue;
+        struct stat before, st, after;
+        // Looked at before it is opened: a device or a FIFO is never opened.
+        if (::fstatat(Fd(), name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0 || !LoneRegularFile(before)) continue;
         const tFileHandle file(::openat(Fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat st;
-        if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (file.Get() < 0 || ::fstat(file.Get(), &st) != 0 || !SameFile(st, before) || !LoneRegularFile(st))
+            continue;
+        if (!MarkedAs(file.Get(), name)) continue;
         // A run that is still writing holds the lock on its temporary files.
         if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) continue;
+        // Still the file looked at under that name.
+        if (::fstatat(Fd(), name.c_str(), &after, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(after, st)) continue;
         if (::unlinkat(Fd(), name.c_str(), 0) == 0) ++removed;
     }
     ::closedir(dir);
@@ -215,31 +271,116 @@ bool tOutputFolder::Sync() const
     return ::fsync(Fd()) == 0 || errno == EINVAL || errno == EROFS;
 }
 
+namespace {
+
+// /proc/self/fd/N names an open file, so linkat can give a file without a
+// name its first one. Without a mounted /proc (a bare chroot or container)
+// that fails, and every output takes the named road. Checked once.
+bool ProcFdUsable()
+{
+    constexpr long kProcMagic = 0x9fa0;  // PROC_SUPER_MAGIC
+    static const bool usable = [] {
+        struct statfs fs;
+        return ::statfs("/proc/self/fd", &fs) == 0 && static_cast<long>(fs.f_type) == kProcMagic;
+    }();
+    return usable;
+}
+
+// O_TMPFILE refused: a file system that cannot make a file without a name
+// (vfat, some FUSE and network ones), or a kernel older than 3.11.
+bool UnnamedRefused(int err)
+{
+    return err == EOPNOTSUPP || err == EISDIR || err == EINVAL || err == ENOENT || err == ENOSYS;
+}
+
+std::string RandomDigits()
+{
+    thread_local std::mt19937_64 rng{std::random_device{}()};
+    char digits[kTemporaryDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(rng()));
+    return digits;
+}
+
+}  // namespace
+
 tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const std::string& forName,
                            mode_t mode)
     : FFolder(std::move(folder)), FForName(forName)
 {
-    thread_local std::mt19937_64 rng{std::random_device{}()};
-    char suffix[17];
-    for (int attempt = 0; attempt < 100 && FFile.Get() < 0; ++attempt) {
-        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-        FTemp = std::string(kTemporaryPrefix) + suffix;
-        FFile = tFileHandle(::openat(FFolder->Fd(), FTemp.c_str(),
-                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777));
-        if (FFile.Get() < 0 && errno != EEXIST) break;
+    if (!ForceNamedTemporaries && ProcFdUsable() && !FFolder->FNoUnnamed) {
+        FFile = tFileHandle(::openat(FFolder->Fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 0777));
+        if (FFile.Get() < 0 && !UnnamedRefused(errno))
+            throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+        if (FFile.Get() < 0) FFolder->FNoUnnamed = true;
     }
-    if (FFile.Get() < 0) throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+    if (FFile.Get() < 0) CreateNamed(mode);
     // Locked for as long as it exists here, so another run leaves it alone.
     if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
         const int err = errno;
-        ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
+        if (!FTemp.empty()) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
         throw EMetaError(WithReason("Cannot create file " + FForName, err));
     }
 }
 
+void tPendingFile::CreateNamed(mode_t mode)
+{
+    std::string digits;
+    for (int attempt = 0; attempt < 100 && FFile.Get() < 0; ++attempt) {
+        digits = RandomDigits();
+        FTemp = std::string(kTemporaryPrefix) + digits;
+        FFile = tFileHandle(::openat(FFolder->Fd(), FTemp.c_str(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777));
+        if (FFile.Get() < 0 && errno != EEXIST) break;
+    }
+    if (FFile.Get() < 0) {
+        const int err = errno;
+        FTemp.clear();
+        throw EMetaError(WithReason("Cannot create file " + FForName, err));
+    }
+    // Where the file system keeps no extended attributes the file stays
+    // unmarked: a later run then cannot prove it ours and leaves it.
+    FMarked = ::fsetxattr(FFile.Get(), kTemporaryMark, digits.data(), digits.size(), 0) == 0;
+}
+
+void tPendingFile::NameTemporary()
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string digits = RandomDigits();
+        const std::string name = std::string(kTemporaryPrefix) + digits;
+        // Marked before the name appears, so a run killed now leaves a file the next one may remove.
+        FMarked = ::fsetxattr(FFile.Get(), kTemporaryMark, digits.data(), digits.size(), 0) == 0;
+        if (LinkAs(name)) {
+            FTemp = name;
+            return;
+        }
+        if (errno != EEXIST) break;
+    }
+    throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+}
+
+bool tPendingFile::LinkAs(const std::string& name) const
+{
+    // The link through /proc follows to the open file itself; like link(),
+    // it never replaces a name that exists.
+    char self[40];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", FFile.Get());
+    return ::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+void tPendingFile::Unmark()
+{
+    if (!FMarked) return;
+    // Off before the file gets the user's name: an output never carries it,
+    // so no later run can take an output for a temporary file.
+    if (::fremovexattr(FFile.Get(), kTemporaryMark) != 0 && errno != ENODATA)
+        throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+    FMarked = false;
+}
+
 tPendingFile::~tPendingFile()
 {
-    if (!FPublished) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
+    // A file without a name goes by itself when its descriptor closes.
+    if (!FPublished && !FTemp.empty()) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
 }
 
 void tPendingFile::Write(const std::string& bytes)
@@ -277,12 +418,16 @@ std::string tPendingFile::Publish(const std::string& name, bool replace,
                                   const std::function<std::string(const std::string&)>& next)
 {
     const int dir = FFolder->Fd();
+    // rename() is the one call that replaces, and it needs a name to move.
+    if (replace && FTemp.empty()) NameTemporary();
+    Unmark();
     std::string candidate = name;
     // Bounded, so a `next` that keeps offering taken names cannot loop forever.
     for (int attempt = 0;; ++attempt) {
         if (BeforePublishHook) BeforePublishHook(*FFolder, candidate);
-        const bool placed = replace ? ::renameat(dir, FTemp.c_str(), dir, candidate.c_str()) == 0
-                                    : MoveNoReplace(dir, FTemp, candidate);
+        const bool placed = replace          ? ::renameat(dir, FTemp.c_str(), dir, candidate.c_str()) == 0
+                            : FTemp.empty() ? LinkAs(candidate)
+                                             : MoveNoReplace(dir, FTemp, candidate);
         if (placed) break;
         const int err = errno;
         const bool taken = err == EEXIST;
@@ -295,8 +440,14 @@ std::string tPendingFile::Publish(const std::string& name, bool replace,
     FPublished = true;
     if (!FFile.Close()) {
         // A write that failed late: the published file cannot be trusted.
+        // It goes only while the name still holds the file we wrote.
         const int err = errno;
-        ::unlinkat(dir, candidate.c_str(), 0);
+        tFileId id;
+        struct stat st;
+        if (::fstatat(dir, candidate.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+            if (id == FId) ::unlinkat(dir, candidate.c_str(), 0);
+        }
         throw EMetaError(WithReason("Stream write error", err));
     }
     return candidate;

@@ -1,8 +1,10 @@
 #pragma once
 // The file-system operations the container needs, on native byte-string paths.
-// Outputs are written to a temporary file inside a folder opened once and are
-// moved into place under their name only when complete.
+// Outputs are written to a file without a name (or, where the file system
+// cannot make one, a temporary name) inside a folder opened once, and are
+// given their name only when complete.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,27 +75,39 @@ public:
     tOutputFolder(const std::string& path, const std::string& forName, bool followLink = false);
     int Fd() const { return FFd.Get(); }
     const std::string& Path() const { return FPath; }
-    // Removes temporary files that an earlier run left when it was killed;
-    // those of a run still going are locked and stay. Returns how many went.
+    // Removes temporary files that an earlier run left when it was killed:
+    // only names of the exact temporary shape whose file carries our mark
+    // for that name, a regular file with no other name, not locked by a run
+    // still going. Call it only for a folder that holds none of the user's
+    // sources. Returns how many went.
     int RemoveStaleTemporaries() const;
     // Makes the names published here durable; false when the flush failed.
     bool Sync() const;
 
 private:
+    friend class tPendingFile;
     std::string FPath;
     tFileHandle FFd;
+    // The file system refused a file without a name here once: it will again.
+    mutable std::atomic<bool> FNoUnnamed{false};
 };
 
-// Every temporary file starts with this, so a later run can recognise it.
+// Every temporary name is this followed by exactly 16 lowercase hex digits.
 extern const char* const kTemporaryPrefix;
+// The extended attribute a temporary file carries while it has that name;
+// its value is the 16 digits of the name.
+extern const char* const kTemporaryMark;
+// True when `name` (a file name, no folder) has exactly the temporary shape.
+bool IsTemporaryName(const std::string& name);
 
-// A new file under a temporary name in an output folder, published once under
-// its real name. Until then it is locked, and it is removed when the object
-// goes away unpublished.
+// A new file in an output folder, published once under its real name. Where
+// the file system allows, it has no name until then, so a run that is killed
+// leaves nothing; elsewhere it has a temporary name and our mark. It is
+// locked while it exists, and it goes when the object goes away unpublished.
 class tPendingFile {
 public:
     // `mode`: permission bits of the new file, under the umask. Raises
-    // "Cannot create file " + forName when no temporary file can be made.
+    // "Cannot create file " + forName when no file can be made.
     tPendingFile(std::shared_ptr<const tOutputFolder> folder, const std::string& forName,
                  mode_t mode = 0666);
     ~tPendingFile();
@@ -101,6 +115,7 @@ public:
     tPendingFile& operator=(const tPendingFile&) = delete;
 
     int Fd() const { return FFile.Get(); }
+    // Empty while the file has no name.
     const std::string& TempName() const { return FTemp; }
     const tOutputFolder& Folder() const { return *FFolder; }
     const std::shared_ptr<const tOutputFolder>& FolderShared() const { return FFolder; }
@@ -120,14 +135,27 @@ public:
                         const std::function<std::string(const std::string& taken)>& next = {});
 
 private:
+    // Makes the named temporary file, marked as ours.
+    void CreateNamed(mode_t mode);
+    // Gives the unnamed file a temporary name (and our mark), for a publish
+    // that replaces.
+    void NameTemporary();
+    bool LinkAs(const std::string& name) const;
+    // Takes our mark off before the file gets the user's name.
+    void Unmark();
+
     std::shared_ptr<const tOutputFolder> FFolder;
     std::string FForName;
     std::string FTemp;
     tFileHandle FFile;
     tFileId FId;
+    bool FMarked = false;
     bool FPublished = false;
 };
 
 // A test seam: called right before each publish with the folder and the name
 // about to be taken. Empty in the program.
 extern std::function<void(const tOutputFolder&, const std::string&)> BeforePublishHook;
+// A test seam: true makes every new pending file a named temporary, as on a
+// file system without unnamed files. False in the program.
+extern std::atomic<bool> ForceNamedTemporaries;

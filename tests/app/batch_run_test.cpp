@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "app/batch_run.h"
@@ -431,21 +437,110 @@ TEST_F(BatchRun, KeepDatesGivesOutputsAndCopiesTheSourcesLastWriteTimeAndOnlyThe
     }
 }
 
-TEST_F(BatchRun, TemporaryFilesOfAKilledRunGoButThoseOfALiveOneStay)
+// Makes every pending file a named temporary for one scope, as on a file
+// system without unnamed files.
+struct TNamedTemporaries {
+    explicit TNamedTemporaries(bool on) { ForceNamedTemporaries = on; }
+    ~TNamedTemporaries() { ForceNamedTemporaries = false; }
+};
+
+// The temporary file a run killed while writing into `folder` leaves: made
+// by a child that ends without cleaning up. Its name, or "" without one.
+std::string LeaveStaleTemporary(const std::string& folder)
+{
+    const std::set<std::string> before = Names(folder);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ForceNamedTemporaries = true;
+        auto* out = new tPendingFile(std::make_shared<const tOutputFolder>(folder, folder), folder + "/x.jpg");
+        out->Write("left by a killed run");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    for (const std::string& name : Names(folder))
+        if (before.count(name) == 0) return name;
+    return {};
+}
+
+// Gives the file `mark` as our mark.
+void Mark(const std::string& path, const std::string& mark)
+{
+    ASSERT_EQ(setxattr(path.c_str(), kTemporaryMark, mark.data(), mark.size(), 0), 0);
+}
+
+TEST_F(BatchRun, OnlyTemporaryFilesProvablyOursGoAndOnlyFromAnOutputFolderWithoutSources)
+{
+    const std::string p = kTemporaryPrefix;
+    const std::string inside = Start + "/cleaned";
+    struct tRow {
+        const char* What;
+        bool NewFolder;
+        std::string Folder;  // written into
+        bool Subfolders;
+        bool Swept;
+    } const rows[] = {
+        {"an output folder of its own", true, Out, true, true},
+        {"the start folder as output folder", true, Start, false, false},
+        {"an output folder in the walked tree", true, inside, true, false},
+        {"an output folder below a start folder walked alone", true, inside, false, true},
+        {"prefix mode", false, Start, true, false},
+    };
+    for (const tRow& row : rows) {
+        SCOPED_TRACE(row.What);
+        fs::remove_all(Start);
+        fs::remove_all(Out);
+        fs::create_directories(Start + "/sub");
+        fs::create_directories(row.Folder);
+        WriteFile(Start + "/a.jpg", ExifOnly());
+        WriteFile(Start + "/" + p + "photo.jpg", ExifOnly());  // a source
+        // The user's look-alikes, and one exact name whose mark is for another.
+        const std::vector<std::string> users{p + "diary", p + "notes.txt", p + "0123456789abcdef",
+                                             p + "aaaaaaaaaaaaaaaa"};
+        for (const std::string& name : users) WriteFile(row.Folder + "/" + name, "the user's");
+        Mark(row.Folder + "/" + p + "aaaaaaaaaaaaaaaa", "bbbbbbbbbbbbbbbb");
+        const std::string stale = LeaveStaleTemporary(row.Folder);
+        ASSERT_TRUE(IsTemporaryName(stale)) << stale;
+        char mark[32] = {};
+        const bool marked = getxattr((row.Folder + "/" + stale).c_str(), kTemporaryMark, mark, sizeof mark) == 16;
+        // Another run, still writing: marked and locked.
+        std::optional<tPendingFile> live;
+        {
+            const TNamedTemporaries seam(true);
+            live.emplace(std::make_shared<const tOutputFolder>(row.Folder, row.Folder), row.Folder + "/y.jpg");
+        }
+        options.NewFolder = row.NewFolder;
+        options.Output = row.Folder;
+        options.FilePrefix = p;  // outputs named like look-alikes in prefix mode
+        for (int i = 0; i < 3; ++i) run.Execute(Start, row.Subfolders);
+        const std::set<std::string> names = Names(row.Folder);
+        for (const std::string& name : users) EXPECT_EQ(ReadFile(row.Folder + "/" + name), "the user's") << name;
+        EXPECT_EQ(ReadFile(Start + "/" + p + "photo.jpg"), ExifOnly());
+        EXPECT_EQ(names.count(live->TempName()), 1u);
+        EXPECT_EQ(names.count(stale), row.Swept && marked ? 0u : 1u);
+        if (row.Swept) {
+            EXPECT_TRUE(marked) << "the file system keeps no user attributes here";
+        }
+        const std::string output = row.NewFolder ? "a.jpg" : p + "a.jpg";
+        EXPECT_EQ(ImageData(ReadFile(row.Folder + "/" + output)), ImageData(ExifOnly()));
+    }
+}
+
+TEST_F(BatchRun, TheNamedRoadPublishesAndResumesAsTheUnnamedOne)
 {
     WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", Plain());
     fs::create_directories(Out);
-    const std::string stale = Out + "/" + kTemporaryPrefix + "0123456789abcdef";
-    const std::string live = Out + "/" + kTemporaryPrefix + "fedcba9876543210";
-    WriteFile(stale, "left by a killed run");
-    WriteFile(live, "still being written");
-    const int liveFd = open(live.c_str(), O_RDONLY);
-    ASSERT_EQ(flock(liveFd, LOCK_EX), 0);
+    WriteFile(Out + "/a.jpg", "taken");
     options.NewFolder = true;
     options.Output = Out;
-    run.Execute(Start, false);
-    close(liveFd);
-    EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", NameOf(live)}));
+    options.CopyAll = true;
+    const TNamedTemporaries seam(true);
+    for (int i = 0; i < 2; ++i) run.Execute(Start, false);
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "a_1.jpg", "b.jpg"}));
+    EXPECT_EQ(ImageData(ReadFile(Out + "/a_1.jpg")), ImageData(ExifOnly()));
+    EXPECT_EQ(ReadFile(Out + "/b.jpg"), Plain());
+    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed.)");
 }
 
 TEST_F(BatchRun, ADamagedHeadEndsTheRunNamingTheFileAndIsNeverCopiedAsClean)
@@ -787,6 +882,43 @@ TEST_F(BatchRun, WithoutKeepGoingTheFirstFailureEndsTheRunNamingTheFile)
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot read folder " + Start + "/sub/", 0), 0u);
         EXPECT_NE(std::string(e.what()).find(".\n\nFile name too long"), std::string::npos);
+    }
+}
+
+TEST_F(BatchRun, AnOutputThatFailsWhileTheNextFileIsInHandIsReportedForItsOwnSourceOnly)
+{
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    WriteFile(Start + "/b.jpg", CommentOnly());
+    options.NewFolder = true;
+    options.Output = Out;
+    for (const bool keepGoing : {false, true}) {
+        SCOPED_TRACE(keepGoing ? "keep going" : "stop at the first failure");
+        fs::remove_all(Out);
+        options.SkipFailed = keepGoing;
+        // The first publish fails, on a flusher, while the second file waits for it.
+        std::atomic<bool> failed{false};
+        const TPublishHook hook([&](const tOutputFolder&, const std::string&) {
+            if (failed.exchange(true)) return;
+            throw EMetaError(WithReason("Stream write error", EIO));
+        });
+        std::vector<std::string> files;
+        run.OnFile = [&](const std::string& file) {
+            files.push_back(file);
+            for (int i = 0; files.size() == 2 && !failed && i < 10000; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        std::string message;
+        try {
+            run.Execute(Start, false);
+            ASSERT_EQ(run.Skipped.size(), 1u);
+            EXPECT_EQ(run.Skipped[0].File, files.at(0));
+            message = run.Skipped[0].Message;
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        ASSERT_EQ(files.size(), 2u);
+        EXPECT_EQ(message, "Stream write error.\n\n" + files[0] + ": Input/output error");
+        EXPECT_EQ(Names(Out).size(), keepGoing ? 1u : 0u);
     }
 }
 

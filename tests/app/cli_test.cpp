@@ -169,13 +169,21 @@ TEST(CliLimits, AKilledRunLeavesNoHalfCleanedFileAndTheNextRunNoTemporaryOne)
     const std::string source = batchfix::WithIptc() + std::string(256 << 10, '\x33');
     for (int i = 0; i < 150; ++i) WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), source);
     const std::vector<std::string> args{dir / "in", "--exif", "--com", "--iptc", "--out", dir / "out"};
+    // Where the file system makes files without a name, a killed run leaves
+    // no entry at all; elsewhere the next run removes what it left.
+    const int probe = open(dir.Path().c_str(), O_TMPFILE | O_RDWR, 0600);
+    const bool unnamed = probe >= 0;
+    if (unnamed) close(probe);
     std::mt19937 rng(12345);
     for (int round = 0; round < 12; ++round) {
         const pid_t pid = Spawn(args);
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 60000));
         kill(pid, SIGKILL);
         Reap(pid);
-        if (fs::exists(dir / "out")) ExpectOnlyCleanOutputs(dir / "out", source);
+        if (!fs::exists(dir / "out")) continue;
+        ExpectOnlyCleanOutputs(dir / "out", source);
+        for (const std::string& name : NamesIn(dir / "out"))
+            EXPECT_TRUE(!unnamed || name.rfind(".zorezaz-part-", 0) != 0) << name;
     }
     EXPECT_EQ(Reap(Spawn(args)).first, 0);
     ExpectOnlyCleanOutputs(dir / "out", source);

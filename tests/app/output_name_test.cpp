@@ -179,3 +179,20 @@ TEST_F(NamingTest, OverLongNamesAreCutAtACharacterBeforeTheNumberAndExtension)
         EXPECT_EQ(head, stem.substr(0, head.size()));
     }
 }
+
+TEST_F(NamingTest, NoOutputGetsTheExactShapeOfATemporaryName)
+{
+    const std::string prefix = kTemporaryPrefix;
+    // Free names all, but the first is shaped like a temporary file's.
+    EXPECT_EQ(GetOutputName(P + "/0123456789abcdef", kPrefixMode, Out, prefix),
+              P + "/_1" + prefix + "0123456789abcdef");
+    EXPECT_EQ(MakeUniqueName(Out + "/" + prefix + "fedcba9876543210"), Out + "/_1" + prefix + "fedcba9876543210");
+    // Only the exact shape: look-alikes are ordinary names.
+    EXPECT_EQ(GetOutputName(P + "/0123456789abcdef.jpg", kPrefixMode, Out, prefix),
+              P + "/" + prefix + "0123456789abcdef.jpg");
+    EXPECT_EQ(GetOutputName(P + "/" + prefix + "0123456789abcdef.jpg", kNewFolderMode, Out, ""),
+              Out + "/" + prefix + "0123456789abcdef.jpg");
+    EXPECT_EQ(GetOutputName(Source, kPrefixMode, Out, prefix), P + "/" + prefix + "a.jpg");
+    EXPECT_TRUE(IsTemporaryShaped(Out + "/" + prefix + "0123456789abcdef"));
+    EXPECT_FALSE(IsTemporaryShaped(Out + "/" + prefix + "0123456789abcdef/x"));
+}

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "meta/exif/image_info.h"
+#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
 #include "tests/support/jpeg_fixtures.h"
@@ -144,18 +150,29 @@ TEST_F(Writer, NeverReplacesAFileItDidNotWrite)
     EXPECT_FALSE(Exists(dir / "nowhere"));
 }
 
+// Makes every pending file a named temporary for one scope, as on a file
+// system without unnamed files.
+struct TNamedTemporaries {
+    explicit TNamedTemporaries(bool on) { ForceNamedTemporaries = on; }
+    ~TNamedTemporaries() { ForceNamedTemporaries = false; }
+};
+
 TEST_F(Writer, SecondWriteOfItsOwnTargetReplacesIt)
 {
-    const std::string src = dir.Write("s.jpg", AfterSoi(TinyJpeg(), kCom1));
-    ASSERT_TRUE(data.ScanFile(src));
-    const std::string target = dir / "s-out.jpg";
-    data.SaveAs(target);
-    data.ReplaceComment("");
-    data.SaveAs(target);
-    EXPECT_EQ(ReadFile(target), kSoi + kTemplate + kEmptyCom + TinyJpeg().substr(2));
-    // After a new scan the old output is no longer ours to replace.
-    ASSERT_TRUE(data.ScanFile(src));
-    EXPECT_THROW(data.SaveAs(target), EMetaError);
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary" : "unnamed file");
+        const TNamedTemporaries seam(named);
+        const std::string src = dir.Write("s.jpg", AfterSoi(TinyJpeg(), kCom1));
+        ASSERT_TRUE(data.ScanFile(src));
+        const std::string target = dir / (named ? "s-named.jpg" : "s-out.jpg");
+        data.SaveAs(target);
+        data.ReplaceComment("");
+        data.SaveAs(target);
+        EXPECT_EQ(ReadFile(target), kSoi + kTemplate + kEmptyCom + TinyJpeg().substr(2));
+        // After a new scan the old output is no longer ours to replace.
+        ASSERT_TRUE(data.ScanFile(src));
+        EXPECT_THROW(data.SaveAs(target), EMetaError);
+    }
 }
 
 std::vector<std::string> Names(const std::string& folder)
@@ -165,25 +182,101 @@ std::vector<std::string> Names(const std::string& folder)
     while (dirent* e = readdir(d))
         if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
     closedir(d);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
 TEST_F(Writer, FailedLoadCreatesNoTargetAndLeavesNoTemporaryFile)
 {
-    // A whole head, but a frame header libjpeg rejects (a length of 3).
-    const std::string src = dir.Write("bad.jpg", "\xFF\xD8"s + kCom1 + "\xFF\xC0\x00\x03\x08"s + TinyJpeg().substr(2));
-    ASSERT_TRUE(data.ScanFile(src));
-    EXPECT_THROW(data.SaveAs(dir / "bad-out.jpg"), EJPEG);
-    EXPECT_FALSE(Exists(dir / "bad-out.jpg"));
-    ASSERT_TRUE(data.ScanFile(dir.Write("gone.jpg", AfterSoi(TinyJpeg(), kCom1))));
-    unlink((dir / "gone.jpg").c_str());
-    try {
-        data.SaveAs(dir / "gone-out.jpg");
-        FAIL();
-    } catch (const EMetaError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir / "gone.jpg" + ".\n\nNo such file or directory");
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary" : "unnamed file");
+        const TNamedTemporaries seam(named);
+        // A whole head, but a frame header libjpeg rejects (a length of 3).
+        const std::string src =
+            dir.Write("bad.jpg", "\xFF\xD8"s + kCom1 + "\xFF\xC0\x00\x03\x08"s + TinyJpeg().substr(2));
+        ASSERT_TRUE(data.ScanFile(src));
+        EXPECT_THROW(data.SaveAs(dir / "bad-out.jpg"), EJPEG);
+        EXPECT_FALSE(Exists(dir / "bad-out.jpg"));
+        ASSERT_TRUE(data.ScanFile(dir.Write("gone.jpg", AfterSoi(TinyJpeg(), kCom1))));
+        unlink((dir / "gone.jpg").c_str());
+        try {
+            data.SaveAs(dir / "gone-out.jpg");
+            FAIL();
+        } catch (const EMetaError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot open file " + dir / "gone.jpg" + ".\n\nNo such file or directory");
+        }
+        EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"bad.jpg"});
     }
-    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"bad.jpg"});
+}
+
+// The mark a file carries, or "" without one.
+std::string MarkOf(int fd)
+{
+    char value[64];
+    const ssize_t n = fgetxattr(fd, kTemporaryMark, value, sizeof value);
+    return n < 0 ? std::string() : std::string(value, static_cast<size_t>(n));
+}
+
+// Whether files in `folder` can carry user attributes.
+bool KeepsAttributes(const std::string& folder)
+{
+    const std::string probe = folder + "/attribute-probe";
+    const int fd = open(probe.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    const bool keeps = fd >= 0 && fsetxattr(fd, "user.probe", "1", 1, 0) == 0;
+    if (fd >= 0) close(fd);
+    unlink(probe.c_str());
+    return keeps;
+}
+
+TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
+{
+    const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "x");
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary" : "unnamed file");
+        const TNamedTemporaries seam(named);
+        for (const bool replace : {false, true}) {
+            const std::string target = std::string(named ? "n" : "u") + (replace ? "-replaced" : "-new");
+            if (replace) dir.Write(target, "old");
+            {
+                // Unpublished: while written, a name only on the named road, and none after.
+                tPendingFile out(folder, dir / target);
+                out.Write("half");
+                const std::vector<std::string> during = Names(dir.Path());
+                EXPECT_EQ(out.TempName().empty(), !named);
+                if (named) {
+                    EXPECT_TRUE(IsTemporaryName(out.TempName())) << out.TempName();
+                    EXPECT_NE(std::find(during.begin(), during.end(), out.TempName()), during.end());
+                    // Unmarked only where the file system keeps no attributes.
+                    if (KeepsAttributes(dir.Path())) {
+                        EXPECT_EQ(kTemporaryPrefix + MarkOf(out.Fd()), out.TempName());
+                    }
+                }
+            }
+            const std::vector<std::string> before = Names(dir.Path());
+            EXPECT_TRUE(std::none_of(before.begin(), before.end(), IsTemporaryName));
+            tPendingFile out(folder, dir / target);
+            out.Write("whole");
+            EXPECT_EQ(out.Publish(target, replace), target);
+            EXPECT_EQ(ReadFile(dir / target), "whole");
+            const int fd = open((dir / target).c_str(), O_RDONLY);
+            EXPECT_EQ(MarkOf(fd), "");  // an output never carries the mark
+            close(fd);
+            const std::vector<std::string> after = Names(dir.Path());
+            EXPECT_TRUE(std::none_of(after.begin(), after.end(), IsTemporaryName));
+        }
+    }
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"n-new", "n-replaced", "u-new", "u-replaced"}));
+}
+
+TEST(TemporaryName, OnlyTheExactShapeCounts)
+{
+    const std::string p = kTemporaryPrefix;
+    EXPECT_TRUE(IsTemporaryName(p + "0123456789abcdef"));
+    for (const std::string& name : {p + "0123456789ABCDEF", p + "0123456789abcde", p + "0123456789abcdef0",
+                                    p + "0123456789abcdeg", p + "0123456789abcdef.jpg", p + "photo.jpg",
+                                    p + "diary", "x" + p + "0123456789abcdef", p.substr(1) + "0123456789abcdef"})
+        EXPECT_FALSE(IsTemporaryName(name)) << name;
 }
 
 TEST_F(Writer, MissingFolderIsCannotCreate)
