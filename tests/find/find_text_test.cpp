@@ -1,6 +1,7 @@
 // Properties, mask list, AddSlash and the set-up errors of the finder.
 #include "find/find_text.h"
 
+#include "tests/support/file_permissions.h"
 #include "tests/support/jpeg_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -123,11 +124,15 @@ TEST(FindTextErrors, StartFolderThatIsAFile)
 
 TEST(FindTextErrors, StartFolderWithoutSearchPermission)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "root may search any folder";
     fixture::TempDir tmp;
     const std::string dir = tmp / "locked";
-    ASSERT_EQ(mkdir(dir.c_str(), 0600), 0);
-    TIMLFindText finder;
-    finder.StartDirectory = dir;
-    ExpectSetupError(finder, "Device " + dir + " not ready");
+    ASSERT_EQ(mkdir(dir.c_str(), 0644), 0);  // readable, not searchable, by owner and others alike
+    ASSERT_EQ(chmod(tmp.Path().c_str(), 0755), 0);  // reachable for nobody
+    const auto failures = fixture::RunUnprivileged([&] {
+        TIMLFindText finder;
+        finder.StartDirectory = dir;
+        ExpectSetupError(finder, "Device " + dir + " not ready");
+    });
+    if (!failures) GTEST_SKIP() << "root may search any folder";
+    EXPECT_EQ(*failures, "");
 }

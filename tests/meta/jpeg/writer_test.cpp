@@ -13,6 +13,7 @@
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
+#include "tests/support/file_permissions.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/tiff_builder.h"
 
@@ -294,11 +295,20 @@ TEST_F(Writer, MissingFolderIsCannotCreate)
 
 TEST_F(Writer, ReadOnlyFolderLeavesNothingBehind)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
     const std::string src = dir.Write("r.jpg", AfterSoi(TinyJpeg(), kCom1));
     ASSERT_TRUE(data.ScanFile(src));
-    ASSERT_EQ(mkdir((dir / "ro").c_str(), 0500), 0);
-    EXPECT_THROW(data.SaveAs(dir / "ro/out.jpg"), EMetaError);
+    ASSERT_EQ(mkdir((dir / "ro").c_str(), 0555), 0);  // read-only for everyone, nobody too
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);  // reachable for nobody
+    const auto failures = fixture::RunUnprivileged([&] {
+        try {
+            data.SaveAs(dir / "ro/out.jpg");
+            ADD_FAILURE() << "no EMetaError";
+        } catch (const EMetaError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir / "ro/out.jpg" + ".\n\nPermission denied");
+        }
+    });
+    if (!failures) GTEST_SKIP() << "root writes anywhere";
+    EXPECT_EQ(*failures, "");
     EXPECT_TRUE(Names(dir / "ro").empty());
 }
 
