@@ -1,13 +1,13 @@
 #include "app/metadata_listing.h"
 
 #include <cstdio>
-#include <set>
 
 #include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/markers.h"
 #include "meta/jpeg/xmp_gain_map.h"
+#include "meta/xmp/xmp_packet.h"
 
 namespace {
 
@@ -68,30 +68,6 @@ std::string Fate(const tSection& s, const IBatchOptions& o)
     return "kept";
 }
 
-// The property names an XMP packet uses (prefix:name), once each.
-std::string XmpProperties(const std::string& packet)
-{
-    std::set<std::string> names;
-    auto nameAt = [&](size_t at) {
-        size_t end = at;
-        while (end < packet.size() && (std::isalnum(static_cast<unsigned char>(packet[end])) || packet[end] == ':' ||
-                                       packet[end] == '_' || packet[end] == '-'))
-            ++end;
-        const std::string name = packet.substr(at, end - at);
-        const size_t colon = name.find(':');
-        if (colon == std::string::npos || colon == 0 || colon + 1 == name.size()) return;
-        const std::string prefix = name.substr(0, colon);
-        if (prefix != "rdf" && prefix != "x" && prefix != "xmlns" && prefix != "xml") names.insert(name);
-    };
-    for (size_t i = 0; i + 1 < packet.size(); ++i) {
-        if (packet[i] == '<' && packet[i + 1] != '/' && packet[i + 1] != '?') nameAt(i + 1);
-        if (std::isspace(static_cast<unsigned char>(packet[i]))) nameAt(i + 1);
-    }
-    std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : ", ") + n;
-    return out;
-}
-
 void Listing(std::string& out, const char* title, const std::string& lines)
 {
     if (lines.empty()) return;
@@ -103,6 +79,56 @@ void Listing(std::string& out, const char* title, const std::string& lines)
         if (end > at) out += "    " + lines.substr(at, end - at) + "\n";
         at = end + 2;
     }
+}
+
+// One line per value: "prefix:name = value"; the values of an array of plain
+// values joined with "; ", struct fields as "outer/inner", array items that
+// are structs or arrays as "name[1]". Line breaks in a value become spaces, so
+// each value stays on its line.
+void XmpLines(std::string& out, const std::string& name, const tXmpValue& value)
+{
+    auto line = [&](const std::string& text) {
+        std::string shown = text;
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        out += "\r\n" + name + " = " + shown;
+    };
+    bool plainItems = true;
+    for (const tXmpValue& item : value.Items) plainItems &= item.Kind == tXmpValue::tKind::Simple;
+    switch (value.Kind) {
+    case tXmpValue::tKind::Simple: line(value.Text); return;
+    case tXmpValue::tKind::Array:
+        if (plainItems) {
+            std::string joined;
+            for (const tXmpValue& item : value.Items) joined += (joined.empty() ? "" : "; ") + item.Text;
+            line(joined);
+        } else {
+            for (size_t i = 0; i < value.Items.size(); ++i)
+                XmpLines(out, name + "[" + std::to_string(i + 1) + "]", value.Items[i]);
+        }
+        break;
+    case tXmpValue::tKind::Struct:
+        for (const tXmpProperty& field : value.Fields) XmpLines(out, name + "/" + field.Name.Qualified(), field.Value);
+        if (value.Fields.empty() && value.Text.empty()) line({});
+        break;
+    }
+    // Text beside fields or items is no RDF, but it is in the packet.
+    if (!value.Text.empty()) line(value.Text);
+}
+
+// The XMP section: the packet's size, then its properties with their values.
+std::string XmpSection(const std::string& packet)
+{
+    const std::string head = "  XMP: " + std::to_string(packet.size()) + " bytes";
+    std::string lines;
+    try {
+        for (const tXmpProperty& p : ReadXmp(packet)) XmpLines(lines, p.Name.Qualified(), p.Value);
+    } catch (const EMetaError& e) {
+        return head + "; " + e.what() + "\n";
+    }
+    std::string out;
+    Listing(out, (head + ":\n").c_str(), lines);
+    return out.empty() ? head + "; no properties\n" : out;
 }
 
 }  // namespace
@@ -143,7 +169,7 @@ std::string DescribeFile(const std::string& fileName, const IBatchOptions& optio
     }
     if (const tSection* xmp = data.Section(data.XmpRef)) {
         const std::string packet = xmp->Bytes.substr(std::min(xmp->Bytes.size(), 2 + kXmpIdentifier.size()));
-        out += "  XMP: " + std::to_string(packet.size()) + " bytes; " + XmpProperties(packet) + "\n";
+        out += XmpSection(packet);
     }
     if (const tSection* com = data.Section(data.CommentRef))
         out += "  Comment: \"" + com->Bytes.substr(2) + "\"\n";

@@ -145,6 +145,23 @@ int main(int argc, char** argv)
     const std::string iptc = Segment(kApp13, IptcPayload(iptcbytes::Resource(0x0404, SomeRecords())));
     const std::string xmp = Segment(kApp1, std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 41));
     const std::string app0 = Segment(kApp0, std::string("JFXX\0\x10", 6));
+    // Gain-map XMP as Ultra HDR writes it, with an author and a foreign
+    // element inside a gain-map property beside it.
+    const std::string gainMap = Segment(
+        kApp1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                   "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                   "<rdf:Description rdf:about=\"\" xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
+                   "xmlns:Container=\"http://ns.google.com/photos/1.0/container/\" "
+                   "xmlns:Item=\"http://ns.google.com/photos/1.0/container/item/\" "
+                   "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" hdrgm:Version=\"1.0\" hdrgm:GainMapMax=\"2.5\">"
+                   "<hdrgm:GainMapMin><rdf:Seq><rdf:li>0</rdf:li><rdf:li>0</rdf:li><rdf:li>0.1</rdf:li></rdf:Seq>"
+                   "</hdrgm:GainMapMin><hdrgm:Gamma><dc:creator>Jane</dc:creator></hdrgm:Gamma>"
+                   "<dc:creator><rdf:Seq><rdf:li>Jane</rdf:li></rdf:Seq></dc:creator><Container:Directory><rdf:Seq>"
+                   "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Semantic=\"Primary\" Item:Mime=\"image/jpeg\"/>"
+                   "</rdf:li><rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Semantic=\"GainMap\" "
+                   "Item:Mime=\"image/jpeg\" Item:Length=\"100\"/></rdf:li></rdf:Seq></Container:Directory>"
+                   "</rdf:Description></rdf:RDF></x:xmpmeta>");
+    Write(out / "clean", "gain-map-xmp.jpg", fixture::AfterSoi(jpeg, gainMap + exif));
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",

@@ -103,8 +103,8 @@ std::string GainMapSegment(const std::string& bytes, const std::vector<uint32_t>
 {
     const size_t packetAt = 2 + kXmpIdentifier.size();
     if (bytes.size() <= packetAt) return {};
-    const std::string_view packet = std::string_view(bytes).substr(packetAt);
-    return HasGainMapProperties(packet) ? XmpSegment(GainMapOnlyPacket(packet, itemLengths)) : std::string();
+    const std::string kept = GainMapOnlyPacket(std::string_view(bytes).substr(packetAt), itemLengths);
+    return kept.empty() ? std::string() : XmpSegment(kept);
 }
 
 std::vector<tPicture> FurtherPictures(const tSection& mpf, int fd, int64_t imageEnd, int64_t size,

@@ -375,17 +375,30 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
     TempDir dir;
     fixture::TiffBuilder t(false);
     t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "Maker of cameras")}));
-    const std::string xmp = Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
-                                              "<x:xmpmeta><rdf:RDF><rdf:Description xmlns:dc=\"d\">"
-                                              "<dc:creator>Jane</dc:creator></rdf:Description></rdf:RDF></x:xmpmeta>");
+    const std::string xmp = Segment(
+        0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                  "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                  "<rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                  "xmlns:I=\"http://iptc.org/std/Iptc4xmpCore/1.0/xmlns/\" xmp:Rating=\"4\"><dc:creator><rdf:Seq>"
+                  "<rdf:li>Jane</rdf:li><rdf:li>John</rdf:li></rdf:Seq></dc:creator><I:CreatorContactInfo "
+                  "I:CiAdrCity=\"Springfield\"/><dc:subject><rdf:Bag><rdf:li rdf:parseType=\"Resource\"><I:Name>"
+                  "Home</I:Name></rdf:li></rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>");
     const std::string file = AfterSoi(TinyJpeg(), ExifSegment(t.Bytes()) + xmp + Segment(0xFE, "a note")) + "TRAILER";
     WriteFile(dir / "a.jpg", file);
     const TResult r = Cli(dir, "--list --exif --other " + Q(dir / "a.jpg"));
     EXPECT_EQ(r.Status, 0) << r.Err;
     for (const std::string expected :
-         {"APP1   Exif", "removed (EXIF)", "Make = Maker of cameras", "XMP: ", "dc:creator",
+         {"APP1   Exif", "removed (EXIF)", "Make = Maker of cameras", "  XMP: ", "\n    xmp:Rating = 4\n",
+          "\n    dc:creator = Jane; John\n", "\n    I:CreatorContactInfo/I:CiAdrCity = Springfield\n",
+          "\n    dc:subject[1]/I:Name = Home\n",
           "removed (other)", "COM    comment", "Comment: \"a note\"",
           "Trailer: bytes after the picture, removed (other)", "SOF0"})
         EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
+    // A packet that is no XML says so, and shows nothing of itself.
+    WriteFile(dir / "b.jpg", AfterSoi(TinyJpeg(), Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+                                                                 "<x:xmpmeta><dc:creator>Jane</x:xmpmeta>")));
+    const std::string b = Cli(dir, "--list " + Q(dir / "b.jpg")).Out;
+    EXPECT_NE(b.find("  XMP: 39 bytes; not well-formed XML (unbound prefix, line 1)\n"), std::string::npos) << b;
+    EXPECT_EQ(b.find("Jane"), std::string::npos) << b;
     EXPECT_EQ(Cli(dir, "--list").Status, 2);
 }

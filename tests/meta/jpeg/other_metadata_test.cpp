@@ -4,6 +4,7 @@
 
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/mpf.h"
+#include "meta/jpeg/xmp_gain_map.h"
 #include "tests/support/exiftool.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/tiff_builder.h"
@@ -43,6 +44,29 @@ const std::string kGainMapXmp = Xmp(
     "<rdf:Description xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" hdrgm:Version=\"1.0\" hdrgm:GainMapMax=\"2.3\" "
     "hdrgm:HDRCapacityMax=\"2.3\"><dc:creator>Jane Roe</dc:creator></rdf:Description>");
+
+// A packet of one rdf:Description with `attributes` and `body`, declaring
+// the namespaces the rows below use.
+std::string Description(const std::string& attributes, const std::string& body)
+{
+    return Xmp("<rdf:Description rdf:about=\"\" xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
+               "xmlns:Container=\"http://ns.google.com/photos/1.0/container/\" "
+               "xmlns:Item=\"http://ns.google.com/photos/1.0/container/item/\" "
+               "xmlns:apdi=\"http://ns.apple.com/pixeldatainfo/1.0/\" "
+               "xmlns:HDRGainMap=\"http://ns.apple.com/HDRGainMap/1.0/\" "
+               "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" " + attributes + ">" + body + "</rdf:Description>");
+}
+
+// Every XMP packet in a file's bytes, from each segment's length field.
+std::vector<std::string> XmpPackets(const std::string& file)
+{
+    std::vector<std::string> packets;
+    for (size_t at = file.find(kXmpId); at != std::string::npos && at >= 2; at = file.find(kXmpId, at + 1)) {
+        const size_t length = static_cast<uint8_t>(file[at - 2]) * 256u + static_cast<uint8_t>(file[at - 1]);
+        if (length >= 2 + kXmpId.size()) packets.push_back(file.substr(at + kXmpId.size(), length - 2 - kXmpId.size()));
+    }
+    return packets;
+}
 
 struct tBuilt {
     std::string Bytes;
@@ -170,6 +194,118 @@ TEST_F(OtherMetadata, UltraHdrKeepsItsGainMapPropertiesAndLosesTheAuthor)
     EXPECT_NE(first.find("hdrgm:Version=\"1.0\""), std::string::npos);
     EXPECT_NE(first.find("Item:Length=\"" + std::to_string(pointed.size()) + "\""), std::string::npos);
     EXPECT_NE(first.find("Item:Semantic=\"GainMap\""), std::string::npos);
+    for (const std::string& packet : XmpPackets(out)) EXPECT_EQ(GainMapOnlyPacket(packet, {}), packet);
+    // An independent reader finds the first picture's packet well-formed: the gain map's properties, no author.
+    if (HaveExiftool()) {
+        const auto tags = Exiftool("-XMP:all -Warning", dir / ("out" + std::to_string(outputs) + ".jpg"));
+        EXPECT_EQ(tags.count("Warning"), 0u);
+        EXPECT_EQ(tags.count("Creator"), 0u);
+        EXPECT_EQ(tags.count("Version") ? tags.at("Version") : "", "1.0");
+        EXPECT_EQ(tags.count("DirectoryItemLength") ? tags.at("DirectoryItemLength") : "", std::to_string(pointed.size()));
+    }
+}
+
+// Each packet read as XML: only known gain-map properties, found by namespace
+// and name, stay; a packet that cannot be read goes whole.
+TEST_F(OtherMetadata, XmpKeepsOnlyGainMapPropertiesReadAsXml)
+{
+    const std::string bomb = "<!DOCTYPE x:xmpmeta [<!ENTITY a \"Jane Roe\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                             "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>";
+    const std::string appleGainMap = AfterSoi(TinyJpeg(8, 8), Xmp(
+        "<rdf:Description rdf:about=\"\" xmlns:HDRGainMap=\"http://ns.apple.com/HDRGainMap/1.0/\">"
+        "<HDRGainMap:HDRGainMapVersion>65536</HDRGainMap:HDRGainMapVersion>"
+        "<HDRGainMap:HDRGainMapHeadroom>2.9</HDRGainMap:HDRGainMapHeadroom></rdf:Description>"
+        "<rdf:Description rdf:about=\"\" xmlns:apdi=\"http://ns.apple.com/pixeldatainfo/1.0/\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><apdi:NativeFormat>1278226488</apdi:NativeFormat>"
+        "<apdi:AuxiliaryImageType>urn:com:apple:photo:2020:aux:hdrgainmap</apdi:AuxiliaryImageType>"
+        "<dc:creator><rdf:Seq><rdf:li>Jane Roe</rdf:li></rdf:Seq></dc:creator></rdf:Description>"));
+    const std::string perChannel = AfterSoi(TinyJpeg(8, 8), Description(
+        "hdrgm:Version=\"1.0\" hdrgm:Gamma=\" 1 \"",
+        "<hdrgm:GainMapMin><rdf:Seq><rdf:li>0</rdf:li><rdf:li>0.1</rdf:li><rdf:li>0.2</rdf:li></rdf:Seq>"
+        "</hdrgm:GainMapMin><hdrgm:GainMapMax><rdf:Seq><rdf:li>2</rdf:li><rdf:li>Jane Roe</rdf:li></rdf:Seq>"
+        "</hdrgm:GainMapMax><dc:creator>Jane Roe</dc:creator>"));
+    const std::string directory =
+        "<Container:Directory><dc:title>Holiday at home</dc:title><rdf:Seq>"
+        "<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Semantic=\"Primary\" Item:Mime=\"image/jpeg\"/>"
+        "<dc:title>Holiday at home</dc:title></rdf:li>"
+        "<rdf:li><Container:Item><rdf:Description Item:Semantic=\"GainMap\" Item:Length=\"77\" Item:Home=\"at home\">"
+        "<dc:title>Holiday at home</dc:title></rdf:Description></Container:Item></rdf:li></rdf:Seq></Container:Directory>";
+    std::string nested;
+    for (int i = 0; i < 100; ++i) nested = "<dc:x>" + nested + "</dc:x>";
+    struct tRow {
+        const char* Name;
+        std::string File;
+        std::vector<std::string> Kept;  // in the output
+        std::vector<std::string> Gone;  // from the whole output file
+    };
+    const std::string image = TinyJpeg();
+    const std::vector<tRow> rows = {
+        {"a foreign element inside a kept one",
+         AfterSoi(image, Description("hdrgm:Version=\"1.0\"",
+                                     "<hdrgm:GainMapMin><dc:creator>Jane Roe</dc:creator></hdrgm:GainMapMin>")),
+         {"hdrgm:Version=\"1.0\""}, {"Jane Roe", "dc:", "GainMapMin"}},
+        {"a property name in a foreign value",
+         AfterSoi(image, Description("hdrgm:Version=\"1.0\"", "<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">"
+                                     "Lives at hdrgm:Home=\"12 Main St\"</rdf:li></rdf:Alt></dc:description>")),
+         {"hdrgm:Version=\"1.0\""}, {"12 Main St", "Home", "Lives"}},
+        {"foreign titles in the container directory",
+         AfterSoi(image, Description("hdrgm:Version=\"1.0\"", directory)),
+         {"<rdf:li rdf:parseType=\"Resource\"><Container:Item Item:Mime=\"image/jpeg\" Item:Semantic=\"Primary\"/>",
+          "<Container:Item Item:Semantic=\"GainMap\" Item:Length=\"77\"/>"},
+         {"Holiday", "home", "dc:"}},
+        {"a directory without hdrgm", AfterSoi(image, Description("", directory)), {}, {"Container", kXmpId}},
+        {"the gain map's values per colour channel", perChannel,
+         {"hdrgm:Gamma=\"1\"", "<hdrgm:GainMapMin><rdf:Seq><rdf:li>0</rdf:li><rdf:li>0.1</rdf:li><rdf:li>0.2</rdf:li>"
+          "</rdf:Seq></hdrgm:GainMapMin>"},
+         {"Jane Roe", "GainMapMax"}},
+        {"Apple's gain-map picture", MultiPicture(Xmp(kCreator), "", appleGainMap).Bytes,
+         {"apdi:AuxiliaryImageType=\"urn:com:apple:photo:2020:aux:hdrgainmap\"", "apdi:NativeFormat=\"1278226488\"",
+          "HDRGainMap:HDRGainMapVersion=\"65536\"", "HDRGainMap:HDRGainMapHeadroom=\"2.9\""},
+         {"Jane Roe", "dc:"}},
+        {"an Apple depth picture",
+         AfterSoi(image, Description("apdi:AuxiliaryImageType=\"urn:com:apple:photo:2020:aux:depth\" "
+                                     "apdi:NativeFormat=\"1278226488\"", "")),
+         {}, {"apdi", kXmpId}},
+        {"the hdrgm prefix bound elsewhere, the namespace under another prefix",
+         AfterSoi(image, Xmp("<rdf:Description xmlns:hdrgm=\"http://example.com/not-gain-map/\" "
+                             "xmlns:g=\"http://ns.adobe.com/hdr-gain-map/1.0/\" hdrgm:GainMapMax=\"7\" "
+                             "g:GainMapMax=\"2.5\" g:Version=\"Jane Roe\"/>")),
+         {"<rdf:Description rdf:about=\"\" xmlns:hdrgm=\"http://ns.adobe.com/hdr-gain-map/1.0/\" "
+          "hdrgm:GainMapMax=\"2.5\">"},
+         {"\"7\"", "not-gain-map", "Jane Roe"}},
+        {"the namespace named in a text value only",
+         AfterSoi(image, Description("", "<dc:source>http://ns.adobe.com/hdr-gain-map/1.0/</dc:source>")), {},
+         {"hdr-gain-map", kXmpId}},
+        {"entities declared in a document type",
+         AfterSoi(image, Segment(0xE1, kXmpId + bomb + "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf="
+                                 "\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description xmlns:hdrgm="
+                                 "\"http://ns.adobe.com/hdr-gain-map/1.0/\" hdrgm:Version=\"1.0\" xmlns:dc="
+                                 "\"http://purl.org/dc/elements/1.1/\"><dc:creator>&d;</dc:creator></rdf:Description>"
+                                 "</rdf:RDF></x:xmpmeta>")),
+         {}, {"Jane Roe", "ENTITY", kXmpId}},
+        {"Ultra HDR: both pictures' gain-map properties, the directory giving the gain map's new length",
+         MultiPicture(PrimaryXmp(1), "", AfterSoi(TinyJpeg(8, 8), kGainMapXmp)).Bytes,
+         {"hdrgm:Version=\"1.0\"", "hdrgm:GainMapMax=\"2.3\" hdrgm:HDRCapacityMax=\"2.3\"",
+          "Item:Semantic=\"GainMap\" Item:Length=\""},
+         {"Jane Roe", "Item:Length=\"1\""}},
+        {"a packet nested deeper than any XMP",
+         AfterSoi(image, Description("hdrgm:Version=\"1.0\"", nested)),
+         {}, {"hdrgm", kXmpId}},
+        {"a malformed packet",
+         AfterSoi(image, Description("hdrgm:Version=\"1.0\"", "<dc:creator>Jane Roe</dc:title>")), {},
+         {"Jane Roe", "hdrgm", kXmpId}},
+    };
+    for (const tRow& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const std::string out = Clean(row.File, {false, false, false, true});
+        for (const std::string& kept : row.Kept) EXPECT_NE(out.find(kept), std::string::npos) << kept;
+        for (const std::string& gone : row.Gone) EXPECT_EQ(out.find(gone), std::string::npos) << gone;
+        // What is kept is kept as it stands when the output is cleaned again.
+        for (const std::string& packet : XmpPackets(out)) EXPECT_EQ(GainMapOnlyPacket(packet, {}), packet);
+        TimgData again(255);
+        again.ScanFile(dir.Write("again.jpg", out));
+        EXPECT_FALSE(again.HasOtherMetadata());
+    }
 }
 
 TEST_F(OtherMetadata, ADroppedExifBlockLeavesTheOrientation)
