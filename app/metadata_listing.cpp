@@ -54,10 +54,18 @@ const char* KindName(const tSection& s)
 }
 
 // What the options would do to a segment of this kind.
-std::string Fate(const tSection& s, const IBatchOptions& o)
+std::string Fate(const tSection& s, const IBatchOptions& o, const TimgData& data)
 {
     const bool other = s.Kind == tBlockKind::Xmp || s.Kind == tBlockKind::ExtendedXmp || s.Kind == tBlockKind::OtherApp;
-    if (s.Kind == tBlockKind::Exif && o.StripExif()) return "removed (EXIF)";
+    if (s.Kind == tBlockKind::Exif && o.StripExif()) {
+        // A block of the orientation alone is what a cleaned file keeps: no
+        // file is changed for it, and where one is, the same block is written
+        // again unless the orientation is dropped.
+        if (&s == data.Section(data.ExifRef) && data.ExifIsOrientationOnly())
+            return o.KeepOrientation() && data.Orientation() > 1 ? "kept (orientation only)"
+                                                                 : "orientation only, removed only with other metadata";
+        return "removed (EXIF)";
+    }
     if (s.Marker == marker::COM && o.StripCom()) return "removed (COM)";
     if (s.Kind == tBlockKind::Photoshop && o.StripIptc()) return "replaced by an empty IPTC block";
     if (other && o.StripOther()) {
@@ -66,6 +74,18 @@ std::string Fate(const tSection& s, const IBatchOptions& o)
         return gainMap ? "removed (other), gain-map properties kept" : "removed (other)";
     }
     return "kept";
+}
+
+// The JPEG thumbnail that IFD1 points at (Exif 2.3 section 4.5.4), if any.
+std::string ThumbnailLine(const TImageInfo& exif)
+{
+    if (exif.ThumbnailLength <= 0) return {};
+    const std::string length = std::to_string(exif.ThumbnailLength) + " bytes";
+    const std::string bytes = exif.ThumbnailBytes();
+    if (bytes.empty()) return "  Thumbnail: " + length + " recorded, not inside the EXIF block\n";
+    const bool jpeg = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                      static_cast<unsigned char>(bytes[1]) == marker::SOI;
+    return "  Thumbnail: " + std::string(jpeg ? "JPEG, " : "not JPEG data, ") + length + "\n";
 }
 
 void Listing(std::string& out, const char* title, const std::string& lines)
@@ -147,12 +167,17 @@ std::string DescribeFile(const std::string& fileName, const IBatchOptions& optio
         const std::string count = s.Count > 1 ? " x" + std::to_string(s.Count) : "";
         std::snprintf(line, sizeof line, "    %-6s %-16s %10lld bytes%-7s %s\n", MarkerName(s.Marker).c_str(),
                       KindName(s), static_cast<long long>(s.End - s.Start), count.c_str(),
-                      s.Marker == marker::SOS ? "" : Fate(s, options).c_str());
+                      s.Marker == marker::SOS ? "" : Fate(s, options, data).c_str());
         out += line;
     }
     if (data.ExifDecoder) {
         Listing(out, "  EXIF:\n", data.ExifDecoder->Listing);
         Listing(out, "  Maker note:\n", data.ExifDecoder->MakerListing);
+        if (data.ExifDecoder->MakerListing.empty() && !data.ExifDecoder->MakerNoteBytes.empty())
+            out += "  Maker note: " + std::to_string(data.ExifDecoder->MakerNoteBytes.size()) +
+                   " bytes in a layout this program does not decode\n";
+        Listing(out, "  Thumbnail directory (IFD1):\n", data.ExifDecoder->ThumbnailListing);
+        out += ThumbnailLine(*data.ExifDecoder);
         const int32_t orientation = data.Orientation();
         if (orientation > 1 && options.StripExif())
             out += std::string("  Orientation ") + std::to_string(orientation) +

@@ -2,7 +2,8 @@
 // interoperability directory, in ascending tag order, and the "Unknown" row
 // that a failed lookup yields. Names are kept exactly as this program has always
 // written them, spelling slips included ("GrayReponseUnit", "StoNits"), since
-// they are the keys of name lookups. Texts are Windows-1252 (0xB0 is the degree sign).
+// they are the keys of name lookups; labels show them spelt right, and name
+// the rows whose words SpaceName cannot find. Texts are Windows-1252 (0xB0 is the degree sign).
 
 #include <array>
 
@@ -43,8 +44,8 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0x011F, "YPosition"),
     Row(0x0120, "FreeOffsets"),
     Row(0x0121, "FreeByteCounts"),
-    Row(0x0122, "GrayReponseUnit"),
-    Row(0x0123, "GrayReponseCurve"),
+    Row(0x0122, "GrayReponseUnit").WithLabel("Gray Response Unit"),
+    Row(0x0123, "GrayReponseCurve").WithLabel("Gray Response Curve"),
     Row(0x0124, "T4Options"),
     Row(0x0125, "T6Options"),
     Row(0x0128, "ResolutionUnit").Codes("1:None Specified,2:Inch,3:Centimeter"),
@@ -63,7 +64,7 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0x0143, "TileLength"),
     Row(0x0144, "TileOffsets"),
     Row(0x0145, "TileByteCounts"),
-    Row(0x014A, "SubIFDs"),
+    Row(0x014A, "SubIFDs").WithLabel("Sub IFDs"),
     Row(0x014C, "InkSet"),
     Row(0x014D, "InkNames"),
     Row(0x014E, "NumberOfInks"),
@@ -86,9 +87,9 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0x0203, "JPEGRestartInterval"),
     Row(0x0205, "JPEGLosslessPredictors"),
     Row(0x0206, "JPEGPointTransforms"),
-    Row(0x0207, "JPEGQTables"),
-    Row(0x0208, "JPEGDCTables"),
-    Row(0x0209, "JPEGACTables"),
+    Row(0x0207, "JPEGQTables").WithLabel("JPEG Q Tables"),
+    Row(0x0208, "JPEGDCTables").WithLabel("JPEG DC Tables"),
+    Row(0x0209, "JPEGACTables").WithLabel("JPEG AC Tables"),
     Row(0x0211, "YCbCrCoefficients"),
     Row(0x0212, "YCbCrSubSampling"),
     Row(0x0213, "YCbCrPositioning").Codes("1:Centered,2:Co-sited"),
@@ -203,10 +204,10 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0x9101, "ComponentsConfiguration").WithHook(ComponentsHook),
     Row(0x9102, "CompressedBitsPerPixel"),
     Row(0x9201, "ShutterSpeedValue").WithHook(ShutterHook),
-    Row(0x9202, "ApertureValue").Format("F%0.1f"),
+    Row(0x9202, "ApertureValue").WithHook(ApertureHook),
     Row(0x9203, "BrightnessValue"),
     Row(0x9204, "ExposureBiasValue"),
-    Row(0x9205, "MaxApertureValue").Format("F%0.1f"),
+    Row(0x9205, "MaxApertureValue").WithHook(ApertureHook),
     Row(0x9206, "SubjectDistance"),
     Row(0x9207, "MeteringMode").Codes("0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial"),
     Row(0x9208, "LightSource").Codes("0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C"),
@@ -255,7 +256,7 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0xA213, "ImageHistory"),
     Row(0xA214, "SubjectLocation"),
     Row(0xA215, "ExposureIndex"),
-    Row(0xA216, "TIFF/EPStandardID").WithLabel("TIFF/EPStandardID"),
+    Row(0xA216, "TIFF/EPStandardID"),
     Row(0xA217, "SensingMethod").Codes("0:Unknown,1:MonochromeArea,2:OneChipColorArea,3:TwoChipColorArea,4:ThreeChipColorArea,5:ColorSequentialArea,6:MonochromeLinear,7:TriLinear,8:ColorSequentialLinear"),
     Row(0xA300, "FileSource").Codes("1:Unknown,3:Digital Still Camera"),
     Row(0xA301, "SceneType").Codes("0:Unknown,1:Directly Photographed"),
@@ -264,7 +265,7 @@ constexpr std::array<tTagRow, kExifTagRows> kExifRows{
     Row(0xA402, "ExposureMode").Codes("0:Auto,1:Manual,2:Auto bracket"),
     Row(0xA403, "WhiteBalance").Codes("0:Auto,1:Manual"),
     Row(0xA404, "DigitalZoomRatio"),
-    Row(0xA405, "FocalLengthin35mmFilm").Format("%5.2f mm"),
+    Row(0xA405, "FocalLengthin35mmFilm").WithLabel("Focal Length in 35mm Film").Format("%5.2f mm"),
     Row(0xA406, "SceneCaptureType").Codes("0:Standard,1:Landscape,2:Portrait,3:Night scene"),
     Row(0xA407, "GainControl").Codes("0:None,1:Low gain up,2:High gain up,3:Low gain down,4:High gain down"),
     Row(0xA408, "Contrast").Codes("0:Normal,1:Soft,2:Hard"),

@@ -33,8 +33,10 @@ void PrepareTagTables();
 const std::vector<TTagEntry>& ExifTagTable();
 const std::vector<TTagEntry>& GpsTagTable();
 
-// "ImageWidth" -> "Image Width": a blank before each capital that follows a
-// non-capital; the first character counts as a capital.
+// "ImageWidth" -> "Image Width", "ISOSpeedRatings" -> "ISO Speed Ratings":
+// a blank before each capital that follows a small letter or a digit, and
+// before the last capital of a run that a small letter follows. "YCbCr" stays
+// one word.
 std::string SpaceName(std::string_view name);
 
 // Copy of the row naming `tag` in the kind's table (ExifKind: EXIF rows

@@ -34,7 +34,7 @@ constexpr std::array<tTagRow, kGpsTagRows> kGpsRows{
     Row(0x0014, "GPSDestLatitude").WithHook(GpsAngleHook),
     Row(0x0015, "GPSDestLongitudeRef"),
     Row(0x0016, "GPSDestLongitude").WithHook(GpsAngleHook),
-    Row(0x0017, "GPSDestBearingkRef"),
+    Row(0x0017, "GPSDestBearingkRef").WithLabel("GPS Dest Bearing Ref"),
     Row(0x0018, "GPSDestBearing"),
     Row(0x0019, "GPSDestDistanceRef"),
     Row(0x001A, "GPSDestDistance"),

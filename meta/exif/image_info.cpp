@@ -1,6 +1,7 @@
 #include "meta/exif/image_info.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <set>
 
@@ -22,6 +23,7 @@ constexpr uint16_t kImageLength = 0x0101, kExifImageHeight = 0xA003;
 constexpr uint16_t kMake = 0x010F;
 constexpr uint16_t kExifPointer = 0x8769, kInteropPointer = 0xA005, kGpsPointer = 0x8825;
 constexpr uint16_t kMakerNote = 0x927C;
+constexpr uint16_t kThumbnailOffset = 0x0201, kThumbnailLength = 0x0202;  // JPEGInterchangeFormat(Length)
 
 constexpr const char* kErrorDetected = "Error Detected = ";
 
@@ -31,6 +33,12 @@ constexpr int kMaxDirectoryDepth = 8;
 constexpr size_t kMakeTextLength = 32;
 // Diagonal of a 36 x 24 mm frame, in millimetres.
 constexpr double kFullFrameDiagonal = 43.26661531;
+// Sensor diagonals that cameras have, from the 1/4-inch sensors of small
+// phones (4.5 mm) to digital medium format (67 mm). A focal-plane resolution
+// that gives a size outside them belongs to a resized copy: editors change
+// the recorded image size but leave the resolution, which describes the
+// camera's own pixels.
+constexpr double kMinSensorDiagonal = 4.0, kMaxSensorDiagonal = 70.0;
 
 // TIFF offsets are unsigned 32-bit values (TIFF 6.0 section 2).
 int64_t ReadOffset(const tEndInd& in, int64_t pos)
@@ -62,6 +70,18 @@ tEntryHead ReadEntryHead(const tEndInd& in, int64_t e)
 std::string Quoted(const std::string& raw, bool toFirstZero)
 {
     return '"' + (toFirstZero ? raw.substr(0, raw.find('\0')) : raw) + '"';
+}
+
+// The maker note as the EXIF listing shows it: its size, and the name that
+// many notes begin with ("Nikon", "OLYMP", "FUJIFILM"); a note that starts
+// with its directory has none.
+std::string MakerNoteText(const std::string& raw)
+{
+    constexpr size_t kMinName = 3, kMaxName = 16;
+    size_t n = 0;
+    while (n < raw.size() && n < kMaxName && std::isalpha(static_cast<unsigned char>(raw[n]))) ++n;
+    const std::string bytes = std::to_string(raw.size()) + " bytes";
+    return n >= kMinName ? '"' + raw.substr(0, n) + "\", " + bytes : bytes;
 }
 
 bool SameName(const std::string& a, const std::string& b)
@@ -183,25 +203,38 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t base, int64_t limit, tDirK
     // EXIF block, and the file must still count as holding metadata.
     FEntered.clear();
     FBudget.Reset();
+    ThumbnailListing.clear();
+    ThumbnailPos = ThumbnailLength = 0;
     try {
-        WalkEntries(start, base, limit, kind);
+        const int64_t link = WalkEntries(start, base, limit, kind);
+        if (kind == tDirKind::ExifKind) WalkThumbnailDirectory(link, base, limit);
     } catch (const EDecodeBudget& spent) {
         SetStatus(kErrorDetected + std::string(spent.what()));
     } catch (const std::exception&) {
     }
 }
 
-void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind)
+void TImageInfo::WalkThumbnailDirectory(int64_t link, int64_t base, int64_t limit)
+{
+    // TIFF 6.0 section 2: IFD0 ends with the offset of the next directory, 0
+    // for none; in an EXIF block that is IFD1, the thumbnail's.
+    if (link == 0 || !Fits(Block, link, 4)) return;
+    const int64_t offset = ReadOffset(*this, link);
+    if (offset == 0 || FEntered.contains(offset + base) || !Fits(Block, offset + base, 2)) return;
+    WalkEntries(offset + base, base, limit, tDirKind::ExifKind, true);
+}
+
+int64_t TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind, bool thumbnail)
 {
     const tEnterDirectory guard(FDepth, FEntered, start);
     FBudget.EnterDirectory();
     const int64_t n = GetUInt16(start);
     if (2 + 12 * n > base + limit) {
         SetStatus("Illegally sized directory");
-        return;
+        return 0;
     }
     const bool listing = BuildSelector == 2 || BuildSelector == 255;
-    const bool listed = BuildSelector == 4 || BuildSelector == 255;
+    const bool listed = !thumbnail && (BuildSelector == 4 || BuildSelector == 255);
     for (int64_t i = 0; i < n; ++i) {
         FBudget.ReadEntry();
         const int64_t e = start + 2 + 12 * i;
@@ -219,8 +252,9 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
         if (listing) {
             row = LookupDirTag(tag, kind);
             if (type == kAscii || type == kUndefined) {
-                // ASCII without its last byte (the terminating zero, TIFF 6.0).
-                text = type == kAscii ? raw.substr(0, raw.size() - 1) : Quoted(raw, true);
+                // ASCII up to its terminating zero (TIFF 6.0), or whole when a
+                // writer left the zero out.
+                text = type == kAscii ? raw.substr(0, raw.find('\0')) : Quoted(raw, true);
                 FBudget.Keep(static_cast<int64_t>(text.size()));
             } else {
                 text = RenderValue(*this, raw, type, row.ValueCodes, row.Template, &FBudget);
@@ -231,7 +265,8 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
             } else {
                 text = CleanText(text);
             }
-            Listing += "\r\n" + row.Label + " = " + text;
+            if (tag == kMakerNote) text = MakerNoteText(raw);
+            (thumbnail ? ThumbnailListing : Listing) += "\r\n" + row.Label + " = " + text;
         }
         if (listed) {
             try {
@@ -244,6 +279,12 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
             }
         }
 
+        if (thumbnail) {
+            // A JPEG thumbnail's offset counts from the TIFF header, as all offsets do.
+            if (tag == kThumbnailOffset) ThumbnailPos = static_cast<uint32_t>(BytesToInt(*this, raw)) + base;
+            if (tag == kThumbnailLength) ThumbnailLength = static_cast<uint32_t>(BytesToInt(*this, raw));
+            continue;
+        }
         switch (tag) {
         case kImageWidth:
         case kExifImageWidth:
@@ -288,6 +329,7 @@ void TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKin
             break;
         }
     }
+    return start + 2 + 12 * n;
 }
 
 void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<const TTagEntry> table,
@@ -374,29 +416,55 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerBytes, std::span<con
     }
 }
 
+double TImageInfo::SensorDiagonal() const
+{
+    // Canon writes each focal-plane resolution as pixels x 1000 over sensor
+    // thousandths of an inch, so the denominators give the sensor whatever
+    // the picture was resized to since. The checks keep to rationals of that
+    // shape (a reduced or square pair is not one).
+    if (MakeText.starts_with("Canon")) {
+        const TTagEntry x = TagByName("FocalPlaneXResolution"), y = TagByName("FocalPlaneYResolution");
+        if (x.FieldType == 5 && y.FieldType == 5 && x.RawBytes.size() == 8 && y.RawBytes.size() == 8) {
+            const int64_t xPixels = static_cast<uint32_t>(BytesToInt(*this, x.RawBytes.substr(0, 4)));
+            const int64_t yPixels = static_cast<uint32_t>(BytesToInt(*this, y.RawBytes.substr(0, 4)));
+            const int64_t xMils = static_cast<uint32_t>(BytesToInt(*this, x.RawBytes.substr(4)));
+            const int64_t yMils = static_cast<uint32_t>(BytesToInt(*this, y.RawBytes.substr(4)));
+            if (xPixels % 1000 == 0 && yPixels % 1000 == 0 && xPixels >= 640000 && yPixels >= 480000 &&
+                xMils > 0 && yMils > 0 && xMils != yMils) {
+                const double diagonal = std::hypot(xMils * 0.0254, yMils * 0.0254);
+                if (diagonal >= kMinSensorDiagonal && diagonal <= kMaxSensorDiagonal) return diagonal;
+            }
+        }
+    }
+    // Exif 2.3: the unit is the inch unless the block says otherwise.
+    const int32_t unit = FindTagIndex("FocalPlaneResolutionUnit") >= 0 ? IntegerByName("FocalPlaneResolutionUnit") : 2;
+    const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+    const double xr = NumericByName("FocalPlaneXResolution"), yr = NumericByName("FocalPlaneYResolution");
+    if (mmPerUnit == 0 || xr <= 0 || yr <= 0 || ImageWidth <= 0 || ImageHeight <= 0) return 0;
+    const double diagonal = std::hypot(ImageWidth * mmPerUnit / xr, ImageHeight * mmPerUnit / yr);
+    return diagonal >= kMinSensorDiagonal && diagonal <= kMaxSensorDiagonal ? diagonal : 0;
+}
+
 void TImageInfo::DeriveFocal35()
 {
     if (FindTagIndex("FocalLengthin35mmFilm") >= 0) return;
-    int32_t unit = IntegerByName("FocalPlaneResolutionUnit");
-    if (unit < 1) unit = IntegerByName("ResolutionUnit");
-    const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
     const double focal = NumericByName("FocalLength");
-    if (mmPerUnit == 0 || focal == 0) return;
-    double sensorW = 0, sensorH = 0;
-    const int32_t xr = IntegerByName("FocalPlaneXResolution");
-    if (xr > 0) sensorW = ImageWidth * mmPerUnit / xr;
-    const int32_t yr = IntegerByName("FocalPlaneYResolution");
-    if (yr > 0) sensorH = ImageHeight * mmPerUnit / yr;
-    const double factor = sensorW * sensorH > 0
-                              ? kFullFrameDiagonal / std::sqrt(sensorW * sensorW + sensorH * sensorH)
-                              : 4.5;
+    const double diagonal = SensorDiagonal();
+    // Without a sensor size there is no sound factor: nothing is guessed.
+    if (focal <= 0 || diagonal <= 0) return;
     TTagEntry entry = ExifTagTable()[static_cast<size_t>(StaticTagIndex("FocalLengthIn35mmFilm"))];
-    entry.Text = FormatText("%5.2f", {focal * factor});
+    entry.Text = FormatText("%5.2f", {focal * kFullFrameDiagonal / diagonal});
     entry.RawBytes.clear();
     entry.Template = "%s mm";
     entry.FieldType = 10;
     AddTag(entry);
-    Listing += "\r\n" + entry.Label + " = " + entry.Text;
+    Listing += "\r\n" + entry.Label + " = " + entry.Text + " mm (computed)";
+}
+
+std::string TImageInfo::ThumbnailBytes() const
+{
+    if (ThumbnailPos <= 0 || ThumbnailLength <= 0 || !Fits(Block, ThumbnailPos, ThumbnailLength)) return {};
+    return Block.substr(static_cast<size_t>(ThumbnailPos - 1), static_cast<size_t>(ThumbnailLength));
 }
 
 void TImageInfo::SyncDimensions(std::string& exifBytes, int32_t realHeight, int32_t realWidth) const

@@ -40,6 +40,14 @@ public:
     bool TiffMode = false;
     std::string Listing;             // CR LF, label, " = ", text per entry
     std::string MakerListing;
+    // IFD1, the thumbnail's directory (TIFF 6.0 section 2, Exif 2.3 section
+    // 4.5.4), listed like IFD0 but kept out of TagList: its Orientation, size
+    // and resolution describe the thumbnail, not the picture.
+    std::string ThumbnailListing;
+    // IFD1's JPEGInterchangeFormat (1-based position in Block) and
+    // JPEGInterchangeFormatLength; 0 when IFD1 records no JPEG thumbnail.
+    int64_t ThumbnailPos = 0;
+    int64_t ThumbnailLength = 0;
 
     // Status texts the walk reports ("Illegally sized directory", "Error
     // Detected = ..."); the owning container installs it.
@@ -63,7 +71,12 @@ public:
     // a failure is reported through OnStatus as "Error Detected = ...".
     void WalkMakerDirectory(const std::string& makerBytes, std::span<const TTagEntry> table,
                             int64_t dirOffset, int64_t makerBase, int64_t blockBase);
+    // Adds FocalLengthIn35mmFilm, computed from FocalLength and the sensor
+    // size, when the block records none and the sensor size can be told.
     void DeriveFocal35();
+    // The thumbnail's bytes when IFD1 records one that lies inside Block,
+    // else empty.
+    std::string ThumbnailBytes() const;
     // Brings the width/height value fields inside `exifBytes` (the APP1 segment
     // bytes from the length field on, 1-based positions as WidthPos/HeightPos)
     // up to date, in this decoder's byte order.
@@ -73,7 +86,14 @@ public:
     const tDecodeBudget& Budget() const { return FBudget; }
 
 private:
-    void WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind);
+    // Walks one directory; gives the position of its next-directory link
+    // (0 when the directory is not read). A thumbnail directory is only listed.
+    int64_t WalkEntries(int64_t start, int64_t base, int64_t limit, tDirKind kind, bool thumbnail = false);
+    // The directory after IFD0 that the link at `link` names, if any.
+    void WalkThumbnailDirectory(int64_t link, int64_t base, int64_t limit);
+    // Sensor width and height in mm from the focal-plane resolution; 0 when
+    // the block does not tell them soundly.
+    double SensorDiagonal() const;
     void SetStatus(const std::string& text);
 
     int FDepth = 0;                  // directories being walked

@@ -63,6 +63,18 @@ std::string ShutterHook(const std::string& text)
     return FormatText("%4.4f sec", {t}) + suffix;
 }
 
+std::string ApertureHook(const std::string& text)
+{
+    // Exif 2.3 APEX: ApertureValue Av = 2 log2(F), so F = 2^(Av / 2).
+    const size_t slash = text.find('/');
+    int32_t num = 0, den = 0;
+    if (slash == std::string::npos || !TryParseInteger(std::string_view(text).substr(0, slash), num) ||
+        !TryParseInteger(std::string_view(text).substr(slash + 1), den) || den == 0)
+        return text;
+    const double f = std::exp2(static_cast<double>(num) / den / 2);
+    return std::isfinite(f) ? FormatText("F%0.1f", {f}) : text;
+}
+
 std::string FlashHook(const std::string& text)
 {
     int32_t v = 0;

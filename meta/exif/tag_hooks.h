@@ -9,6 +9,10 @@ std::string ComponentsHook(const std::string& text);
 // ShutterSpeedValue (0x9201): APEX value to "0.0078 sec (1/128)". Raises
 // EMetaError when 2^v comes out as 0 or 1/t does not fit a signed 64-bit integer.
 std::string ShutterHook(const std::string& text);
+// ApertureValue and MaxApertureValue (0x9202, 0x9205): APEX value to the
+// f-number, "F5.0". A text that is not one rational with a denominator, or
+// gives no finite number, is shown as it is.
+std::string ApertureHook(const std::string& text);
 // Flash (0x9209): the bit fields as words. Raises EMetaError when the text is
 // not a plain integer.
 std::string FlashHook(const std::string& text);

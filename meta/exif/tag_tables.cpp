@@ -69,14 +69,26 @@ const std::vector<TTagEntry>& GpsTagTable()
 
 std::string SpaceName(std::string_view name)
 {
+    // Words that mix cases but are read as one.
+    constexpr std::string_view kWholeWords[] = {"YCbCr"};
+    const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    const auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     std::string spaced;
-    bool prevCapital = true;  // the first character counts as a capital, whatever it is
-    for (size_t i = 0; i < name.size(); ++i) {
+    for (size_t i = 0; i < name.size();) {
         const char c = name[i];
-        const bool capital = i == 0 || (c >= 'A' && c <= 'Z');
-        if (i > 0 && capital && !prevCapital) spaced += ' ';
-        spaced += c;
-        prevCapital = capital;
+        // A word starts at a capital after a small letter or digit ("ImageWidth",
+        // "T4Options"), and at the last capital of a run that a small letter
+        // follows ("ISOSpeed", "GPSVersion").
+        const bool starts = i > 0 && upper(c) &&
+                            (lower(name[i - 1]) || digit(name[i - 1]) ||
+                             (upper(name[i - 1]) && i + 1 < name.size() && lower(name[i + 1])));
+        if (starts) spaced += ' ';
+        const auto whole = std::find_if(std::begin(kWholeWords), std::end(kWholeWords),
+                                        [&](std::string_view w) { return name.substr(i).starts_with(w); });
+        const std::string_view taken = whole != std::end(kWholeWords) ? *whole : name.substr(i, 1);
+        spaced += taken;
+        i += taken.size();
     }
     return spaced;
 }

@@ -23,6 +23,19 @@ bool IsRational(uint32_t type)
     return type == kRational || type == kSRational;
 }
 
+// One integer component as TIFF 6.0 defines its type: BYTE, SHORT and LONG
+// unsigned, SBYTE, SSHORT and SLONG two's complement.
+std::string IntegerText(const tEndInd& order, std::string_view comp, uint32_t type)
+{
+    const auto bits = static_cast<uint32_t>(BytesToInt(order, comp));
+    switch (type) {
+    case kSByte: return std::to_string(static_cast<int8_t>(bits));
+    case kSShort: return std::to_string(static_cast<int16_t>(bits));
+    case kSLong: return std::to_string(static_cast<int32_t>(bits));
+    default: return std::to_string(bits);
+    }
+}
+
 // Placeholder text for FLOAT and DOUBLE values, which are not decoded.
 constexpr std::string_view kUndecodedFloat = "-9999.99";
 constexpr size_t kCleanTextLength = 50;
@@ -85,7 +98,7 @@ std::string RenderValue(const tEndInd& order, std::string_view raw, uint32_t typ
         if (!out.empty()) out += ", ";
         const std::string_view comp = raw.substr(j * static_cast<size_t>(size), static_cast<size_t>(size));
         if (IsInteger(type)) {
-            const std::string v = std::to_string(BytesToInt(order, comp));
+            const std::string v = IntegerText(order, comp, type);
             // A number without a pair shows nothing, not even itself.
             out += codes.empty() ? v : LookupFramed(framed, v);
         } else if (IsRational(type)) {

@@ -26,7 +26,8 @@ constexpr int32_t ComponentSize(uint32_t type)
 // FF FF FF FF gives -1. Empty bytes give 0.
 int32_t BytesToInt(const tEndInd& order, std::string_view bytes);
 
-// Components of `raw` as text joined by ", " (rationals as "n/d", FLOAT and
+// Components of `raw` as text joined by ", " (integers signed or unsigned as
+// their type is, rationals as "n/d", FLOAT and
 // DOUBLE as -9999.99), looked up in `codes` when there are codes, then put
 // through `tmpl`: "%s" takes the text, any other template takes NumericValue.
 // Raises EMetaError when the template does not fit its argument. With a

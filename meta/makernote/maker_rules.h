@@ -12,7 +12,13 @@
 enum class tMakerBase {
     FromNotePos,  // MakerNotePos + Base: value offsets count from the TIFF header
     Fixed,        // Base as is: value offsets count from the note's first byte
+    OwnHeader,    // Base is where the note's own TIFF header stands: byte order,
+                  // directory and value offsets all come from it
 };
+
+// BlockBase of notes whose values all lie inside the note: none is read
+// from the EXIF block.
+inline constexpr int64_t kNoBlockValues = INT64_MIN / 2;
 
 enum class tMakerOrder { AsExifBlock, LittleEndian };
 
@@ -34,6 +40,7 @@ struct tMakerWalk {
     int64_t MakerBase;
     int64_t BlockBase;
     bool LittleEndian;
+    bool BigEndian = false;  // with LittleEndian false: big-endian whatever the block's order
 };
 
 std::span<const tMakerRule> MakerRules();
@@ -42,4 +49,6 @@ std::span<const tMakerRule> MakerRules();
 // (also for a make shorter than five characters).
 const tMakerRule* ChooseMakerRule(std::string_view make, std::string_view makerBytes);
 
-tMakerWalk MakerWalkFor(const tMakerRule& rule, int64_t makerNotePos);
+// `makerBytes` is read for an OwnHeader rule only; a header that is not
+// there gives a directory offset past the note, which the walk reports.
+tMakerWalk MakerWalkFor(const tMakerRule& rule, int64_t makerNotePos, std::string_view makerBytes = {});

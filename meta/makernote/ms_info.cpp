@@ -31,8 +31,8 @@ bool TmsInfo::DecodeMakerNote()
     (void)FTiffMode;
     const tMakerRule* rule = ChooseMakerRule(FDecoder->MakeText, FDecoder->MakerNoteBytes);
     if (!rule) return false;
-    const tMakerWalk walk = MakerWalkFor(*rule, FDecoder->MakerNotePos);
-    const tByteOrderScope order(*FDecoder, walk.LittleEndian ? false : FDecoder->BigEndian);
+    const tMakerWalk walk = MakerWalkFor(*rule, FDecoder->MakerNotePos, FDecoder->MakerNoteBytes);
+    const tByteOrderScope order(*FDecoder, !walk.LittleEndian && (walk.BigEndian || FDecoder->BigEndian));
     FDecoder->WalkMakerDirectory(FDecoder->MakerNoteBytes, walk.Table, walk.DirOffset, walk.MakerBase,
                                  walk.BlockBase);
     return true;

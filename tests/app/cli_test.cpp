@@ -374,7 +374,12 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
 {
     TempDir dir;
     fixture::TiffBuilder t(false);
-    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "Maker of cameras")}));
+    // A Model without its terminating zero, and IFD1 with a JPEG thumbnail.
+    const std::string thumbnail = "\xFF\xD8\xFF\xD9";
+    const uint32_t at = t.AddBytes(thumbnail);
+    const uint32_t ifd0 = t.AddDirectory({t.Ascii(0x010F, "Maker of cameras"), {0x0110, 2, 8, "Model 10"}});
+    t.SetFirstDirectory(ifd0);
+    t.SetNextDirectory(ifd0, t.AddDirectory({t.Short(0x0103, 6), t.Long(0x0201, at), t.Long(0x0202, 4)}));
     const std::string xmp = Segment(
         0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
                   "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
@@ -388,11 +393,12 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
     const TResult r = Cli(dir, "--list --exif --other " + Q(dir / "a.jpg"));
     EXPECT_EQ(r.Status, 0) << r.Err;
     for (const std::string expected :
-         {"APP1   Exif", "removed (EXIF)", "Make = Maker of cameras", "  XMP: ", "\n    xmp:Rating = 4\n",
-          "\n    dc:creator = Jane; John\n", "\n    I:CreatorContactInfo/I:CiAdrCity = Springfield\n",
-          "\n    dc:subject[1]/I:Name = Home\n",
+         {"APP1   Exif", "removed (EXIF)", "Make = Maker of cameras\n", "Model = Model 10\n", "  XMP: ",
+          "\n    xmp:Rating = 4\n", "\n    dc:creator = Jane; John\n",
+          "\n    I:CreatorContactInfo/I:CiAdrCity = Springfield\n", "\n    dc:subject[1]/I:Name = Home\n",
           "removed (other)", "COM    comment", "Comment: \"a note\"",
-          "Trailer: bytes after the picture, removed (other)", "SOF0"})
+          "Trailer: bytes after the picture, removed (other)", "SOF0",
+          "  Thumbnail directory (IFD1):\n    Compression = Jpeg\n", "  Thumbnail: JPEG, 4 bytes\n"})
         EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
     // A packet that is no XML says so, and shows nothing of itself.
     WriteFile(dir / "b.jpg", AfterSoi(TinyJpeg(), Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
@@ -401,4 +407,23 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
     EXPECT_NE(b.find("  XMP: 39 bytes; not well-formed XML (unbound prefix, line 1)\n"), std::string::npos) << b;
     EXPECT_EQ(b.find("Jane"), std::string::npos) << b;
     EXPECT_EQ(Cli(dir, "--list").Status, 2);
+
+    // The block of the orientation alone that a cleaned file keeps.
+    fixture::TiffBuilder o(true);
+    o.SetFirstDirectory(o.AddDirectory({o.Short(0x0112, 6)}));
+    WriteFile(dir / "b.jpg", AfterSoi(TinyJpeg(), ExifSegment(o.Bytes())));
+    const struct {
+        const char* Options;
+        const char* Fate;
+    } fates[] = {
+        {"--exif", "kept (orientation only)"},
+        {"--exif --drop-orientation", "orientation only, removed only with other metadata"},
+        {"--com", "kept"},
+    };
+    for (const auto& f : fates) {
+        const TResult b = Cli(dir, "--list " + std::string(f.Options) + " " + Q(dir / "b.jpg"));
+        EXPECT_NE(b.Out.find(std::string("Exif                     36 bytes        ") + f.Fate + "\n"),
+                  std::string::npos)
+            << f.Options << "\n" << b.Out;
+    }
 }

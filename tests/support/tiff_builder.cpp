@@ -61,4 +61,12 @@ void TiffBuilder::SetFirstDirectory(uint32_t offset)
     FBytes.replace(4, 4, U32(offset));
 }
 
+void TiffBuilder::SetNextDirectory(uint32_t dir, uint32_t next)
+{
+    const auto at = static_cast<size_t>(dir);
+    const unsigned n = static_cast<unsigned char>(FBytes.at(at + (FBig ? 1 : 0))) |
+                       static_cast<unsigned char>(FBytes.at(at + (FBig ? 0 : 1))) << 8;
+    FBytes.replace(at + 2 + 12 * n, 4, U32(next));
+}
+
 }  // namespace fixture

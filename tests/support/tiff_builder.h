@@ -32,6 +32,8 @@ public:
     // Appends raw bytes; returns their TIFF offset.
     uint32_t AddBytes(const std::string& bytes);
     void SetFirstDirectory(uint32_t offset);
+    // Links the directory at `dir` to the one at `next` (TIFF 6.0: IFD0 to IFD1).
+    void SetNextDirectory(uint32_t dir, uint32_t next);
     // TIFF offset at which the value field of entry `index` of the directory at
     // `dir` lies (add 9 for its 1-based position in an APP1 segment).
     static uint32_t ValueField(uint32_t dir, int index) { return dir + 2 + 12 * index + 8; }

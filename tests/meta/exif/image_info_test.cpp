@@ -146,7 +146,7 @@ TEST_P(Decoder, EntriesWhoseValueIsNotInTheBlockAreSkipped)
     }
 }
 
-TEST_P(Decoder, AsciiIsTheValueWithoutItsLastByteTerminatedOrNot)
+TEST_P(Decoder, AsciiIsTheValueUpToItsFirstZeroOrWhole)
 {
     const struct {
         const char* Case;
@@ -154,11 +154,12 @@ TEST_P(Decoder, AsciiIsTheValueWithoutItsLastByteTerminatedOrNot)
         const char* Make;
     } cases[] = {
         {"terminated", t.Ascii(0x010F, "Canon"), "Canon"},
-        {"unterminated, out of line", {0x010F, 2, 5, "Canon"}, "Cano"},
-        {"unterminated, inline", {0x010F, 2, 3, "ABC" + std::string(1, '\0')}, "AB"},
-        {"one byte", {0x010F, 2, 1, "X" + std::string(3, '\0')}, ""},
-        {"zero inside", {0x010F, 2, 6, "Ab\0cd\0"s}, "Ab.cd"},
-        {"control characters", {0x010F, 2, 5, "A\tB\nC"}, "A.B."},
+        {"unterminated, out of line", {0x010F, 2, 21, "EASTMAN KODAK COMPANY"}, "EASTMAN KODAK COMPANY"},
+        {"unterminated, inline", {0x010F, 2, 3, "ABC" + std::string(1, '\0')}, "ABC"},
+        {"one byte", {0x010F, 2, 1, "X" + std::string(3, '\0')}, "X"},
+        {"only a zero", {0x010F, 2, 1, std::string(4, '\0')}, ""},
+        {"zero inside", {0x010F, 2, 6, "Ab\0cd\0"s}, "Ab"},
+        {"control characters", {0x010F, 2, 5, "A\tB\nC"}, "A.B.C"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Case);
@@ -173,6 +174,60 @@ TEST_P(Decoder, AsciiIsTheValueWithoutItsLastByteTerminatedOrNot)
     }
 }
 
+TEST_P(Decoder, Ifd1IsListedApartAndPointsAtTheThumbnail)
+{
+    // IFD0 links to IFD1, whose Orientation and width describe the thumbnail
+    // only; JPEGInterchangeFormat(Length) say where its bytes are.
+    const std::string thumbnail = "\xFF\xD8\xFF\xDB thumbnail \xFF\xD9";
+    const uint32_t at = t.AddBytes(thumbnail);
+    const uint32_t ifd0 = t.AddDirectory({t.Short(0x0112, 6), t.Short(0x0100, 4000)});
+    t.SetFirstDirectory(ifd0);
+    const auto ifd1With = [&](uint32_t offset, uint32_t length) {
+        return t.AddDirectory({t.Short(0x0103, 6), t.Short(0x0112, 1), t.Short(0x0100, 160),
+                               t.Long(0x0201, offset), t.Long(0x0202, length)});
+    };
+    const struct {
+        const char* Case;
+        uint32_t Offset, Length;
+        bool Held;
+    } cases[] = {
+        {"inside the block", at, static_cast<uint32_t>(thumbnail.size()), true},
+        {"running past the block", at, 0xFFFFFF00, false},
+        {"offset past the block", 0xFFFFFFF0, 16, false},
+    };
+    const std::string body = t.Bytes();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        t = TiffBuilder(GetParam());
+        t.AddBytes(body.substr(8));
+        t.SetFirstDirectory(ifd0);
+        t.SetNextDirectory(ifd0, ifd1With(c.Offset, c.Length));
+        dec = TImageInfo(255);
+        Walk();
+        EXPECT_EQ(dec.IntegerByName("Orientation"), 6);
+        EXPECT_EQ(dec.ImageWidth, 4000);
+        EXPECT_EQ(dec.TagCount, 2);
+        EXPECT_EQ(dec.Listing.find("Compression"), std::string::npos) << dec.Listing;
+        EXPECT_EQ(dec.ThumbnailListing, "\r\nCompression = Jpeg\r\nOrientation = Normal\r\nImage Width = 160"
+                                        "\r\nJPEG Interchange Format = " + std::to_string(c.Offset) +
+                                        "\r\nJPEG Interchange Format Length = " + std::to_string(c.Length));
+        EXPECT_EQ(dec.ThumbnailLength, c.Length);
+        EXPECT_EQ(dec.ThumbnailBytes(), c.Held ? thumbnail : "");
+    }
+    // A link back to IFD0, or to nowhere, lists no IFD1.
+    for (const uint32_t link : {ifd0, 0xFFFFFFF0u}) {
+        t = TiffBuilder(GetParam());
+        t.AddBytes(body.substr(8));
+        t.SetFirstDirectory(ifd0);
+        t.SetNextDirectory(ifd0, link);
+        dec = TImageInfo(255);
+        Walk();
+        EXPECT_EQ(dec.ThumbnailListing, "");
+        EXPECT_EQ(dec.TagCount, 2);
+        EXPECT_EQ(status, "");
+    }
+}
+
 TEST_P(Decoder, ZeroDenominatorsRenderAndCountAsZero)
 {
     const uint32_t gps = t.AddDirectory({{0x0002, 5, 3, t.U32(1) + t.U32(0) + t.U32(2) + t.U32(0) + t.U32(3) + t.U32(0)},
@@ -181,19 +236,19 @@ TEST_P(Decoder, ZeroDenominatorsRenderAndCountAsZero)
         t.Rational(0x829A, 1, 0),                              // ExposureTime, "%s sec"
         t.Rational(0x829D, 28, 0),                             // FNumber, "F%0.1f" of the number
         {0x9201, 10, 1, t.U32(5) + t.U32(0)},                  // ShutterSpeedValue, APEX hook
-        t.Rational(0x9202, 0, 0),                              // ApertureValue
+        t.Rational(0x9202, 0, 0),                              // ApertureValue, APEX hook
         {0x9204, 10, 1, t.U32(0xFFFFFFFF) + t.U32(0)},         // ExposureBiasValue, -1/0
         t.Long(0x8825, gps),
         t.Short(0x0100, 5),
     }));
     Walk();
     EXPECT_TRUE(Has("Exposure Time = 1/0 sec")) << dec.Listing;
-    EXPECT_TRUE(Has("FNumber = F0.0")) << dec.Listing;
+    EXPECT_TRUE(Has("F Number = F0.0")) << dec.Listing;
     EXPECT_TRUE(Has("Shutter Speed Value = 1.0000 sec")) << dec.Listing;
-    EXPECT_TRUE(Has("Aperture Value = F0.0")) << dec.Listing;
+    EXPECT_TRUE(Has("Aperture Value = 0/0")) << dec.Listing;
     EXPECT_TRUE(Has("Exposure Bias Value = -1/0")) << dec.Listing;
-    EXPECT_TRUE(Has("GPSLatitude = 0 Degrees 0 Minutes 0 Seconds")) << dec.Listing;
-    EXPECT_TRUE(Has("GPSTime Stamp = 0:0:0")) << dec.Listing;
+    EXPECT_TRUE(Has("GPS Latitude = 0 Degrees 0 Minutes 0 Seconds")) << dec.Listing;
+    EXPECT_TRUE(Has("GPS Time Stamp = 0:0:0")) << dec.Listing;
     EXPECT_EQ(dec.NumericByName("FNumber"), 0.0);
     EXPECT_EQ(dec.NumericByName("ExposureBiasValue"), 0.0);
     EXPECT_EQ(dec.ImageWidth, 5);  // the walk went on
@@ -376,13 +431,50 @@ TEST_F(Focal35, FromFocalPlaneResolution)
     Walk({t.Short(0x0100, 3000), t.Short(0x0101, 2000), t.Rational(0x920A, 50, 1),
           t.Rational(0xA20E, 3000, 1), t.Rational(0xA20F, 3000, 1), t.Short(0xA210, 2)});
     EXPECT_EQ(dec.TagText("FocalLengthIn35mmFilm"), "70.87");
-    EXPECT_NE(dec.Listing.find(" = 70.87"), std::string::npos);
+    EXPECT_NE(dec.Listing.find("\r\nFocal Length in 35mm Film = 70.87 mm (computed)"), std::string::npos)
+        << dec.Listing;
 }
 
-TEST_F(Focal35, FallsBackToFactor45)
+TEST_F(Focal35, OnlyFromASensorSizeThatCanBeTold)
 {
-    Walk({t.Rational(0x920A, 15, 2), t.Short(0x0128, 2)});
-    EXPECT_EQ(dec.TagText("FocalLengthIn35mmFilm"), "33.75");
+    const struct {
+        const char* Case;
+        std::vector<tIfdEntry> Ifd0;
+        const char* Text;  // empty: no row
+    } cases[] = {
+        {"no focal-plane resolution: no guessed factor", {t.Rational(0x920A, 15, 2), t.Short(0x0128, 2)}, ""},
+        // A Canon EOS 40D picture resized to 100 x 68: the rationals still
+        // hold the 22.2 x 14.8 mm sensor (exiftool: 218.5 mm).
+        {"Canon, resized",
+         {t.Ascii(0x010F, "Canon"), t.Short(0xA002, 100), t.Short(0xA003, 68), t.Rational(0x920A, 135, 1),
+          t.Rational(0xA20E, 3888000, 876), t.Rational(0xA20F, 2592000, 583), t.Short(0xA210, 2)},
+         "218.54"},
+        {"another make, resized: a 0.6 mm sensor is no sensor",
+         {t.Ascii(0x010F, "Nikon"), t.Short(0xA002, 100), t.Short(0xA003, 68), t.Rational(0x920A, 135, 1),
+          t.Rational(0xA20E, 3888000, 876), t.Rational(0xA20F, 2592000, 583), t.Short(0xA210, 2)},
+         ""},
+        {"Canon rationals of another shape, resized",
+         {t.Ascii(0x010F, "Canon"), t.Short(0xA002, 100), t.Short(0xA003, 68), t.Rational(0x920A, 135, 1),
+          t.Rational(0xA20E, 4438, 1), t.Rational(0xA20F, 4446, 1), t.Short(0xA210, 2)},
+         ""},
+        {"centimetres, unit recorded", {t.Short(0xA002, 3600), t.Short(0xA003, 2400), t.Rational(0x920A, 50, 1),
+                                        t.Rational(0xA20E, 1000, 1), t.Rational(0xA20F, 1000, 1), t.Short(0xA210, 3)},
+         "50.00"},
+        {"inches when no unit is recorded", {t.Short(0xA002, 3600), t.Short(0xA003, 2400), t.Rational(0x920A, 50, 1),
+                                             t.Rational(0xA20E, 2540, 1), t.Rational(0xA20F, 2540, 1)},
+         "50.00"},
+        {"a unit that is none", {t.Short(0xA002, 3600), t.Short(0xA003, 2400), t.Rational(0x920A, 50, 1),
+                                 t.Rational(0xA20E, 2540, 1), t.Rational(0xA20F, 2540, 1), t.Short(0xA210, 1)},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        t = TiffBuilder(false);
+        dec = TImageInfo(255);
+        Walk(c.Ifd0);
+        EXPECT_EQ(dec.TagText("FocalLengthIn35mmFilm"), c.Text);
+        EXPECT_EQ(dec.Listing.find("(computed)") != std::string::npos, *c.Text != '\0') << dec.Listing;
+    }
 }
 
 TEST_F(Focal35, NothingAddedWithoutUnitOrFocalOrWhenPresent)

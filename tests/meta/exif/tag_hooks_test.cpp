@@ -50,6 +50,19 @@ TEST(ShutterHook, RaisesWhenTwoToTheValueComesOutAsZero)
     EXPECT_EQ(ShutterHook("-10/1"), "1024.0000 sec");
 }
 
+TEST(ApertureHook, GivesTheFNumberOfTheApexValue)
+{
+    // exiftool on the corpus: Canon 40D 368640/65536 is F7.0, PowerShot S40
+    // 149/32 F5.0 and its MaxApertureValue 194698/65536 F2.8.
+    EXPECT_EQ(ApertureHook("368640/65536"), "F7.0");
+    EXPECT_EQ(ApertureHook("149/32"), "F5.0");
+    EXPECT_EQ(ApertureHook("194698/65536"), "F2.8");
+    EXPECT_EQ(ApertureHook("6/1"), "F8.0");
+    EXPECT_EQ(ApertureHook("0/1"), "F1.0");
+    for (const char* shown : {"0/0", "no rational", "1/1, 2/1", "3000/1"})
+        EXPECT_EQ(ApertureHook(shown), shown) << shown;
+}
+
 TEST(FlashHook, SpellsOutTheFlashBits)
 {
     EXPECT_EQ(FlashHook("0"), "Off");

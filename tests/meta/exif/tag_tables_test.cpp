@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <thread>
 #include <vector>
@@ -62,7 +63,9 @@ TEST(ExifTagTable, CarriesCodesTemplatesAndHooks)
     EXPECT_EQ(ExifRow(0x0103).ValueCodes, "6:Jpeg, 1:TIFF");
     EXPECT_EQ(ExifRow(0xA210).ValueCodes, "1:None Specified,2:Inch,3:Centimeter");
     EXPECT_EQ(ExifRow(0x011B).Template, "%5.2f");
-    EXPECT_EQ(ExifRow(0x9205).Template, "F%0.1f");
+    EXPECT_EQ(ExifRow(0x829D).Template, "F%0.1f");
+    EXPECT_EQ(ExifRow(0x9202).Hook, &ApertureHook);
+    EXPECT_EQ(ExifRow(0x9205).Hook, &ApertureHook);
     EXPECT_EQ(ExifRow(0xA405).Template, "%5.2f mm");
     EXPECT_EQ(ExifRow(0x829A).Template, "%s sec");
     EXPECT_EQ(ExifRow(0x9101).Hook, &ComponentsHook);
@@ -79,9 +82,9 @@ TEST(ExifTagTable, CarriesCodesTemplatesAndHooks)
         EXPECT_EQ(row.FieldType, 0);
         EXPECT_TRUE(row.Text.empty());
     }
-    EXPECT_EQ(hooked, 4);
+    EXPECT_EQ(hooked, 6);
     EXPECT_EQ(coded, 24);
-    EXPECT_EQ(templated, 8);
+    EXPECT_EQ(templated, 6);
 }
 
 TEST(GpsTagTable, HoldsTags0To30InOrderWithTheirHooks)
@@ -102,12 +105,38 @@ TEST(PrepareTagTables, FillsEmptyLabelsAndKeepsPresetOnes)
     PrepareTagTables();
     PrepareTagTables();  // a second call changes nothing
     EXPECT_EQ(ExifRow(0x0100).Label, "Image Width");
-    EXPECT_EQ(ExifRow(0x9216).Label, "TIFF/ EPStandard ID");
-    EXPECT_EQ(ExifRow(0xA216).Label, "TIFF/EPStandardID");
+    EXPECT_EQ(ExifRow(0x9216).Label, "TIFF/EP Standard ID");
+    EXPECT_EQ(ExifRow(0xA216).Label, "TIFF/EP Standard ID");
     EXPECT_EQ(ExifRow(0x83BB).Label, "IPTC/NAA");
-    EXPECT_EQ(GpsTagTable()[0].Label, "GPSVersion ID");
-    for (const TTagEntry& row : ExifTagTable()) EXPECT_FALSE(row.Label.empty()) << row.TagName;
-    for (const TTagEntry& row : GpsTagTable()) EXPECT_FALSE(row.Label.empty()) << row.TagName;
+    EXPECT_EQ(ExifRow(0xA405).Label, "Focal Length in 35mm Film");
+    EXPECT_EQ(ExifRow(0x0122).Label, "Gray Response Unit");
+    EXPECT_EQ(GpsTagTable()[0].Label, "GPS Version ID");
+    EXPECT_EQ(GpsTagTable()[0x17].Label, "GPS Dest Bearing Ref");
+    // Every label reads as words: no small letter runs into a capital or a
+    // digit, no capital run into a word ("ISOSpeed"), but in "YCbCr" and
+    // plurals ("IFDs").
+    auto wordsApart = [](std::string label) {
+        for (size_t at; (at = label.find("YCbCr")) != std::string::npos;) label.replace(at, 5, "Ycbcr");
+        for (size_t at; (at = label.find("IFDs")) != std::string::npos;) label.replace(at, 4, "IFD");
+        for (size_t i = 1; i < label.size(); ++i) {
+            const char a = label[i - 1], b = label[i];
+            if (std::islower(static_cast<unsigned char>(a)) && (std::isupper(static_cast<unsigned char>(b)) ||
+                                                                std::isdigit(static_cast<unsigned char>(b))))
+                return false;
+            if (i + 1 < label.size() && std::isupper(static_cast<unsigned char>(a)) &&
+                std::isupper(static_cast<unsigned char>(b)) && std::islower(static_cast<unsigned char>(label[i + 1])))
+                return false;
+        }
+        return true;
+    };
+    for (const TTagEntry& row : ExifTagTable()) {
+        EXPECT_FALSE(row.Label.empty()) << row.TagName;
+        EXPECT_TRUE(wordsApart(row.Label)) << row.Label;
+    }
+    for (const TTagEntry& row : GpsTagTable()) {
+        EXPECT_FALSE(row.Label.empty()) << row.TagName;
+        EXPECT_TRUE(wordsApart(row.Label)) << row.Label;
+    }
 }
 
 TEST(PrepareTagTables, GivesOneTableToConcurrentCallers)
@@ -123,15 +152,18 @@ TEST(PrepareTagTables, GivesOneTableToConcurrentCallers)
     for (auto* table : seen) EXPECT_EQ(table, &ExifTagTable());
 }
 
-TEST(SpaceName, PutsABlankBeforeCapitalsThatFollowNonCapitals)
+TEST(SpaceName, StartsAWordAfterASmallLetterOrDigitAndAtTheEndOfACapitalRun)
 {
     EXPECT_EQ(SpaceName("ImageWidth"), "Image Width");
-    EXPECT_EQ(SpaceName("ISOSpeedRatings"), "ISOSpeed Ratings");
-    EXPECT_EQ(SpaceName("GPSVersionID"), "GPSVersion ID");
-    EXPECT_EQ(SpaceName("FocalLengthin35mmFilm"), "Focal Lengthin35mm Film");
-    EXPECT_EQ(SpaceName("XResolution"), "XResolution");
-    EXPECT_EQ(SpaceName("TIFF/EPStandardID"), "TIFF/ EPStandard ID");
-    EXPECT_EQ(SpaceName("aB"), "aB");  // the first character counts as a capital
+    EXPECT_EQ(SpaceName("ISOSpeedRatings"), "ISO Speed Ratings");
+    EXPECT_EQ(SpaceName("GPSVersionID"), "GPS Version ID");
+    EXPECT_EQ(SpaceName("GPSDOP"), "GPSDOP");
+    EXPECT_EQ(SpaceName("XResolution"), "X Resolution");
+    EXPECT_EQ(SpaceName("TIFF/EPStandardID"), "TIFF/EP Standard ID");
+    EXPECT_EQ(SpaceName("T4Options"), "T4 Options");
+    EXPECT_EQ(SpaceName("YCbCrPositioning"), "YCbCr Positioning");
+    EXPECT_EQ(SpaceName("ThumbnailYCbCrCoefficients"), "Thumbnail YCbCr Coefficients");
+    EXPECT_EQ(SpaceName("aB"), "a B");
     EXPECT_EQ(SpaceName(""), "");
 }
 

@@ -77,8 +77,9 @@ TEST(RenderValue, FormatsTheNumberWhenTheTemplateHasNoTextSlot)
 {
     EXPECT_EQ(RenderTag(0x011A, Bytes({0, 0, 0, 72, 0, 0, 0, 1}), kRational), "72.00");
     EXPECT_EQ(RenderTag(0x829D, Bytes({0, 0, 0, 28, 0, 0, 0, 10}), kRational), "F2.8");
-    // ApertureValue is an APEX value, printed as it is.
-    EXPECT_EQ(RenderTag(0x9202, Bytes({0, 0, 1, 41, 0, 0, 0, 100}), kRational), "F3.0");
+    // ApertureValue is an APEX value: no template, its hook makes the f-number.
+    EXPECT_EQ(RenderTag(0x9202, Bytes({0, 0, 1, 41, 0, 0, 0, 100}), kRational), "297/100");
+    EXPECT_EQ(RenderTag(0xA405, Bytes({0, 28}), kShort), "28.00 mm");
     EXPECT_EQ(RenderTag(0x920A, Bytes({50, 0, 0, 0, 1, 0, 0, 0}), kRational, kII), "50.00 mm");
 }
 
@@ -128,11 +129,18 @@ TEST(RenderValue, PrintsRationalsUnreduced)
     EXPECT_EQ(RenderValue(kMM, Bytes({0, 0, 0, 2, 0, 0, 0, 4}), kRational, "", ""), "2/4");
 }
 
-TEST(RenderValue, ReadsIntegersWithoutSignExtension)
+TEST(RenderValue, ReadsIntegersSignedOrUnsignedAsTheirTypeIs)
 {
-    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFF, 0xFF, 0xFF}), kLong, "", ""), "-1");
-    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFE}), kSShort, "", ""), "65534");
-    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF}), kSByte, "", ""), "255");
+    // A thumbnail length or an offset past 2^31 is no negative number; an
+    // SSHORT -2 (a Nikon saturation step) is no 65534.
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFF, 0xFF, 0xFF}), kLong, "", ""), "4294967295");
+    EXPECT_EQ(RenderValue(kII, Bytes({0, 0, 0, 0x80}), kLong, "", ""), "2147483648");
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFF}), kShort, "", ""), "65535");
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF}), 1, "", ""), "255");
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFE}), kSShort, "", ""), "-2");
+    EXPECT_EQ(RenderValue(kII, Bytes({0xFE, 0xFF, 0x01, 0x00}), kSShort, "", ""), "-2, 1");
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF}), kSByte, "", ""), "-1");
+    EXPECT_EQ(RenderValue(kMM, Bytes({0xFF, 0xFF, 0xFF, 0xFE}), 9, "", ""), "-2");
 }
 
 TEST(RenderValue, LeavesFloatingPointValuesUndecoded)

@@ -85,7 +85,7 @@ TEST(MakerCorpus, SoundDirectoriesDecodeWithoutErrors)
         "Canon_DIGITAL_IXUS_400.jpg",       "Canon_PowerShot_S40.jpg",      "exif-org/canon-ixus.jpg",
         "Fujifilm_FinePix6900ZOOM.jpg",     "Fujifilm_FinePix_E500.jpg",    "exif-org/fujifilm-finepix40i.jpg",
         "exif-org/nikon-e950.jpg",          "exif-org/olympus-c960.jpg",    "exif-org/sanyo-vpcg250.jpg",
-        "exif-org/sanyo-vpcsx550.jpg",
+        "exif-org/sanyo-vpcsx550.jpg",      "Nikon_COOLPIX_P1.jpg",
     };
     int checked = 0;
     for (const char* name : sound) {
@@ -154,6 +154,14 @@ TEST(MakerCorpus, ValuesAgreeWithExiftool)
         {"exif-org/nikon-e950.jpg", "ImageAdjustment", "Contrast+"},
         {"exif-org/nikon-e950.jpg", "WhiteBalance", "Auto"},
         {"exif-org/nikon-e950.jpg", "Converter", "Not used"},
+        // Nikon version 2 note: Quality NORMAL, ISOSelection AUTO, FocusMode
+        // AF-S, ImageStabilization VR-OFF, AFResponse STANDARD, DigitalZoom 1.
+        {"Nikon_COOLPIX_P1.jpg", "Quality", "\"NORMAL\""},
+        {"Nikon_COOLPIX_P1.jpg", "ISOSelection", "\"AUTO  \""},
+        {"Nikon_COOLPIX_P1.jpg", "FocusMode", "\"AF-S  \""},
+        {"Nikon_COOLPIX_P1.jpg", "ImageStabilization", "\"VR-OFF     \""},
+        {"Nikon_COOLPIX_P1.jpg", "AFResponse", "\"STANDARD \""},
+        {"Nikon_COOLPIX_P1.jpg", "DigitalZoom", "100/100"},
         // Fujifilm: Quality FINE, WhiteBalance Auto, FujiFlashMode Off,
         // Macro On, SlowSync Off, PictureMode Auto.
         {"Fujifilm_FinePix_E500.jpg", "Quality", "\"FINE   \""},

@@ -37,6 +37,10 @@ TEST(ChooseMakerRule, NikonHeaderCaseChoosesTableAndOffset)
     ASSERT_NE(old, nullptr);
     EXPECT_EQ(old->Table, NikonTable1);
     EXPECT_EQ(old->DirOffset, 8);
+    const tMakerRule* own = ChooseMakerRule("NIKON", std::string("Nikon\0\2\x10\0\0MM", 12));
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->Table, NikonTable2);
+    EXPECT_EQ(own->BaseKind, tMakerBase::OwnHeader);
     for (const char* bytes : {"NIKON\0\2\0\0\0II", "nikon", "Niko", ""}) {
         const tMakerRule* other = ChooseMakerRule("Nikon Corporation", bytes);
         ASSERT_NE(other, nullptr) << bytes;
@@ -63,14 +67,39 @@ TEST(MakerWalkFor, OffsetsCountFromTheTiffHeaderExceptFuji)
     EXPECT_EQ(fuji.MakerBase, 13);
     EXPECT_TRUE(fuji.LittleEndian);
     // Each walk lands a value offset off at position off + 9 - pos of the note
-    // (TIFF-relative), Fuji at off + 1 (note-relative).
+    // (TIFF-relative), Fuji at off + 1 (note-relative), a note with a TIFF
+    // header of its own at off + 1 + where that header stands.
     for (const tMakerRule& rule : MakerRules()) {
+        if (rule.BaseKind == tMakerBase::OwnHeader) continue;
         const tMakerWalk walk = MakerWalkFor(rule, pos);
         const int64_t shift = walk.DirOffset + 2 - walk.MakerBase;
         EXPECT_EQ(shift, rule.Prefix == "FUJIF" ? 1 : 10 - pos) << rule.Prefix;
         EXPECT_EQ(walk.LittleEndian, rule.Prefix == "FUJIF");
     }
-    EXPECT_EQ(MakerRules().size(), 9u);
+    EXPECT_EQ(MakerRules().size(), 10u);
+    const tMakerRule& nikon3 = *ChooseMakerRule("NIKON", std::string("Nikon\0\2\0", 8));
+    const struct {
+        const char* Case;
+        std::string Bytes;
+        int64_t DirOffset;
+        bool Little, Big;
+    } headers[] = {
+        {"II, directory at 8", std::string("Nikon\0\2\x10\0\0II*\0\x08\0\0\0", 18), 18, true, false},
+        {"MM, directory at 0x20", std::string("Nikon\0\2\x10\0\0MM\0*\0\0\0\x20", 18), 42, false, true},
+        {"no byte-order mark", std::string("Nikon\0\2\x10\0\0XX\0*\0\0\0\x08", 18), 18, false, false},
+        {"header cut short", std::string("Nikon\0\2\x10\0\0MM\0*", 14), 14, false, false},
+    };
+    for (const auto& h : headers) {
+        SCOPED_TRACE(h.Case);
+        const tMakerWalk walk = MakerWalkFor(nikon3, pos, h.Bytes);
+        EXPECT_EQ(walk.DirOffset, h.DirOffset);
+        EXPECT_EQ(walk.LittleEndian, h.Little);
+        EXPECT_EQ(walk.BigEndian, h.Big);
+        // Offsets count from the header at byte 10.
+        if (h.Little || h.Big) {
+            EXPECT_EQ(walk.DirOffset + 2 - walk.MakerBase, 11);
+        }
+    }
 }
 
 TEST(TmsInfo, UnknownMakeWalksNothing)

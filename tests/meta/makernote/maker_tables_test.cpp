@@ -24,7 +24,7 @@ struct tNamedTable {
 };
 
 const tNamedTable kTables[] = {
-    {"Nikon1", NikonTable1, 11, 0x0002, 0x0F00}, {"Nikon2", NikonTable2, 19, 0x0001, 0x0F00},
+    {"Nikon1", NikonTable1, 11, 0x0002, 0x0F00}, {"Nikon2", NikonTable2, 55, 0x0001, 0x0F00},
     {"Olympus", OlympusTable, 33, 0x0200, 0x1034}, {"Casio", CasioTable, 26, 0x0001, 0x001A},
     {"Fuji", FujiTable, 18, 0x0000, 0x1302}, {"Canon", CanonTable, 16, 0x0000, 0x0010},
     {"Seiko", SeikoTable, 12, 0x0200, 0x0F00}, {"Sanyo", SanyoTable, 6, 0x0200, 0x0F00},

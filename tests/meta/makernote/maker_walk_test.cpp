@@ -90,6 +90,34 @@ TEST(MakerWalk, PlainNikonDirectoryUsesTheSecondTableAndTheLensHook)
     EXPECT_EQ(w.Status, "");
 }
 
+TEST(MakerWalk, NikonVersion2NoteReadsItsOwnTiffHeaderInEitherOrder)
+{
+    // "Nikon\0", version 2.10, then a TIFF header whose byte order may differ
+    // from the block's and from which the note's offsets count.
+    for (const bool blockBig : {false, true}) {
+        const bool noteBig = !blockBig;
+        SCOPED_TRACE(blockBig ? "MM block, II note" : "II block, MM note");
+        tDirBuilder dir(noteBig);
+        dir.Add(0x0001, 7, 4, "0210")
+            .Shorts(0x0002, {0, 200})
+            .Ascii(0x0004, "FINE  ")
+            .Ascii(0x001D, "4012345")
+            .Add(0x00A7, 4, 1, U32(70000, noteBig));
+        const std::string header = (noteBig ? "MM" : "II") + U16(42, noteBig) + U32(8, noteBig);
+        const std::string note = std::string("Nikon\0\2\x10\0\0", 10) + header + dir.Build(8, 0);
+        tWalked w(blockBig, TiffWithMakerNote(blockBig, "NIKON CORPORATION", note));
+        EXPECT_EQ(w.Decoder->MakerListing, "\r\nFamilyID = \"0210\"\r\nISOSpeed = 0, 200\r\nQuality = \"FINE  \""
+                                           "\r\nSerialNumber = \"4012345\"\r\nShutterCount = 70000");
+        EXPECT_EQ(w.Decoder->TagText("SerialNumber"), "\"4012345\"");
+        EXPECT_EQ(w.Status, "");
+        EXPECT_EQ(w.Decoder->BigEndian, blockBig);
+        // The EXIF row names the note and its size.
+        EXPECT_NE(w.Decoder->Listing.find("\r\nMaker Note = \"Nikon\", " + std::to_string(note.size()) + " bytes"),
+                  std::string::npos)
+            << w.Decoder->Listing;
+    }
+}
+
 TEST(MakerWalk, UpperCaseNikonHeaderIsReadAsADirectoryAtOffsetZero)
 {
     // "NIKON" read as an entry count asks for far more entries than there are.
