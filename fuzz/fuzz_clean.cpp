@@ -10,10 +10,15 @@
 //    gain-map properties (a packet the gain-map filter gives back unchanged,
 //    so a second run keeps it as it is) and no APPn block of a camera or
 //    program;
-//  - the bytes from the first SOS to the end are the source's (with "other",
-//    to the end of the first picture);
+//  - the bytes from the first SOS to the end are the source's (with "other"
+//    or further pictures, to the end of the first picture);
+//  - each further picture the MPF index names holds none of it either, and
+//    its bytes from its SOS on are its source's;
 //  - it is no larger than the source plus the new header (and a rewritten
 //    gain-map packet).
+// A file found to need no cleaning holds none of it in any picture: the
+// batch run would copy it as it stands. Heads are walked as a decoder walks
+// them: bytes that are no marker are passed over.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,9 +26,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +41,7 @@
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/markers.h"
+#include "meta/jpeg/mpf.h"
 #include "meta/jpeg/xmp_gain_map.h"
 
 namespace {
@@ -101,12 +109,19 @@ std::vector<tSegment> WalkHead(const std::string& bytes, size_t& sos)
     sos = std::string::npos;
     size_t pos = 2;
     while (pos < bytes.size()) {
+        // Like a decoder: bytes other than FF, and FF 00, are no marker and are passed over.
+        while (pos < bytes.size() && static_cast<uint8_t>(bytes[pos]) != marker::Fill) ++pos;
         const size_t start = pos;
         while (pos < bytes.size() && static_cast<uint8_t>(bytes[pos]) == marker::Fill) ++pos;
         if (pos >= bytes.size()) break;
         const auto code = static_cast<uint8_t>(bytes[pos]);
+        if (code == 0x00) continue;
         if (code == marker::SOS) sos = start;
         if (code == marker::SOS || code == marker::EOI || bytes.size() - pos < 3) break;
+        if (!marker::HasLength(code)) {
+            ++pos;
+            continue;
+        }
         const size_t length = static_cast<uint8_t>(bytes[pos + 1]) * 256u + static_cast<uint8_t>(bytes[pos + 2]);
         if (length < 2 || length > bytes.size() - pos - 1) break;
         segs.push_back({code, bytes.substr(pos + 3, length - 2)});
@@ -127,19 +142,32 @@ struct tChoices {
     bool Exif, Comment, Iptc, Other, Orientation;
 };
 
-// The one place this target drives the library. Returns false when nothing
-// was written: the scan found nothing the choices remove (the batch run then
-// copies the file as it is), the head is damaged, or the library refused the file.
-bool Clean(const std::string& source, const std::string& target, const tChoices& c, std::string& header)
+// The one place this target drives the library, as the batch run does.
+// Returns false when nothing was written: the scan found nothing the choices
+// remove in any picture (the batch run then copies the file as it is; `copied`
+// says so), the head is damaged, or the library refused the file.
+bool Clean(const std::string& source, const std::string& target, const tChoices& c, std::string& header,
+           bool& copied)
 {
     TimgData img(255);
     const bool holds = img.ScanFile(source);
-    if (img.Damaged || !(holds || (c.Other && img.HasOtherMetadata()))) return false;
-    img.StripOther = c.Other;
-    img.KeepOrientation = c.Orientation;
-    if (c.Comment) img.ReplaceComment("");
-    if (c.Exif) img.ExifRef = kNoRef;
+    copied = false;
+    if (img.Damaged) return false;
+    tCleaning choices;
+    choices.Exif = c.Exif;
+    choices.Comment = c.Comment;
+    choices.Iptc = c.Iptc;
+    choices.Other = c.Other;
+    img.Choices = choices;
     try {
+        if (!(holds || (c.Other && img.HasOtherMetadata()) || img.FurtherPicturesHold(choices))) {
+            copied = true;
+            return false;
+        }
+        img.StripOther = c.Other;
+        img.KeepOrientation = c.Orientation;
+        if (c.Comment) img.ReplaceComment("");
+        if (c.Exif) img.ExifRef = kNoRef;
         if (c.Iptc && img.IptcContainer) {
             img.IptcContainer->Clear();
             img.ReplaceIptcSegment(img.IptcContainer->BuildSegmentPayload());
@@ -171,14 +199,11 @@ bool OtherMetadata(const tSegment& s)
     }
 }
 
-void CheckCopy(const std::string& input, const std::string& output, size_t headerSize, const tChoices& c)
+// No kind the choices remove in one picture's head; returns the bytes of the
+// gain-map packets written anew.
+size_t CheckHead(const std::vector<tSegment>& head, const tChoices& c)
 {
-    Check(output.compare(0, 2, "\xFF\xD8") == 0, "the copy starts with SOI");
-
-    size_t inSos, outSos;
-    WalkHead(input, inSos);
-    const std::vector<tSegment> head = WalkHead(output, outSos);
-    size_t rewritten = 0;  // gain-map packets made anew
+    size_t rewritten = 0;
     for (const tSegment& s : head) {
         const bool exif = s.Marker == marker::APP1 && s.Payload.starts_with("Exif");
         const bool xmp = s.Marker == marker::APP1 && StartsWith(s.Payload, "http://ns.adobe.com/xap/1.0/");
@@ -192,23 +217,86 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
             const std::string packet = s.Payload.substr(std::min(s.Payload.size(), kXmpIdentifier.size()));
             Check(HasGainMapProperties(packet) && GainMapOnlyPacket(packet, {}) == packet,
                   "no XMP is left but gain-map properties");
+            rewritten += s.Payload.size() + 4;
         }
-        if (c.Other && xmp) rewritten += s.Payload.size() + 4;
+    }
+    return rewritten;
+}
+
+// Where the pictures after the first stand that the MPF index of `file` names
+// and that a clean rewrites: after `imageEnd`, inside the file, not inside
+// an earlier one; by their place in the index.
+std::map<size_t, std::pair<size_t, size_t>> FurtherPictures(const std::string& file, size_t imageEnd)
+{
+    std::map<size_t, std::pair<size_t, size_t>> pictures;
+    size_t sos;
+    const std::vector<tSegment> head = WalkHead(file, sos);
+    const auto mpf = std::find_if(head.begin(), head.end(), [](const tSegment& s) {
+        return s.Marker == marker::APP2 && s.Payload.compare(0, 4, std::string("MPF\0", 4)) == 0;
+    });
+    if (mpf == head.end()) return pictures;
+    const size_t mpHeader = file.find(mpf->Payload) + 4;
+    const std::string bytes = std::string(2, '\0') + mpf->Payload;
+    bool big = false;
+    std::vector<std::pair<size_t, size_t>> places;
+    const std::vector<tMpfEntry> entries = ReadMpfEntries(bytes, big);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const size_t start = mpHeader + entries[i].Offset;
+        if (entries[i].Offset == 0 || start < imageEnd || start >= file.size()) continue;
+        pictures[i] = {start, std::min<size_t>(file.size(), start + entries[i].Size)};
+    }
+    // A picture that starts inside another is part of it.
+    std::map<size_t, size_t> byStart;
+    for (const auto& [i, p] : pictures) byStart.emplace(p.first, i);
+    size_t cursor = imageEnd;
+    for (const auto& [start, i] : byStart) {
+        if (start < cursor) pictures.erase(i);
+        else cursor = pictures[i].second;
+    }
+    return pictures;
+}
+
+size_t ImageEnd(const std::string& name, size_t sos)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    Check(fd >= 0, "a file can be read again");
+    const auto end = static_cast<size_t>(FindImageEnd(fd, static_cast<int64_t>(sos)));
+    ::close(fd);
+    return end;
+}
+
+// Every picture of `output` made from `input`: no removed kind left in any
+// head, the image data of each the source's.
+void CheckCopy(const std::string& input, const std::string& output, size_t headerSize, const tChoices& c)
+{
+    Check(output.compare(0, 2, "\xFF\xD8") == 0, "the copy starts with SOI");
+
+    size_t inSos, outSos;
+    WalkHead(input, inSos);
+    size_t rewritten = CheckHead(WalkHead(output, outSos), c);
+    if (inSos != std::string::npos) {
+        Check(outSos != std::string::npos, "the copy has the source's image data");
+        // To the end of the first picture: what follows it may go or be cleaned.
+        const size_t inEnd = ImageEnd(Scratch().Source, inSos);
+        const auto inPictures = FurtherPictures(input, inEnd);
+        const size_t length = c.Other || !inPictures.empty() ? inEnd - inSos : std::string::npos;
+        Check(output.compare(outSos, length, input, inSos, length) == 0, "the image data is the source's");
+        const auto outPictures = FurtherPictures(output, ImageEnd(Scratch().Target, outSos));
+        for (const auto& [i, in] : inPictures) {
+            const auto out = outPictures.find(i);
+            Check(out != outPictures.end(), "every further picture is where the index says");
+            const std::string inPicture = input.substr(in.first, in.second - in.first);
+            const std::string outPicture = output.substr(out->second.first, out->second.second - out->second.first);
+            size_t inPictureSos, outPictureSos;
+            WalkHead(inPicture, inPictureSos);
+            rewritten += CheckHead(WalkHead(outPicture, outPictureSos), c);
+            Check(inPictureSos != std::string::npos && outPictureSos != std::string::npos &&
+                      inPicture.compare(inPictureSos, std::string::npos, outPicture, outPictureSos) == 0,
+                  "a further picture's image data is the source's");
+        }
     }
     Check(output.size() <= input.size() + headerSize + rewritten,
           "the copy is no larger than the source plus the new header");
-    if (inSos != std::string::npos) {
-        Check(outSos != std::string::npos, "the copy has the source's image data");
-        size_t length = std::string::npos;
-        if (c.Other) {
-            // To the end of the first picture: what follows it may go or be cleaned.
-            const int fd = ::open(Scratch().Source.c_str(), O_RDONLY | O_CLOEXEC);
-            Check(fd >= 0, "the source can be read again");
-            length = static_cast<size_t>(FindImageEnd(fd, static_cast<int64_t>(inSos))) - inSos;
-            ::close(fd);
-        }
-        Check(output.compare(outSos, length, input, inSos, length) == 0, "the image data is the source's");
-    }
 
     TimgData again(255);
     again.ScanFile(Scratch().Target);
@@ -216,6 +304,19 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
     const tSection* exif = again.Section(again.ExifRef);
     Check(!c.Exif || !exif || !exif->ExifHeader || again.ExifIsOrientationOnly(),
           "a re-scan finds no EXIF block but the orientation");
+}
+
+// A file found to need no cleaning is copied as it stands: it must hold
+// nothing the choices remove, in any picture.
+void CheckUnchanged(const std::string& input, const tChoices& c)
+{
+    size_t sos;
+    CheckHead(WalkHead(input, sos), c);
+    if (sos == std::string::npos) return;
+    for (const auto& [i, p] : FurtherPictures(input, ImageEnd(Scratch().Source, sos))) {
+        size_t pictureSos;
+        CheckHead(WalkHead(input.substr(p.first, p.second - p.first), pictureSos), c);
+    }
 }
 
 }  // namespace
@@ -231,8 +332,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string input(reinterpret_cast<const char*>(data), size);
     WriteFile(scratch.Source, input);
     std::string header;
-    if (Clean(scratch.Source, scratch.Target, choices, header))
+    bool copied = false;
+    if (Clean(scratch.Source, scratch.Target, choices, header, copied))
         CheckCopy(input, ReadFile(scratch.Target), header.size(), choices);
+    else if (copied)
+        CheckUnchanged(input, choices);
     scratch.RemoveFiles();
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "maker_note_builder.h"
 #include "tests/meta/iptc/iptc_bytes.h"
@@ -21,6 +23,15 @@ using fixture::TiffBuilder;
 constexpr uint8_t kApp0 = 0xE0, kApp1 = 0xE1, kApp13 = 0xED, kCom = 0xFE;
 
 std::string ExifPayload(const std::string& tiff) { return std::string("Exif\0\0", 6) + tiff; }
+
+// `file` with one byte after its end that makes the clean target take every
+// choice (EXIF, comment, IPTC, other, orientation) from it.
+std::string EveryChoice(const std::string& file)
+{
+    unsigned fold = static_cast<unsigned>(file.size() + 1);
+    for (const char c : file) fold ^= static_cast<uint8_t>(c);
+    return file + static_cast<char>((fold ^ 0x1F) & 0x1F);
+}
 
 // IFD0 with the EXIF and GPS pointers, the EXIF directory with the image
 // size, focal-plane values and the interoperability pointer.
@@ -162,6 +173,29 @@ int main(int argc, char** argv)
                    "Item:Mime=\"image/jpeg\" Item:Length=\"100\"/></rdf:li></rdf:Seq></Container:Directory>"
                    "</rdf:Description></rdf:RDF></x:xmpmeta>");
     Write(out / "clean", "gain-map-xmp.jpg", fixture::AfterSoi(jpeg, gainMap + exif));
+    // Multi-picture files: a further picture with metadata of every kind, and
+    // the heads that once let a file leave with its metadata while reported
+    // clean (each a past failure of the clean, with every choice made).
+    const std::string all = exif + Segment(kCom, "MARK-B") + iptc + gainMap;
+    const std::string second = fixture::AfterSoi(fixture::TinyJpeg(8, 8), all);
+    Write(out / "clean", "multi-picture.jpg", fixture::MultiPicture(exif, {}, {second}));
+    Write(out / "clean", "multi-picture-gain-map.jpg", fixture::MultiPicture(gainMap, {}, {second, jpeg}));
+    std::vector<std::string> tiles;
+    for (size_t at = 0; at < second.size(); at += 2) tiles.push_back(second.substr(at, 2));
+    const fs::path regress = out.parent_path() / "regress";
+    const std::pair<const char*, std::string> holes[] = {
+        {"stray-bytes-before-exif", fixture::AfterSoi(jpeg, std::string("\x0F\x00\x82", 3) + exif +
+                                                             Segment(kCom, "MARK-A1") + Segment(kCom, "MARK-A2"))},
+        {"ff00-before-exif", fixture::AfterSoi(jpeg, std::string("\xFF\x00", 2) + exif)},
+        {"stray-byte-in-further-picture",
+         fixture::MultiPicture({}, {}, {fixture::AfterSoi(jpeg, exif + std::string(1, '\0') + iptc)})},
+        {"length-1-in-further-picture",
+         fixture::MultiPicture({}, {}, {fixture::AfterSoi(jpeg, exif + std::string("\xFF\xE3\x00\x01", 4) + iptc)})},
+        {"tiled-further-picture", fixture::MultiPicture({}, {}, tiles)},
+        {"metadata-only-in-further-picture", fixture::MultiPicture({}, {}, {second})},
+        {"iptc-only-in-further-picture", fixture::MultiPicture(exif, {}, {fixture::AfterSoi(jpeg, iptc)})},
+    };
+    for (const auto& [name, bytes] : holes) Write(regress / "clean", name, EveryChoice(bytes));
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",
