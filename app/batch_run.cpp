@@ -410,7 +410,7 @@ void TBatchRun::CleanFile(const std::string& fileName)
         if (!AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
-            data->WriteOutput(plan, *out, target);
+            data->WriteOutput(plan, *out, fileName);
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCleaned);
         }

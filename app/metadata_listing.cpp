@@ -170,6 +170,9 @@ std::string DescribeFile(const std::string& fileName, const IBatchOptions& optio
                       s.Marker == marker::SOS ? "" : Fate(s, options, data).c_str());
         out += line;
     }
+    if (data.StrayBytes > 0)
+        out += "  Stray bytes: " + std::to_string(data.StrayBytes) +
+               " between the segments, no part of any; never written to an output\n";
     if (data.ExifDecoder) {
         Listing(out, "  EXIF:\n", data.ExifDecoder->Listing);
         Listing(out, "  Maker note:\n", data.ExifDecoder->MakerListing);

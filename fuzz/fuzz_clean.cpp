@@ -188,7 +188,7 @@ bool OtherMetadata(const tSegment& s)
     using namespace std::string_view_literals;
     if (s.Marker < marker::APP0 || s.Marker > marker::APP15) return false;
     switch (s.Marker) {
-    case marker::APP0: return !StartsWith(s.Payload, "JFIF\0"sv) && !StartsWith(s.Payload, "JFXX\0"sv);
+    case marker::APP0: return !StartsWith(s.Payload, "JFIF\0"sv);
     case marker::APP1: return !StartsWith(s.Payload, "Exif"sv) && !StartsWith(s.Payload, "http://ns.adobe.com/xap/1.0/\0"sv);
     case marker::APP2:
         return !StartsWith(s.Payload, "ICC_PROFILE\0"sv) && !StartsWith(s.Payload, "MPF\0"sv) &&

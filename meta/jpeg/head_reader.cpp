@@ -76,8 +76,9 @@ tBlockKind KindOf(uint8_t code, const std::string& prefix)
     using namespace std::string_view_literals;
     switch (code) {
     case marker::APP0:
-        return StartsWith(prefix, "JFIF\0"sv) || StartsWith(prefix, "JFXX\0"sv) ? tBlockKind::Jfif
-                                                                               : tBlockKind::OtherApp;
+        // A JFXX extension holds a thumbnail, which may show the picture as it
+        // was before an edit: no decoder needs it.
+        return StartsWith(prefix, "JFIF\0"sv) ? tBlockKind::Jfif : tBlockKind::OtherApp;
     case marker::APP1:
         if (StartsWith(prefix, "Exif"sv)) return tBlockKind::Exif;
         if (StartsWith(prefix, "http://ns.adobe.com/xap/1.0/\0"sv)) return tBlockKind::Xmp;

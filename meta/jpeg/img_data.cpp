@@ -228,6 +228,9 @@ bool TimgData::WalkSegments(tByteSource& in)
             more = false;
             break;
         case marker::APP0:
+            // The JFIF header stands in for a removed EXIF block; the APP0
+            // blocks of other programs are metadata like any other.
+            if (s.Kind != tBlockKind::Jfif) break;
             Release(App0Ref);
             hold = true;
             break;

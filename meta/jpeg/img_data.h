@@ -73,7 +73,7 @@ public:
     tSectionRef ExifRef = kNoRef;     // the EXIF APP1 block
     tSectionRef IptcRef = kNoRef;     // the first APP13
     tSectionRef CommentRef = kNoRef;  // the last COM
-    tSectionRef App0Ref = kNoRef;     // the last APP0
+    tSectionRef App0Ref = kNoRef;     // the last JFIF APP0
     tSectionRef MpfRef = kNoRef;      // the first MPF index
     tSectionRef XmpRef = kNoRef;      // the first standard XMP packet
 
@@ -138,9 +138,10 @@ public:
     // EXIF width and height up to date. "Cannot open file %s" when the source
     // is gone.
     tOutputPlan PlanOutput(bool syncSize, const std::string& source = {});
-    // Writes the planned output into a temporary file and reads its head back:
-    // a removed block still there, or a length other than planned, raises
-    // "Output check failed for %s" (name).
+    // Writes the planned output into a temporary file and reads its heads
+    // back: a removed block still there in any picture, or a length other than
+    // planned, raises "Cannot clean %s: the written file did not match what
+    // was planned" (the source's name).
     void WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const;
     // Plans, writes and publishes `target` durably, without the size sync.
     void SaveAs(const std::string& target);

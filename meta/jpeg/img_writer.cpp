@@ -421,7 +421,7 @@ void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std
     } catch (const EMetaError&) {
         // What was written cannot be read back: it is no match either.
     }
-    if (!matches) throw EMetaError("Output check failed for " + name);
+    if (!matches) throw EMetaError("Cannot clean " + name + ": the written file did not match what was planned");
 }
 
 void TimgData::SaveAs(const std::string& target)
@@ -434,7 +434,7 @@ void TimgData::SaveTo(const std::string& target, bool syncSize, bool mayReplace,
     const tOutputPlan plan = PlanOutput(syncSize, source);
     const auto folder = std::make_shared<const tOutputFolder>(FolderOf(target), target, true);
     tPendingFile out(folder, target, plan.SourceMode);
-    WriteOutput(plan, out, target);
+    WriteOutput(plan, out, SourceName);
     out.Flush();
     // Replace only what this object itself wrote under that name for this
     // source; anything else that appeared there is left alone.

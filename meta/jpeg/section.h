@@ -6,7 +6,7 @@
 // What an APPn block is, by its marker and the identifier its payload starts with.
 enum class tBlockKind : uint8_t {
     Other,        // tables, frame, markers, and APPn blocks not listed here
-    Jfif,         // APP0 "JFIF" or "JFXX": what the picture needs
+    Jfif,         // APP0 "JFIF": what the picture needs
     Exif,         // APP1 "Exif"
     Xmp,          // APP1 "http://ns.adobe.com/xap/1.0/"
     ExtendedXmp,  // APP1 "http://ns.adobe.com/xmp/extension/"

@@ -388,7 +388,9 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
                   "<rdf:li>Jane</rdf:li><rdf:li>John</rdf:li></rdf:Seq></dc:creator><I:CreatorContactInfo "
                   "I:CiAdrCity=\"Springfield\"/><dc:subject><rdf:Bag><rdf:li rdf:parseType=\"Resource\"><I:Name>"
                   "Home</I:Name></rdf:li></rdf:Bag></dc:subject></rdf:Description></rdf:RDF></x:xmpmeta>");
-    const std::string file = AfterSoi(TinyJpeg(), ExifSegment(t.Bytes()) + xmp + Segment(0xFE, "a note")) + "TRAILER";
+    // Stray bytes before the first block, which decoders pass over too.
+    const std::string file =
+        AfterSoi(TinyJpeg(), std::string("\x0F\x00\x82", 3) + ExifSegment(t.Bytes()) + xmp + Segment(0xFE, "a note")) + "TRAILER";
     WriteFile(dir / "a.jpg", file);
     const TResult r = Cli(dir, "--list --exif --other " + Q(dir / "a.jpg"));
     EXPECT_EQ(r.Status, 0) << r.Err;
@@ -398,8 +400,10 @@ TEST(Cli, ListShowsWhatAFileHoldsAndWhatWouldGo)
           "\n    I:CreatorContactInfo/I:CiAdrCity = Springfield\n", "\n    dc:subject[1]/I:Name = Home\n",
           "removed (other)", "COM    comment", "Comment: \"a note\"",
           "Trailer: bytes after the picture, removed (other)", "SOF0",
-          "  Thumbnail directory (IFD1):\n    Compression = Jpeg\n", "  Thumbnail: JPEG, 4 bytes\n"})
+          "  Thumbnail directory (IFD1):\n    Compression = Jpeg\n", "  Thumbnail: JPEG, 4 bytes\n",
+          "  Stray bytes: 3 between the segments, no part of any; never written to an output\n"})
         EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
+    EXPECT_EQ(r.Out.find("FF0F"), std::string::npos) << r.Out;
     // A packet that is no XML says so, and shows nothing of itself.
     WriteFile(dir / "b.jpg", AfterSoi(TinyJpeg(), Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
                                                                  "<x:xmpmeta><dc:creator>Jane</x:xmpmeta>")));

@@ -335,3 +335,34 @@ TEST_F(OtherMetadata, ADroppedExifBlockLeavesTheOrientation)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(OtherMetadata, AHeadOfEveryKindOfBlockIsCleanedAndPassesTheCheck)
+{
+    TiffBuilder t(false);
+    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "MARK-MAKE")}));
+    const std::string jfif = Segment(0xE0, "JFIF\0\x01\x02\x01\0\x48\0\x48\0\0"s);
+    const std::string jfxx = Segment(0xE0, "JFXX\0\x10"s + std::string(1500, '\x11'));
+    std::string head = ExifSegment(t.Bytes()) + jfif + jfxx + Segment(0xE8, "SPIFF MARK-8") +
+                       Segment(0xE0, "Ocad MARK-0") + Segment(0xE0, "AVI1 MARK-0") + Xmp(kCreator) +
+                       Segment(0xE2, "ICC_PROFILE\0\x01\x01profile"s) + Segment(0xE2, "FPXR\0MARK-2"s) +
+                       Segment(0xE2, "MARK-2b") + Segment(0xE2, "urn:iso:std:iso:ts:21496:-1\0\0\0"s);
+    std::string after;
+    for (int n = 3; n <= 12; ++n) after += Segment(static_cast<uint8_t>(0xE0 + n), "MARK-APP" + std::to_string(n));
+    after += Segment(0xEF, "MARK-APP15") + Segment(0xED, "Photoshop 3.0\0MARK-13a"s) +
+             Segment(0xED, "Photoshop 3.0\0MARK-13b"s) + Segment(0xFE, "MARK-COM");
+    const tBuilt file = MultiPicture(head, after, AfterSoi(TinyJpeg(8, 8), Segment(0xE3, "MARK-second")));
+    for (const tChoices& c : {tChoices{false, false, false, true}, tChoices{true, true, true, true, true}}) {
+        const std::string out = Clean(file.Bytes, c);
+        EXPECT_EQ(out.find("MARK-APP"), std::string::npos);
+        EXPECT_EQ(out.find("Jane Roe"), std::string::npos);
+        EXPECT_NE(out.find("ICC_PROFILE"), std::string::npos);
+        EXPECT_EQ(out.find("JFXX"), std::string::npos);
+        EXPECT_EQ(out.find(jfif) != std::string::npos, c.Exif);  // in place of the EXIF block
+        EXPECT_EQ(PointedPicture(out).substr(SosOffset(PointedPicture(out))),
+                  file.Secondary.substr(SosOffset(file.Secondary)));
+    }
+}
+
+}  // namespace

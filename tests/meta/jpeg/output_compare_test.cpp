@@ -19,6 +19,43 @@ struct tOpen {
     int Fd;
 };
 
+TEST(OutputCheck, AWrittenFileThatDoesNotMatchItsPlanNeverGetsItsName)
+{
+    TempDir dir;
+    const std::string second = AfterSoi(TinyJpeg(8, 8), Segment(0xFE, "second"));
+    const std::string src = dir.Write(
+        "a.jpg", MultiPicture(ExifSegment(EmptyTiffLE()) + Segment(0xE1, "vendor"), Segment(0xFE, "first"), {second}));
+    // Each plan is altered after planning, as a faulty planner would leave it.
+    const struct {
+        const char* What;
+        void (*Alter)(tOutputPlan&);
+    } faults[] = {
+        {"an EXIF block kept though removed", [](tOutputPlan& p) { p.ExifRemoved = true; }},
+        {"another program's block kept though removed", [](tOutputPlan& p) { p.OtherRemoved = true; }},
+        {"a comment other than planned", [](tOutputPlan& p) { p.CheckComment = true; }},
+        {"a further picture's comment kept", [](tOutputPlan& p) { p.FurtherCleaning.Comment = true; }},
+        {"a length other than planned", [](tOutputPlan& p) { p.Length += 1; }},
+        {"the image data not where the head ends", [](tOutputPlan& p) { p.HeadLength -= 1; }},
+    };
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f.What);
+        TimgData data(255);
+        data.ScanFile(src);
+        tOutputPlan plan = data.PlanOutput(false);
+        ASSERT_EQ(plan.FurtherPictures.size(), 1u);
+        f.Alter(plan);
+        auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "out.jpg");
+        tPendingFile out(folder, dir / "out.jpg");
+        try {
+            data.WriteOutput(plan, out, src);
+            ADD_FAILURE() << "no error";
+        } catch (const EMetaError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot clean " + src + ": the written file did not match what was planned");
+        }
+    }
+    EXPECT_FALSE(Exists(dir / "out.jpg"));
+}
+
 TEST(OutputMatches, KnowsTheWrittenOutputAndNoFileThatDiffersAnywhere)
 {
     TempDir dir;
