@@ -97,12 +97,13 @@ std::string ReadFile(const std::string& name)
 struct tSegment {
     uint8_t Marker;
     std::string Payload;
+    size_t At;  // where the payload starts
 };
 
 // The segments of a head up to SOS or EOI, a length below 2 or a segment the
-// data cuts short; `sos` gets the offset where the SOS marker's fill bytes
-// start, or npos. Independent of the library, so the checks do not rest on
-// the code they check.
+// data cuts short; `sos` gets the offset where the fill bytes of the SOS (or
+// an EOI before any SOS) start, or npos. Independent of the library, so the
+// checks do not rest on the code they check.
 std::vector<tSegment> WalkHead(const std::string& bytes, size_t& sos)
 {
     std::vector<tSegment> segs;
@@ -116,7 +117,7 @@ std::vector<tSegment> WalkHead(const std::string& bytes, size_t& sos)
         if (pos >= bytes.size()) break;
         const auto code = static_cast<uint8_t>(bytes[pos]);
         if (code == 0x00) continue;
-        if (code == marker::SOS) sos = start;
+        if (code == marker::SOS || code == marker::EOI) sos = start;
         if (code == marker::SOS || code == marker::EOI || bytes.size() - pos < 3) break;
         if (!marker::HasLength(code)) {
             ++pos;
@@ -124,7 +125,7 @@ std::vector<tSegment> WalkHead(const std::string& bytes, size_t& sos)
         }
         const size_t length = static_cast<uint8_t>(bytes[pos + 1]) * 256u + static_cast<uint8_t>(bytes[pos + 2]);
         if (length < 2 || length > bytes.size() - pos - 1) break;
-        segs.push_back({code, bytes.substr(pos + 3, length - 2)});
+        segs.push_back({code, bytes.substr(pos + 3, length - 2), pos + 3});
         pos += 1 + length;
     }
     return segs;
@@ -225,8 +226,10 @@ size_t CheckHead(const std::vector<tSegment>& head, const tChoices& c)
 
 // Where the pictures after the first stand that the MPF index of `file` names
 // and that a clean rewrites: after `imageEnd`, inside the file, not inside
-// an earlier one; by their place in the index.
-std::map<size_t, std::pair<size_t, size_t>> FurtherPictures(const std::string& file, size_t imageEnd)
+// an earlier one (`all`: every entry but the first picture's, as it points);
+// by their place in the index.
+std::map<size_t, std::pair<size_t, size_t>> FurtherPictures(const std::string& file, size_t imageEnd,
+                                                            bool all = false)
 {
     std::map<size_t, std::pair<size_t, size_t>> pictures;
     size_t sos;
@@ -235,16 +238,16 @@ std::map<size_t, std::pair<size_t, size_t>> FurtherPictures(const std::string& f
         return s.Marker == marker::APP2 && s.Payload.compare(0, 4, std::string("MPF\0", 4)) == 0;
     });
     if (mpf == head.end()) return pictures;
-    const size_t mpHeader = file.find(mpf->Payload) + 4;
+    const size_t mpHeader = mpf->At + 4;
     const std::string bytes = std::string(2, '\0') + mpf->Payload;
     bool big = false;
-    std::vector<std::pair<size_t, size_t>> places;
     const std::vector<tMpfEntry> entries = ReadMpfEntries(bytes, big);
     for (size_t i = 0; i < entries.size(); ++i) {
         const size_t start = mpHeader + entries[i].Offset;
-        if (entries[i].Offset == 0 || start < imageEnd || start >= file.size()) continue;
+        if (entries[i].Offset == 0 || start >= file.size() || (start < imageEnd && !all)) continue;
         pictures[i] = {start, std::min<size_t>(file.size(), start + entries[i].Size)};
     }
+    if (all) return pictures;
     // A picture that starts inside another is part of it.
     std::map<size_t, size_t> byStart;
     for (const auto& [i, p] : pictures) byStart.emplace(p.first, i);
@@ -281,7 +284,7 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
         const auto inPictures = FurtherPictures(input, inEnd);
         const size_t length = c.Other || !inPictures.empty() ? inEnd - inSos : std::string::npos;
         Check(output.compare(outSos, length, input, inSos, length) == 0, "the image data is the source's");
-        const auto outPictures = FurtherPictures(output, ImageEnd(Scratch().Target, outSos));
+        const auto outPictures = FurtherPictures(output, 0, true);
         for (const auto& [i, in] : inPictures) {
             const auto out = outPictures.find(i);
             Check(out != outPictures.end(), "every further picture is where the index says");
@@ -290,8 +293,14 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
             size_t inPictureSos, outPictureSos;
             WalkHead(inPicture, inPictureSos);
             rewritten += CheckHead(WalkHead(outPicture, outPictureSos), c);
-            Check(inPictureSos != std::string::npos && outPictureSos != std::string::npos &&
-                      inPicture.compare(inPictureSos, std::string::npos, outPicture, outPictureSos) == 0,
+            Check(inPictureSos != std::string::npos && outPictureSos != std::string::npos,
+                  "a further picture has image data");
+            // With "other", to the picture's own end: what follows it is a trailer.
+            const size_t pictureLength =
+                c.Other ? std::min(in.second, ImageEnd(Scratch().Source, in.first + inPictureSos)) - in.first -
+                              inPictureSos
+                        : std::string::npos;
+            Check(inPicture.compare(inPictureSos, pictureLength, outPicture, outPictureSos, pictureLength) == 0,
                   "a further picture's image data is the source's");
         }
     }
@@ -310,6 +319,8 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
 // nothing the choices remove, in any picture.
 void CheckUnchanged(const std::string& input, const tChoices& c)
 {
+    // (What does not start with SOI is no JPEG, and no JPEG head is read in it.)
+    if (input.compare(0, 2, "\xFF\xD8") != 0) return;
     size_t sos;
     CheckHead(WalkHead(input, sos), c);
     if (sos == std::string::npos) return;

@@ -74,7 +74,10 @@ void PlanPicture(int fd, tPicture& picture, const tCleaning& cleaning)
             picture.HoldsRemoved |= cleaning.Other;
         }
         if (seg.Marker == marker::SOS || seg.Marker == marker::EOI) {
-            sub.AddRange(seg.Start, picture.End - seg.Start);
+            // What follows the picture's EOI inside its range is a trailer of its own.
+            const int64_t stop = cleaning.Other ? std::min(picture.End, FindImageEnd(fd, seg.Start)) : picture.End;
+            picture.HoldsRemoved |= stop < picture.End;
+            sub.AddRange(seg.Start, stop - seg.Start);
             return;
         }
         std::string body;
