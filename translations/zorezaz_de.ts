@@ -350,34 +350,6 @@ Ihn nach der aktuellen Datei anhalten und das Fenster schließen?</translation>
         <source>S&amp;top</source>
         <translation>S&amp;topp</translation>
     </message>
-    <message numerus="yes">
-        <source>(%1 of %n files changed, %2 skipped)</source>
-        <translation>
-            <numerusform>(%1 von %n Datei geändert, %2 übersprungen)</numerusform>
-            <numerusform>(%1 von %n Dateien geändert, %2 übersprungen)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%1 of %n files changed.)</source>
-        <translation>
-            <numerusform>(%1 von %n Datei geändert.)</numerusform>
-            <numerusform>(%1 von %n Dateien geändert.)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%n files processed, %1 skipped)</source>
-        <translation>
-            <numerusform>(%n Datei bearbeitet, %1 übersprungen)</numerusform>
-            <numerusform>(%n Dateien bearbeitet, %1 übersprungen)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%n files processed)</source>
-        <translation>
-            <numerusform>(%n Datei bearbeitet)</numerusform>
-            <numerusform>(%n Dateien bearbeitet)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Stopped  %1</source>
         <translation>Angehalten  %1</translation>
@@ -389,16 +361,6 @@ Ihn nach der aktuellen Datei anhalten und das Fenster schließen?</translation>
     <message>
         <source>Information</source>
         <translation>Information</translation>
-    </message>
-    <message>
-        <source>Nothing to do..
-
-You must select at least one checkbox
-(EXIF, COM or IPTC) under Output options.</source>
-        <translation>Nichts zu tun.
-
-Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an:
-EXIF, COM, IPTC oder XMP und andere Metadaten.</translation>
     </message>
     <message>
         <source>Error</source>
@@ -445,6 +407,201 @@ Entfernt EXIF-Angaben, Kommentare, IPTC-Angaben, XMP und andere Metadaten aus JP
 
 Von %2.
 %3</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>Operation not permitted</source>
+        <translation>Vorgang nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Ordner nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>Kein Ordner</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <translation>Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>Kein Platz mehr auf dem Datenträger</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>Speicherkontingent überschritten</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Nur lesbares Dateisystem</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>Dateiname zu lang</translation>
+    </message>
+    <message>
+        <source>Too many levels of symbolic links</source>
+        <translation>Zu viele Ebenen symbolischer Verknüpfungen</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Ein-/Ausgabefehler</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <translation>Zu viele offene Dateien</translation>
+    </message>
+    <message>
+        <source>%1 of 1 file changed</source>
+        <translation>%1 von 1 Datei geändert</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n files changed</source>
+        <translation>
+            <numerusform>%1 von %n Datei geändert</numerusform>
+            <numerusform>%1 von %n Dateien geändert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 file processed</source>
+        <translation>1 Datei bearbeitet</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files processed</source>
+        <translation>
+            <numerusform>%n Datei bearbeitet</numerusform>
+            <numerusform>%n Dateien bearbeitet</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n already clean</source>
+        <translation>
+            <numerusform>%n bereits sauber</numerusform>
+            <numerusform>%n bereits sauber</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 file already clean</source>
+        <translation>1 Datei bereits sauber</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files already clean</source>
+        <translation>
+            <numerusform>%n Datei bereits sauber</numerusform>
+            <numerusform>%n Dateien bereits sauber</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n skipped</source>
+        <translation>
+            <numerusform>%n übersprungen</numerusform>
+            <numerusform>%n übersprungen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stopped by an error  %1</source>
+        <translation>Durch einen Fehler beendet  %1</translation>
+    </message>
+    <message>
+        <source>Choose a start folder first.</source>
+        <translation>Wählen Sie zuerst einen Startordner.</translation>
+    </message>
+    <message>
+        <source>Folder %1 does not exist.</source>
+        <translation>Der Ordner %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Cannot open folder %1.
+
+%2</source>
+        <translation>Der Ordner %1 kann nicht geöffnet werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot read folder %1.
+
+%2</source>
+        <translation>Der Ordner %1 kann nicht gelesen werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot create %1.
+
+%2</source>
+        <translation>%1 kann nicht angelegt werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1.
+
+%2</source>
+        <translation>Die Datei %1 kann nicht geöffnet werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1.
+
+%2</source>
+        <translation>Die Datei %1 kann nicht angelegt werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1.
+
+%2: %3</source>
+        <translation>Die Datei %1 kann nicht angelegt werden.
+
+%2: %3</translation>
+    </message>
+    <message>
+        <source>Stream read error.
+
+%1: %2</source>
+        <translation>Lesefehler.
+
+%1: %2</translation>
+    </message>
+    <message>
+        <source>Stream write error.
+
+%1: %2</source>
+        <translation>Schreibfehler.
+
+%1: %2</translation>
+    </message>
+    <message>
+        <source>Damaged JPEG header in %1</source>
+        <translation>Beschädigter JPEG-Kopf in %1</translation>
+    </message>
+    <message>
+        <source>JPEG error #%1 in %2: %3</source>
+        <translation>JPEG-Fehler #%1 in %2: %3</translation>
+    </message>
+    <message>
+        <source>Nothing to do.
+
+Tick at least one of EXIF, comment, IPTC, or XMP and other metadata under Output options.</source>
+        <translation>Nichts zu tun.
+
+Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IPTC oder XMP und andere Metadaten.</translation>
     </message>
 </context>
 <context>
