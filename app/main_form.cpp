@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QToolButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -201,6 +202,11 @@ void TMainForm::FormCreate()
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     ui->btnStartFolder->setIcon(folder);
     ui->btnNewFolder->setIcon(folder);
+    // A flat button's focus rectangle hides under its icon: a frame in the
+    // highlight colour shows where Tab has put the focus.
+    for (QToolButton* button : {ui->btnStartFolder, ui->btnNewFolder})
+        button->setStyleSheet(QStringLiteral("QToolButton:focus { border: 1px solid palette(highlight); "
+                                             "border-radius: 2px; }"));
     ui->Close1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ui->ShowMetadata1->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Help2->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));

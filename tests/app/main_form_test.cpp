@@ -323,6 +323,44 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("comboPrefix"));
     }
 
+    void everyControlThatTakesFocusShowsIt()
+    {
+        TWindow w(*store);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);  // every control enabled
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // the keyboard moves the focus now
+        QVERIFY(w.form.testAttribute(Qt::WA_KeyboardFocusChange));
+        // Each control drawn with the focus elsewhere and on it. A mark shows
+        // when its edge changes clearly, over at least its height in pixels:
+        // a focus rectangle hidden under a flat button's icon does not count.
+        QStringList checked, unmarked;
+        for (QWidget* c : w.form.findChildren<QWidget*>()) {
+            if (!(c->focusPolicy() & Qt::TabFocus) || !c->isVisible() || !c->isEnabled()) continue;
+            // A control that hands its focus on (an editable list's edit) is drawn by its owner.
+            const QWidget* owner = c->parentWidget();
+            if (owner && owner->focusProxy() == c) continue;
+            QWidget* elsewhere = c == w.W<QPushButton>("Button1") ? static_cast<QWidget*>(w.Check("cbInclSub"))
+                                                                   : w.W<QPushButton>("Button1");
+            elsewhere->setFocus(Qt::TabFocusReason);
+            const QImage off = c->grab().toImage();
+            c->setFocus(Qt::TabFocusReason);
+            const QImage on = c->grab().toImage();
+            int changed = 0;
+            for (int y = 0; y < on.height(); ++y)
+                for (int x = 0; x < on.width(); ++x) {
+                    if (std::min({x, y, on.width() - 1 - x, on.height() - 1 - y}) > 1) continue;
+                    const QColor a = on.pixelColor(x, y), b = off.pixelColor(x, y);
+                    if (qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) > 96)
+                        ++changed;
+                }
+            checked << c->objectName();
+            if (changed < on.height()) unmarked << c->objectName() + ": " + QString::number(changed);
+        }
+        QVERIFY(checked.contains("btnStartFolder") && checked.contains("btnNewFolder") && checked.contains("URLLabel1"));
+        QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(", ")));
+    }
+
     void menus()
     {
         TWindow w(*store);
