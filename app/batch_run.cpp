@@ -528,7 +528,8 @@ std::string TBatchRun::Totals() const
         text = std::to_string(ChangedCount) + " of " + files(ChangedCount + CopiedCount + clean) + " changed";
     else if (ChangedCount != 0 || clean == 0)
         text = files(ChangedCount) + " processed";
-    if (clean != 0) text += text.empty() ? files(clean) + " already clean" : ", " + std::to_string(clean) + " already clean";
+    if (clean != 0)
+        text += text.empty() ? files(clean) + " already clean" : ", " + std::to_string(clean) + " already clean";
     if (!Skipped.empty()) text += ", " + std::to_string(Skipped.size()) + " skipped";
     // "(2 of 3 files changed.)" as it always read, when nothing follows.
     else if (FOptions.CopyTicked() && clean == 0) text += ".";

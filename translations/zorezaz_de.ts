@@ -146,32 +146,6 @@ kreuzen Sie dies also nur an, wenn die Dateien das Datum ihrer
 Originale behalten sollen.</translation>
     </message>
     <message>
-        <source>Skip files that cannot be cleaned
-Normally the first file that cannot be read or written ends the run
-with a message that names it and says why. With this option such a
-file is left without output and the run goes on; at the end a list
-shows every skipped file with the reason, ready to copy.</source>
-        <translation>Dateien mit Fehlern überspringen
-Normalerweise beendet die erste Datei, die sich nicht lesen oder
-schreiben lässt, den Lauf mit einer Meldung, die sie nennt und den
-Grund angibt. Mit dieser Option bleibt eine solche Datei ohne
-Ausgabe, und der Lauf geht weiter; am Ende zeigt eine Liste jede
-übersprungene Datei mit dem Grund, bereit zum Kopieren.</translation>
-    </message>
-    <message>
-        <source>Stopping and running again
-While a run lasts, OK reads &quot;Stop&quot; (Esc does the same): the file in
-hand is finished and the run ends. Run it again with the same options
-to go on: a file whose cleaned copy is already in the output folder,
-byte for byte, counts as done and is not written twice.</source>
-        <translation>Anhalten und erneut starten
-Während eines Laufs heißt OK „Stopp“ (Esc wirkt ebenso): Die Datei,
-die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
-Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
-deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
-als erledigt und wird nicht ein zweites Mal geschrieben.</translation>
-    </message>
-    <message>
         <source>Open output folder
 After a run that saved to a new folder, this button shows the
 cleaned files in your file manager.</source>
@@ -230,6 +204,34 @@ auf, die Ihnen wichtig sind.</translation>
     <message>
         <source>Zorezaz %1, made by %2.</source>
         <translation>Zorezaz %1, von %2.</translation>
+    </message>
+    <message>
+        <source>Skip files that cannot be cleaned
+On by default: a file that cannot be read or written is left without
+output and the run goes on; at the end a list shows every skipped
+file with the reason, ready to copy. Untick it to have the first such
+file end the run with a message that names it and says why.</source>
+        <translation>Dateien mit Fehlern überspringen
+Von Anfang an angekreuzt: Eine Datei, die sich nicht lesen oder
+schreiben lässt, bleibt ohne Ausgabe, und der Lauf geht weiter; am
+Ende zeigt eine Liste jede übersprungene Datei mit dem Grund, bereit
+zum Kopieren. Ohne Haken beendet die erste solche Datei den Lauf mit
+einer Meldung, die sie nennt und den Grund angibt.</translation>
+    </message>
+    <message>
+        <source>Stopping and running again
+While a run lasts, OK reads &quot;Stop&quot; (Esc does the same): the file in
+hand is finished and the run ends. Run it again with the same options
+to go on: a file whose cleaned copy is already in the output folder,
+byte for byte, counts as already clean and is not written twice:
+&quot;Done  (2 files processed, 4 already clean)&quot;.</source>
+        <translation>Anhalten und erneut starten
+Während eines Laufs heißt OK „Stopp“ (Esc wirkt ebenso): Die Datei,
+die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
+Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
+deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
+als bereits sauber und wird nicht ein zweites Mal geschrieben:
+„Fertig  (2 Dateien bearbeitet, 4 bereits sauber)“.</translation>
     </message>
 </context>
 <context>
