@@ -21,8 +21,8 @@
 #include "meta/jpeg/section.h"
 
 ENothingToDo::ENothingToDo()
-    : std::runtime_error("Nothing to do..\n\nYou must select at least one checkbox\n"
-                         "(EXIF, COM or IPTC) under Output options.")
+    : std::runtime_error("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and other metadata "
+                         "under Output options.")
 {
 }
 
@@ -40,6 +40,50 @@ EInvalidPrefix::EInvalidPrefix()
 std::string tSkipped::Line() const
 {
     return File + ": " + OneLine(Message);
+}
+
+tReason ReasonOf(const std::exception& error, const std::string& file)
+{
+    using TCode = tReason::TCode;
+    if (const auto* known = dynamic_cast<const EBatchError*>(&error)) return known->Reason;
+    if (const auto* output = dynamic_cast<const TPublishQueue::EOutputFailed*>(&error)) {
+        if (output->Cause) try {
+                std::rethrow_exception(output->Cause);
+            } catch (const std::exception& cause) {
+                return ReasonOf(cause, output->Source);
+            } catch (...) {
+            }
+        return tReason::Other(output->Source, error.what());
+    }
+    if (const auto* io = dynamic_cast<const EFileError*>(&error)) {
+        const std::string& named = io->File.empty() ? file : io->File;
+        switch (io->Step) {
+        case EFileError::TStep::Open: return tReason(TCode::OpenFile, named, io->Errno);
+        case EFileError::TStep::NotRegular: return tReason(TCode::NotRegularFile, named);
+        case EFileError::TStep::Create: {
+            tReason reason(TCode::CreateFile, file.empty() ? named : file, io->Errno);
+            reason.Output = io->File;
+            return reason;
+        }
+        case EFileError::TStep::Read: return tReason(TCode::ReadError, file, io->Errno);
+        case EFileError::TStep::Write: return tReason(TCode::WriteError, file, io->Errno);
+        }
+    }
+    if (const auto* jpeg = dynamic_cast<const EJPEG*>(&error)) {
+        tReason reason(TCode::JpegError, file);
+        reason.Number = jpeg->Code;
+        reason.Detail = jpeg->Text;
+        return reason;
+    }
+    if (const auto* find = dynamic_cast<const EFindError*>(&error)) {
+        switch (find->Kind) {
+        case EFindError::TKind::NoStart: return tReason(TCode::NoStartFolder);
+        case EFindError::TKind::StartMissing: return tReason(TCode::StartMissing, find->Folder);
+        case EFindError::TKind::StartClosed: return tReason(TCode::StartClosed, find->Folder, find->Error);
+        case EFindError::TKind::NoMask: break;
+        }
+    }
+    return tReason::Other(file, ForFile(error.what(), file));
 }
 
 namespace {
@@ -141,7 +185,8 @@ TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
     };
     IMLFind.OnFolderError = [this](TIMLFindText&, const std::string& dirName, int error) {
         CheckStop();
-        Fail(dirName, WithReason("Cannot read folder " + dirName, error));
+        Fail(dirName, WithReason("Cannot read folder " + dirName, error),
+             tReason(tReason::TCode::ReadFolder, dirName, error));
         Progress();
     };
     IMLFind.OnFolderListed = [this](TIMLFindText&, const std::string&, int matching) {
@@ -163,6 +208,7 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     IMLFind.SubDirectories = subfolders;
     ChangedCount = 0;
     CopiedCount = 0;
+    AlreadyCleanCount = 0;
     Skipped.clear();
     FStopped = false;
     FDone = FFound = 0;
@@ -202,8 +248,11 @@ void TBatchRun::PrepareOutputFolder()
 {
     const std::string folder = FOptions.OutputFolder();
     // One level only: a folder whose parent is missing is an error, not a tree to build.
-    if (!IsDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0)
-        throw std::runtime_error(WithReason("Cannot create " + folder, errno));
+    if (!IsDirectory(folder) && ::mkdir(folder.c_str(), 0777) != 0) {
+        const int error = errno;
+        throw EBatchError(WithReason("Cannot create " + folder, error),
+                          tReason(tReason::TCode::CreateFolder, folder, error));
+    }
     struct stat st;
     if (::stat(folder.c_str(), &st) == 0) {
         FOutputId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -261,10 +310,10 @@ void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& ta
     FQueue->Submit(std::move(file), target, next, source, kind);
 }
 
-void TBatchRun::Fail(const std::string& file, const std::string& message)
+void TBatchRun::Fail(const std::string& file, const std::string& message, const tReason& reason)
 {
-    if (!FOptions.KeepGoing()) throw EMetaError(message);
-    Skipped.push_back({file, message});
+    if (!FOptions.KeepGoing()) throw EBatchError(message, reason);
+    Skipped.push_back({file, message, reason});
     if (OnSkipped) OnSkipped(Skipped.back());
 }
 
@@ -274,7 +323,14 @@ void TBatchRun::TakeQueueFailures()
     // counted when it was handed in, and is skipped after all.
     for (const TPublishQueue::tFailure& failure : FQueue->TakeFailures()) {
         (failure.Tag == kCopied ? CopiedCount : ChangedCount) -= 1;
-        Fail(failure.Source, failure.Message);
+        tReason reason = tReason::Other(failure.Source, failure.Message);
+        if (failure.Error) try {
+                std::rethrow_exception(failure.Error);
+            } catch (const std::exception& e) {
+                reason = ReasonOf(e, failure.Source);
+            } catch (...) {
+            }
+        Fail(failure.Source, failure.Message, reason);
     }
 }
 
@@ -340,11 +396,12 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
             CleanFile(fileName);
         } catch (const TPublishQueue::EOutputFailed& e) {
             // An earlier file's output failed while this one was in hand.
-            Fail(e.Source, e.what());
+            Fail(e.Source, e.what(), ReasonOf(e));
         } catch (const EJPEG& e) {
-            Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text);
+            Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text,
+                 ReasonOf(e, fileName));
         } catch (const std::exception& e) {
-            Fail(fileName, ForFile(e.what(), fileName));
+            Fail(fileName, ForFile(e.what(), fileName), ReasonOf(e, fileName));
         }
     }
     Progress();
@@ -360,15 +417,19 @@ void TBatchRun::CleanFile(const std::string& fileName)
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
         if (!FOptions.KeepDates()) return;
         struct stat st;
-        if (::fstat(source.Get(), &st) != 0)
-            throw std::runtime_error(WithReason("Cannot open file " + fileName, errno));
+        if (::fstat(source.Get(), &st) != 0) {
+            const int error = errno;
+            throw EBatchError(WithReason("Cannot open file " + fileName, error),
+                              tReason(tReason::TCode::OpenFile, fileName, error));
+        }
         SetLastWriteTime(out.Fd(), st.st_mtim, target);
     };
     // Build selector 255: decode everything the file holds.
     auto data = std::make_unique<TimgData>(255);
     data->ScanFile(fileName);
     // What a damaged head holds is unknown: neither cleaned nor copied as clean.
-    if (data->Damaged) throw EMetaError("Damaged JPEG header in " + fileName);
+    if (data->Damaged)
+        throw EBatchError("Damaged JPEG header in " + fileName, tReason(tReason::TCode::DamagedHead, fileName));
     // The scan keeps the APP13 block; its datasets tell whether it holds IPTC.
     if (data->IptcContainer && data->Section(data->IptcRef))
         data->IptcContainer->ParseSegment(data->Section(data->IptcRef)->Bytes);
@@ -407,22 +468,27 @@ void TBatchRun::CleanFile(const std::string& fileName)
         }
         // The size fields are brought up to date where the IPTC block is rebuilt.
         const tOutputPlan plan = data->PlanOutput(iptc);
-        if (!AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
+        // An earlier run's output is there already: nothing written, nothing new cleaned.
+        if (AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
+            ++AlreadyCleanCount;
+        } else {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
             data->WriteOutput(plan, *out, fileName);
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCleaned);
+            ++ChangedCount;
         }
-        ++ChangedCount;
     } else if (FOptions.CopyUnchanged()) {
-        if (!AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
+        if (AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
+            ++AlreadyCleanCount;
+        } else {
             const std::string target = TargetFor(fileName);
             auto out = CopyToPending(fileName, FolderFor(target));
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCopied);
+            ++CopiedCount;
         }
-        ++CopiedCount;
     }
     TakeQueueFailures();
 }
@@ -454,11 +520,20 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
 
 std::string TBatchRun::Totals() const
 {
-    const std::string skipped = Skipped.empty() ? "" : ", " + std::to_string(Skipped.size()) + " skipped";
+    // The window words the same counts in the user's language (TMainForm::TotalsText).
+    auto files = [](int n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+    const int clean = AlreadyCleanCount;
+    std::string text;
     if (FOptions.CopyTicked())
-        return "(" + std::to_string(ChangedCount) + " of " + std::to_string(ChangedCount + CopiedCount) +
-               " files changed" + (skipped.empty() ? "." : skipped) + ")";
-    return "(" + std::to_string(ChangedCount) + " files processed" + skipped + ")";
+        text = std::to_string(ChangedCount) + " of " + files(ChangedCount + CopiedCount + clean) + " changed";
+    else if (ChangedCount != 0 || clean == 0)
+        text = files(ChangedCount) + " processed";
+    if (clean != 0)
+        text += text.empty() ? files(clean) + " already clean" : ", " + std::to_string(clean) + " already clean";
+    if (!Skipped.empty()) text += ", " + std::to_string(Skipped.size()) + " skipped";
+    // "(2 of 3 files changed.)" as it always read, when nothing follows.
+    else if (FOptions.CopyTicked() && clean == 0) text += ".";
+    return "(" + text + ")";
 }
 
 std::string TBatchRun::FinishedText() const

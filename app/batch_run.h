@@ -14,6 +14,7 @@
 
 #include "app/batch_options.h"
 #include "find/find_text.h"
+#include "meta/exif/end_ind.h"
 
 class TPublishQueue;
 class tOutputFolder;
@@ -38,10 +39,61 @@ public:
     EInvalidPrefix();
 };
 
+// What went wrong with a file or folder, as the core saw it, for each host to
+// word in its own language (the window through its translation). The English
+// words are the exception's message, or tSkipped::Message.
+struct tReason {
+    enum class TCode {
+        Other,           // Detail: the whole English message
+        NoStartFolder,   // the start folder is not given
+        StartMissing,    // File: the start folder, missing or no folder
+        StartClosed,     // File: the start folder, which cannot be entered
+        ReadFolder,      // File: a folder of the walk that cannot be listed
+        CreateFolder,    // File: the output folder
+        OpenFile,        // File: a source that cannot be opened
+        NotRegularFile,  // File: a source that is no regular file
+        CreateFile,      // Output cannot be made for File
+        ReadError,       // File could not be read to its end
+        WriteError,      // the output of File could not be written
+        DamagedHead,     // File's head cannot be read whole
+        JpegError,       // Number: libjpeg's code; Detail: its own words
+    };
+    tReason() = default;
+    explicit tReason(TCode code, std::string file = {}, int error = 0)
+        : Code(code), File(std::move(file)), Errno(error)
+    {
+    }
+    // An error the core has no code for, worded in English only.
+    static tReason Other(std::string file, std::string message)
+    {
+        tReason r(TCode::Other, std::move(file));
+        r.Detail = std::move(message);
+        return r;
+    }
+
+    TCode Code = TCode::Other;
+    std::string File;    // the file or folder it happened to
+    std::string Output;  // CreateFile: the output's path
+    int Errno = 0;       // the system's error number, 0 when it gave none
+    int Number = 0;
+    std::string Detail;
+};
+
+// `error`, met while `file` was in hand (empty: none), as a reason.
+tReason ReasonOf(const std::exception& error, const std::string& file = {});
+
+// An error that ended a run: the message in English, and what happened.
+class EBatchError : public EMetaError {
+public:
+    EBatchError(const std::string& message, tReason reason) : EMetaError(message), Reason(std::move(reason)) {}
+    tReason Reason;
+};
+
 // A file (or folder) the run left without output, and why.
 struct tSkipped {
     std::string File;
-    std::string Message;  // as an error box would show it, naming the file
+    std::string Message;  // in English, as an error box would show it, naming the file
+    tReason Reason;       // the same, for a host that words it itself
     // "FILE: reason" on one line, as the list of skipped files shows it.
     std::string Line() const;
 };
@@ -51,10 +103,12 @@ public:
     explicit TBatchRun(const IBatchOptions& options);
     ~TBatchRun();
 
-    // Files whose metadata the chosen options remove (cleaned now, or found
-    // cleaned by an earlier run); files copied unchanged (or found copied).
+    // Files whose metadata the chosen options remove, cleaned now; files
+    // copied unchanged now; files an earlier run already cleaned or copied
+    // (their output is there, and nothing was written for them).
     int32_t ChangedCount = 0;
     int32_t CopiedCount = 0;
+    int32_t AlreadyCleanCount = 0;
     // What was skipped with KeepGoing, in the order it failed.
     std::vector<tSkipped> Skipped;
 
@@ -117,7 +171,7 @@ private:
     // An earlier run's output for `fileName` that `matches` accepts, under
     // the name it would get in an empty folder or one of its _N variants.
     bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const;
-    void Fail(const std::string& file, const std::string& message);
+    void Fail(const std::string& file, const std::string& message, const tReason& reason);
     void TakeQueueFailures();
     void FinishQueue();
     void SearchDirectory(const std::string& dirName);

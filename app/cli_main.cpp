@@ -59,12 +59,12 @@ constexpr const char* kUsage =
     "  --help            show this text\n"
     "\n"
     "At least one of --exif, --com, --iptc and --other is needed. A file counts as\n"
-    "changed"
-    " only when the chosen options remove something from it; a file that holds\n"
-    "none of it (such as an earlier output) is unchanged. A name already taken\n"
-    "gets _1, _2, ... before its extension, unless it already holds exactly\n"
-    "what this run would write: then the file counts as done and nothing is\n"
-    "written, so a run that was stopped or failed can simply be run again.\n"
+    "processed (changed) only when the chosen options remove something from it; a\n"
+    "file that holds none of it (such as an earlier output) is unchanged. A name\n"
+    "already taken gets _1, _2, ... before its extension, unless it already holds\n"
+    "exactly what this run would write: then the file counts as already clean and\n"
+    "nothing is written, so a run that was stopped or failed can simply be run\n"
+    "again: \"Done  (2 files processed, 4 already clean, 1 skipped)\".\n"
     "\n"
     "The program prints \"Processing \" and the name of each file it reads, then\n"
     "the totals. Interrupted (Ctrl+C, SIGTERM), it finishes the file in hand,\n"
@@ -178,6 +178,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!haveStart) return UsageError("no start folder given");
+    if (!options.Exif && !options.Com && !options.Iptc && !options.Other)
+        return UsageError("nothing to do: give at least one of --exif, --com, --iptc and --other");
     if (havePrefix == haveOut) return UsageError("give either --prefix TEXT or --out DIR");
     if (options.CopyAll && !haveOut) return UsageError("--copy-unchanged goes with --out");
     options.NewFolder = haveOut;

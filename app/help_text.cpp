@@ -81,17 +81,18 @@ constexpr const char* kParagraphs[] = {
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Skip files that cannot be cleaned\n"
-                      "Normally the first file that cannot be read or written ends the run\n"
-                      "with a message that names it and says why. With this option such a\n"
-                      "file is left without output and the run goes on; at the end a list\n"
-                      "shows every skipped file with the reason, ready to copy."),
+                      "On by default: a file that cannot be read or written is left without\n"
+                      "output and the run goes on; at the end a list shows every skipped\n"
+                      "file with the reason, ready to copy. Untick it to have the first such\n"
+                      "file end the run with a message that names it and says why."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Stopping and running again\n"
                       "While a run lasts, OK reads \"Stop\" (Esc does the same): the file in\n"
                       "hand is finished and the run ends. Run it again with the same options\n"
                       "to go on: a file whose cleaned copy is already in the output folder,\n"
-                      "byte for byte, counts as done and is not written twice."),
+                      "byte for byte, counts as already clean and is not written twice:\n"
+                      "\"Done  (2 files processed, 4 already clean)\"."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Open output folder\n"

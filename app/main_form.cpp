@@ -1,7 +1,9 @@
 #include "app/main_form.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -11,7 +13,9 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QShortcut>
+#include <QToolButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -89,6 +93,39 @@ bool IsFolder(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A text as an error box ends it, and on one line as the list of skipped
+// files shows it: the rules of error_text.h, for the window's own words.
+QString BoxText(const QString& text)
+{
+    return QString::fromUtf8(ErrorBoxText(text.toStdString()));
+}
+
+QString LineText(const QString& text)
+{
+    return QString::fromUtf8(OneLine(text.toStdString()));
+}
+
+// The system's reasons a user meets most, in the system's English words, to
+// be translated; any other is shown as the system words it.
+constexpr struct {
+    int Error;
+    const char* Text;
+} kSystemReasons[] = {
+    {EACCES, QT_TRANSLATE_NOOP("TMainForm", "Permission denied")},
+    {EPERM, QT_TRANSLATE_NOOP("TMainForm", "Operation not permitted")},
+    {ENOENT, QT_TRANSLATE_NOOP("TMainForm", "No such file or directory")},
+    {ENOTDIR, QT_TRANSLATE_NOOP("TMainForm", "Not a directory")},
+    {EISDIR, QT_TRANSLATE_NOOP("TMainForm", "Is a directory")},
+    {EEXIST, QT_TRANSLATE_NOOP("TMainForm", "File exists")},
+    {ENOSPC, QT_TRANSLATE_NOOP("TMainForm", "No space left on device")},
+    {EDQUOT, QT_TRANSLATE_NOOP("TMainForm", "Disk quota exceeded")},
+    {EROFS, QT_TRANSLATE_NOOP("TMainForm", "Read-only file system")},
+    {ENAMETOOLONG, QT_TRANSLATE_NOOP("TMainForm", "File name too long")},
+    {ELOOP, QT_TRANSLATE_NOOP("TMainForm", "Too many levels of symbolic links")},
+    {EIO, QT_TRANSLATE_NOOP("TMainForm", "Input/output error")},
+    {EMFILE, QT_TRANSLATE_NOOP("TMainForm", "Too many open files")},
+};
+
 }  // namespace
 
 TMainForm::TMainForm(ISettingsStore& settings, QWidget* parent)
@@ -165,6 +202,11 @@ void TMainForm::FormCreate()
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     ui->btnStartFolder->setIcon(folder);
     ui->btnNewFolder->setIcon(folder);
+    // A flat button's focus rectangle hides under its icon: a frame in the
+    // highlight colour shows where Tab has put the focus.
+    for (QToolButton* button : {ui->btnStartFolder, ui->btnNewFolder})
+        button->setStyleSheet(QStringLiteral("QToolButton:focus { border: 1px solid palette(highlight); "
+                                             "border-radius: 2px; }"));
     ui->Close1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ui->ShowMetadata1->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Help2->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
@@ -222,48 +264,51 @@ void TMainForm::FormCreate()
     LoadSettings();
 }
 
+std::vector<tSettingRow> TMainForm::SettingRows()
+{
+    using tValue = tSettingRow::tValue;
+    auto box = [](const char* name, bool on, QAbstractButton* button) {
+        return tSettingRow{name, on, [button] { return tValue(button->isChecked()); },
+                           [button](const tValue& v) { button->setChecked(std::get<bool>(v)); }};
+    };
+    auto path = [this](const char* name, tPathEdit& edit) {
+        return tSettingRow{name, std::string(), [this, &edit] { return tValue(PathOf(edit)); },
+                           [this, &edit](const tValue& v) { SetPath(edit, std::get<std::string>(v)); }};
+    };
+    auto* prefix = ui->comboPrefix;
+    QRadioButton* usePrefix = ui->rbUsePrefix;
+    QRadioButton* newFolder = ui->rbNewFolder;
+    // In the order they are read: values added later come last, so a file
+    // written before them ends the reading there. "Copy unchanged files…" is
+    // left out on purpose: it starts unticked every time.
+    return {
+        path("Source", FStartPath),
+        box("InclSubfolders", false, ui->cbInclSub),
+        path("Target", FOutputPath),
+        box("EXIF", true, ui->cbExif),
+        box("Com", true, ui->cbCOM),
+        box("IPTC", true, ui->cbIPTC),
+        {"Prefix", std::string("copy_"), [prefix] { return tValue(Bytes(prefix->currentText())); },
+         [prefix](const tValue& v) { prefix->setCurrentText(ShownText(std::get<std::string>(v))); }},
+        {"UsePrefix", true, [usePrefix] { return tValue(usePrefix->isChecked()); },
+         [usePrefix, newFolder](const tValue& v) { (std::get<bool>(v) ? usePrefix : newFolder)->setChecked(true); }},
+        // On at a first start: one unreadable photo should not end a run over thousands.
+        box("KeepGoing", true, ui->cbKeepGoing),
+        box("Other", true, ui->cbStripOther),
+        box("KeepOrientation", true, ui->cbKeepOrientation),
+        // Off: when a photo was last changed can tell when it was taken.
+        box("KeepDates", false, ui->cbKeepDates),
+    };
+}
+
 void TMainForm::LoadSettings()
 {
-    TSettingsKey key(FSettings);
-    if (!key.Open(kSettingsKeyPath)) return;
-    // The first value that cannot be read ends the loading, silently: what
-    // was read stays, the rest keeps its designed state.
-    try {
-        SetPath(FStartPath, key.ReadString("Source"));
-        ui->cbInclSub->setChecked(key.ReadBool("InclSubfolders"));
-        SetPath(FOutputPath, key.ReadString("Target"));
-        ui->cbExif->setChecked(key.ReadBool("EXIF"));
-        ui->cbCOM->setChecked(key.ReadBool("Com"));
-        ui->cbIPTC->setChecked(key.ReadBool("IPTC"));
-        ui->comboPrefix->setCurrentText(ShownText(key.ReadString("Prefix")));
-        if (key.ReadBool("UsePrefix")) ui->rbUsePrefix->setChecked(true);
-        else ui->rbNewFolder->setChecked(true);
-        ui->cbKeepGoing->setChecked(key.ReadBool("KeepGoing"));
-        // Added later: files written before them end the loading here.
-        ui->cbStripOther->setChecked(key.ReadBool("Other"));
-        ui->cbKeepOrientation->setChecked(key.ReadBool("KeepOrientation"));
-        ui->cbKeepDates->setChecked(key.ReadBool("KeepDates"));
-    } catch (...) {
-    }
+    LoadRows(FSettings, kSettingsKeyPath, SettingRows());
 }
 
 void TMainForm::SaveSettings()
 {
-    TSettingsKey key(FSettings);
-    if (!key.Open(kSettingsKeyPath)) return;
-    // "Copy unchanged files…" is left out on purpose: it starts unticked every time.
-    key.WriteString("Source", PathOf(FStartPath));
-    key.WriteBool("InclSubfolders", ui->cbInclSub->isChecked());
-    key.WriteString("Target", PathOf(FOutputPath));
-    key.WriteBool("EXIF", ui->cbExif->isChecked());
-    key.WriteBool("Com", ui->cbCOM->isChecked());
-    key.WriteBool("IPTC", ui->cbIPTC->isChecked());
-    key.WriteString("Prefix", Bytes(ui->comboPrefix->currentText()));
-    key.WriteBool("UsePrefix", ui->rbUsePrefix->isChecked());
-    key.WriteBool("KeepGoing", ui->cbKeepGoing->isChecked());
-    key.WriteBool("Other", ui->cbStripOther->isChecked());
-    key.WriteBool("KeepOrientation", ui->cbKeepOrientation->isChecked());
-    key.WriteBool("KeepDates", ui->cbKeepDates->isChecked());
+    SaveRows(FSettings, kSettingsKeyPath, SettingRows());
 }
 
 void TMainForm::SetPath(tPathEdit& path, const std::string& bytes)
@@ -388,20 +433,71 @@ TBatchSettings TMainForm::ControlsOptions() const
     return o;
 }
 
-QString TMainForm::FinishedText() const
+QString TMainForm::TotalsText() const
 {
-    // Worded as the batch run words it for zorezaz-cli, in the user's language.
+    // The counts the batch run words for zorezaz-cli (TBatchRun::Totals), in
+    // the user's language. One file has texts of its own: English takes no
+    // plural forms from a translation.
     const TBatchRun& run = *FBatch;
+    const int changed = run.ChangedCount, clean = run.AlreadyCleanCount;
     const int skipped = static_cast<int>(run.Skipped.size());
-    QString totals;
-    const int changed = run.ChangedCount, all = run.ChangedCount + run.CopiedCount;
-    if (FRunOptions.CopyTicked())
-        totals = skipped ? tr("(%1 of %n files changed, %2 skipped)", nullptr, all).arg(changed).arg(skipped)
-                         : tr("(%1 of %n files changed.)", nullptr, all).arg(changed);
-    else
-        totals = skipped ? tr("(%n files processed, %1 skipped)", nullptr, changed).arg(skipped)
-                         : tr("(%n files processed)", nullptr, changed);
-    return run.Stopped() ? tr("Stopped  %1").arg(totals) : tr("Done  %1").arg(totals);
+    QStringList parts;
+    if (FRunOptions.CopyTicked()) {
+        const int all = changed + run.CopiedCount + clean;
+        parts << (all == 1 ? tr("%1 of 1 file changed") : tr("%1 of %n files changed", nullptr, all)).arg(changed);
+    } else if (changed != 0 || clean == 0) {
+        parts << (changed == 1 ? tr("1 file processed") : tr("%n files processed", nullptr, changed));
+    }
+    if (clean != 0)
+        parts << (!parts.isEmpty() ? tr("%n already clean", nullptr, clean)
+                  : clean == 1     ? tr("1 file already clean")
+                                   : tr("%n files already clean", nullptr, clean));
+    if (skipped != 0) parts << tr("%n skipped", nullptr, skipped);
+    // "(2 of 3 files changed.)" as it always read, when nothing follows.
+    const bool fullStop = FRunOptions.CopyTicked() && parts.size() == 1;
+    return QStringLiteral("(") + parts.join(QStringLiteral(", ")) + (fullStop ? "." : "") + ")";
+}
+
+QString TMainForm::FinishedText(TEnd end) const
+{
+    if (end == TEnd::Error) return tr("Stopped by an error  %1").arg(TotalsText());
+    return FBatch->Stopped() ? tr("Stopped  %1").arg(TotalsText()) : tr("Done  %1").arg(TotalsText());
+}
+
+QString TMainForm::SystemReason(int error)
+{
+    for (const auto& reason : kSystemReasons)
+        if (reason.Error == error) return tr(reason.Text);
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString TMainForm::ReasonText(const tReason& reason)
+{
+    using TCode = tReason::TCode;
+    const QString file = ShownText(reason.File);
+    const QString system = SystemReason(reason.Errno);
+    switch (reason.Code) {
+    case TCode::Other: break;
+    case TCode::NoStartFolder: return tr("Choose a start folder first.");
+    case TCode::StartMissing: return tr("Folder %1 does not exist.").arg(file);
+    case TCode::StartClosed: return tr("Cannot open folder %1.\n\n%2").arg(file, system);
+    case TCode::ReadFolder: return tr("Cannot read folder %1.\n\n%2").arg(file, system);
+    case TCode::CreateFolder: return tr("Cannot create %1.\n\n%2").arg(file, system);
+    case TCode::OpenFile: return tr("Cannot open file %1.\n\n%2").arg(file, system);
+    case TCode::NotRegularFile: return tr("Cannot open file %1.\n\n%2").arg(file, tr("Not a regular file"));
+    case TCode::CreateFile:
+        // The output, and the source it was for unless the output's name says it.
+        if (reason.File.empty() || reason.Output.find(reason.File) != std::string::npos)
+            return tr("Cannot create file %1.\n\n%2").arg(ShownText(reason.Output), system);
+        return tr("Cannot create file %1.\n\n%2: %3").arg(ShownText(reason.Output), file, system);
+    case TCode::ReadError: return tr("Stream read error.\n\n%1: %2").arg(file, system);
+    case TCode::WriteError: return tr("Stream write error.\n\n%1: %2").arg(file, system);
+    case TCode::DamagedHead: return tr("Damaged JPEG header in %1").arg(file);
+    case TCode::JpegError:
+        // libjpeg's own words stay English.
+        return tr("JPEG error #%1 in %2: %3").arg(reason.Number).arg(file, ShownText(reason.Detail));
+    }
+    return ShownText(reason.Detail);
 }
 
 void TMainForm::StartRun()
@@ -417,7 +513,7 @@ void TMainForm::StartRun()
     SetRunning(true);
     FWorker = std::thread([this, start, subfolders] {
         TEnd end = TEnd::Done;
-        std::string message;
+        tReason reason;
         try {
             FBatch->Execute(start, subfolders);
         } catch (const ENothingToDo&) {
@@ -428,18 +524,22 @@ void TMainForm::StartRun()
             end = TEnd::InvalidPrefix;
         } catch (const std::exception& e) {
             end = TEnd::Error;
-            message = e.what();
+            reason = ReasonOf(e);
         }
-        Post([this, end, message] { RunEnded(end, message); });
+        Post([this, end, reason] { RunEnded(end, reason); });
     });
 }
 
-void TMainForm::RunEnded(TEnd end, const std::string& message)
+void TMainForm::RunEnded(TEnd end, const tReason& reason)
 {
     if (FWorker.joinable()) FWorker.join();
     SetRunning(false);
-    // An error leaves the status line at the file it happened in.
-    if (end == TEnd::Done) ui->StatusBar1->showMessage(FinishedText());
+    // An error among the files ends the run with what was done up to it; one
+    // in the set-up (the start or the output folder) leaves the line as it was.
+    using TCode = tReason::TCode;
+    const bool setUp = reason.Code == TCode::NoStartFolder || reason.Code == TCode::StartMissing ||
+                       reason.Code == TCode::StartClosed || reason.Code == TCode::CreateFolder;
+    if (end == TEnd::Done || (end == TEnd::Error && !setUp)) ui->StatusBar1->showMessage(FinishedText(end));
     // What a run wrote in new-folder mode, one click away (also after an
     // error or a stop: what was written whole is there).
     FOutputShown.clear();
@@ -456,8 +556,8 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
     case TEnd::Done: break;
     case TEnd::NothingToDo:
         TDialogs::Current().Message(this, TDialogs::TKind::Information, tr("Information"),
-                                    tr("Nothing to do..\n\nYou must select at least one checkbox\n"
-                                       "(EXIF, COM or IPTC) under Output options."));
+                                    tr("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and "
+                                       "other metadata under Output options."));
         break;
     case TEnd::InvalidOutputFolder:
         TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),
@@ -469,12 +569,16 @@ void TMainForm::RunEnded(TEnd end, const std::string& message)
                                        "Cleaned files are saved beside their originals; "
                                        "choose a prefix without \"/\"."));
         break;
-    case TEnd::Error: ShowErrorBox(this, message.c_str()); break;
+    case TEnd::Error:
+        TDialogs::Current().Message(this, TDialogs::TKind::Error, QString::fromUtf8(kAppTitle),
+                                    BoxText(ReasonText(reason)));
+        break;
     }
     const std::vector<tSkipped>& skipped = FBatch->Skipped;
     if (!skipped.empty()) {
         QStringList lines;
-        for (const tSkipped& s : skipped) lines << ShownText(s.Line());
+        // As tSkipped::Line() has it, in the user's language.
+        for (const tSkipped& s : skipped) lines << ShownText(s.File) + ": " + LineText(ReasonText(s.Reason));
         const int n = static_cast<int>(skipped.size());
         TDialogs::Current().ShowList(this, tr("Skipped files"),
                                      n == 1 ? tr("1 file could not be cleaned and was left without output:")

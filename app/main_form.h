@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include "app/batch_run.h"
+#include "app/settings_key.h"
 #include "app/settings_store.h"
 
 namespace Ui {
@@ -34,6 +35,11 @@ public:
     // The options to and from the user's settings store.
     void LoadSettings();
     void SaveSettings();
+
+    // What the core reports, in the user's language: a reason for a file or
+    // folder ("Cannot open file …"), and the system's words for an error number.
+    static QString ReasonText(const tReason& reason);
+    static QString SystemReason(int error);
 
 signals:
     // A run has ended and the window is idle again (after its messages).
@@ -82,14 +88,18 @@ private:
     void FormCreate();
     // The options as the controls show them now.
     TBatchSettings ControlsOptions() const;
-    // The status line's texts in the user's language.
-    QString FinishedText() const;
+    // The kept options, each once: its key, its first-start value, its control.
+    std::vector<tSettingRow> SettingRows();
+    // The totals of the last run, "(2 files processed, 1 skipped)", and the
+    // status line they end it with.
+    QString TotalsText() const;
+    QString FinishedText(TEnd end) const;
     void ChooseFolderFor(tPathEdit& path);
     void SetPath(tPathEdit& path, const std::string& bytes);
     std::string PathOf(const tPathEdit& path) const;
     void SetRunning(bool running);
     void StartRun();
-    void RunEnded(TEnd end, const std::string& message);
+    void RunEnded(TEnd end, const tReason& reason);
     // Runs `update` on the window's thread, soon; from the worker.
     template <class F>
     void Post(F update);

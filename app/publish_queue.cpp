@@ -142,9 +142,9 @@ void TPublishQueue::FailJob(const tJob& job, std::exception_ptr error)
     const std::string& file = job.Source.empty() ? job.Path : job.Source;
     message = ForFile(message, file);
     if (FKeepGoing)
-        FFailures.push_back({job.Source, message, job.Tag});
+        FFailures.push_back({job.Source, message, job.Tag, error});
     else
-        Fail(std::make_exception_ptr(EOutputFailed(message, file)));
+        Fail(std::make_exception_ptr(EOutputFailed(message, file, error)));
 }
 
 std::vector<TPublishQueue::tFailure> TPublishQueue::TakeFailures()

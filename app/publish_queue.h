@@ -25,11 +25,12 @@ public:
     // file: the message names only `Source`, whose output failed.
     class EOutputFailed : public EMetaError {
     public:
-        EOutputFailed(const std::string& message, std::string source)
-            : EMetaError(message), Source(std::move(source))
+        EOutputFailed(const std::string& message, std::string source, std::exception_ptr cause = {})
+            : EMetaError(message), Source(std::move(source)), Cause(std::move(cause))
         {
         }
         std::string Source;
+        std::exception_ptr Cause;  // the error as the output met it
     };
 
     // An output that could not be flushed or published, kept apart when the
@@ -38,6 +39,7 @@ public:
         std::string Source;   // the file the output was made from
         std::string Message;  // names that file
         int Tag = 0;          // as handed in
+        std::exception_ptr Error;  // the error as the output met it
     };
 
     // flush false: outputs are published as soon as they are handed in,

@@ -57,3 +57,32 @@ void TSettingsKey::WriteInteger(const std::string& name, int32_t value)
     if (!FOpen || !FStore.SetValue(name, {kRegInteger, data}))
         throw ESettingsError("Failed to set data for '" + name + "'");
 }
+
+void LoadRows(ISettingsStore& store, const std::string& keyPath, const std::vector<tSettingRow>& rows)
+{
+    for (const tSettingRow& row : rows) row.Set(row.Default);
+    TSettingsKey key(store);
+    if (!key.Open(keyPath)) return;
+    try {
+        for (const tSettingRow& row : rows) {
+            if (std::holds_alternative<bool>(row.Default))
+                row.Set(key.ReadBool(row.Name));
+            else
+                row.Set(key.ReadString(row.Name));
+        }
+    } catch (const ESettingsError&) {
+    }
+}
+
+void SaveRows(ISettingsStore& store, const std::string& keyPath, const std::vector<tSettingRow>& rows)
+{
+    TSettingsKey key(store);
+    if (!key.Open(keyPath)) return;
+    for (const tSettingRow& row : rows) {
+        const tSettingRow::tValue value = row.Get();
+        if (const bool* on = std::get_if<bool>(&value))
+            key.WriteBool(row.Name, *on);
+        else
+            key.WriteString(row.Name, std::get<std::string>(value));
+    }
+}

@@ -1,8 +1,11 @@
 #pragma once
 // Typed reads and writes on one open key, with the rules the options rely on.
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "app/settings_store.h"
 
@@ -37,3 +40,22 @@ private:
     ISettingsStore& FStore;
     bool FOpen = false;
 };
+
+// One kept option: the name of its value, what it is before anything is read
+// (a first start), and where it lives. Its kind, yes/no or a text of bytes,
+// is the default's.
+struct tSettingRow {
+    using tValue = std::variant<bool, std::string>;
+    std::string Name;
+    tValue Default;
+    std::function<tValue()> Get;
+    std::function<void(const tValue&)> Set;
+};
+
+// Sets every row to its default, then reads the values in order from the key
+// `keyPath`. The first value that cannot be read ends the reading, silently:
+// what was read stays, the rest keeps its default (a file from an older
+// version lacks the newer values). A key that cannot be opened is read as empty.
+void LoadRows(ISettingsStore& store, const std::string& keyPath, const std::vector<tSettingRow>& rows);
+// Writes every row's value; raises ESettingsError at the first that cannot be written.
+void SaveRows(ISettingsStore& store, const std::string& keyPath, const std::vector<tSettingRow>& rows);

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QUrl>
 
 #include "app/dialogs.h"
@@ -40,4 +41,17 @@ void TURLLabel::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
     emit clicked();
     TDialogs::Current().OpenUrl(Target());
+}
+
+void TURLLabel::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    // A label has no focus mark of its own; a browser frames a focused link
+    // in dots of its colour.
+    QPainter painter(this);
+    QPen pen(palette().color(foregroundRole()));
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

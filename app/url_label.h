@@ -23,6 +23,8 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // With the focus (only Tab gives it), a dotted frame round the link.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool FMailLabel = false;

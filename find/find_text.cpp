@@ -4,6 +4,8 @@
 #include "find/wildcard.h"
 
 #include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <set>
 
 // State of one run. Held per call, so nothing of a run outlives Execute.
@@ -30,12 +32,37 @@ std::string Trimmed(const std::string& s)
     return s.substr(b, e - b);
 }
 
-std::string ReplacePercentS(const std::string& templ, const std::string& value)
+std::string SetupErrorText(EFindError::TKind kind, const std::string& folder, int error)
 {
-    std::string out = templ;
-    const size_t at = out.find("%s");
-    if (at != std::string::npos) out.replace(at, 2, value);
-    return out;
+    switch (kind) {
+    case EFindError::TKind::NoMask: return "File mask not specified. Operation aborted.";
+    case EFindError::TKind::NoStart: return "Choose a start folder first";
+    case EFindError::TKind::StartMissing: return "Folder " + folder + " does not exist";
+    case EFindError::TKind::StartClosed: break;
+    }
+    return "Cannot open folder " + folder + ".\n\n" + std::strerror(error);
+}
+
+}  // namespace
+
+EFindError::EFindError(TKind kind, std::string folder, int error)
+    : std::runtime_error(SetupErrorText(kind, folder, error)), Kind(kind), Folder(std::move(folder)), Error(error)
+{
+}
+
+namespace {
+
+// Why `folder` cannot be entered: it is missing (or no folder), or closed to us.
+[[noreturn]] void ThrowStartError(const std::string& folder)
+{
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) throw EFindError(EFindError::TKind::StartMissing, folder);
+        throw EFindError(EFindError::TKind::StartClosed, folder, error);
+    }
+    if (!S_ISDIR(st.st_mode)) throw EFindError(EFindError::TKind::StartMissing, folder);
+    throw EFindError(EFindError::TKind::StartClosed, folder, EACCES);
 }
 
 }  // namespace
@@ -76,10 +103,10 @@ void TIMLFindText::Pump()
 
 void TIMLFindText::CheckStart() const
 {
-    if (FileMask.empty()) throw EFindError("File mask not specified. Operation aborted.");
-    if (StartDirectory.empty()) throw EFindError("No valid device or folder specified");
+    if (FileMask.empty()) throw EFindError(EFindError::TKind::NoMask);
+    if (StartDirectory.empty()) throw EFindError(EFindError::TKind::NoStart);
     // Tested without changing the current directory, which is process-wide state.
-    if (!EnterableFolder(StartDirectory)) throw EFindError(ReplacePercentS("Device %s not ready", StartDirectory));
+    if (!EnterableFolder(StartDirectory)) ThrowStartError(StartDirectory);
 }
 
 std::vector<TFolderEntry> TIMLFindText::List(TFindRun& run, const std::string& folder)
@@ -105,7 +132,7 @@ void TIMLFindText::Execute()
 {
     CheckStart();
     const std::optional<TFolderId> startId = EnterableFolder(StartDirectory);
-    if (!startId) throw EFindError(ReplacePercentS("Device %s not ready", StartDirectory));
+    if (!startId) ThrowStartError(StartDirectory);
 
     TFindRun run;
     const int maskCount = MaskCount();

@@ -10,9 +10,15 @@
 #include <string>
 #include <vector>
 
+// A set-up the walk cannot start from. The kind, the folder and the system's
+// error number let a host word it in its own language; the message is English.
 class EFindError : public std::runtime_error {
 public:
-    using runtime_error::runtime_error;
+    enum class TKind { NoMask, NoStart, StartMissing, StartClosed };
+    explicit EFindError(TKind kind, std::string folder = {}, int error = 0);
+    TKind Kind;
+    std::string Folder;
+    int Error;
 };
 
 enum class TSearchType { stText, stAll };

@@ -146,32 +146,6 @@ kreuzen Sie dies also nur an, wenn die Dateien das Datum ihrer
 Originale behalten sollen.</translation>
     </message>
     <message>
-        <source>Skip files that cannot be cleaned
-Normally the first file that cannot be read or written ends the run
-with a message that names it and says why. With this option such a
-file is left without output and the run goes on; at the end a list
-shows every skipped file with the reason, ready to copy.</source>
-        <translation>Dateien mit Fehlern überspringen
-Normalerweise beendet die erste Datei, die sich nicht lesen oder
-schreiben lässt, den Lauf mit einer Meldung, die sie nennt und den
-Grund angibt. Mit dieser Option bleibt eine solche Datei ohne
-Ausgabe, und der Lauf geht weiter; am Ende zeigt eine Liste jede
-übersprungene Datei mit dem Grund, bereit zum Kopieren.</translation>
-    </message>
-    <message>
-        <source>Stopping and running again
-While a run lasts, OK reads &quot;Stop&quot; (Esc does the same): the file in
-hand is finished and the run ends. Run it again with the same options
-to go on: a file whose cleaned copy is already in the output folder,
-byte for byte, counts as done and is not written twice.</source>
-        <translation>Anhalten und erneut starten
-Während eines Laufs heißt OK „Stopp“ (Esc wirkt ebenso): Die Datei,
-die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
-Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
-deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
-als erledigt und wird nicht ein zweites Mal geschrieben.</translation>
-    </message>
-    <message>
         <source>Open output folder
 After a run that saved to a new folder, this button shows the
 cleaned files in your file manager.</source>
@@ -230,6 +204,34 @@ auf, die Ihnen wichtig sind.</translation>
     <message>
         <source>Zorezaz %1, made by %2.</source>
         <translation>Zorezaz %1, von %2.</translation>
+    </message>
+    <message>
+        <source>Skip files that cannot be cleaned
+On by default: a file that cannot be read or written is left without
+output and the run goes on; at the end a list shows every skipped
+file with the reason, ready to copy. Untick it to have the first such
+file end the run with a message that names it and says why.</source>
+        <translation>Dateien mit Fehlern überspringen
+Von Anfang an angekreuzt: Eine Datei, die sich nicht lesen oder
+schreiben lässt, bleibt ohne Ausgabe, und der Lauf geht weiter; am
+Ende zeigt eine Liste jede übersprungene Datei mit dem Grund, bereit
+zum Kopieren. Ohne Haken beendet die erste solche Datei den Lauf mit
+einer Meldung, die sie nennt und den Grund angibt.</translation>
+    </message>
+    <message>
+        <source>Stopping and running again
+While a run lasts, OK reads &quot;Stop&quot; (Esc does the same): the file in
+hand is finished and the run ends. Run it again with the same options
+to go on: a file whose cleaned copy is already in the output folder,
+byte for byte, counts as already clean and is not written twice:
+&quot;Done  (2 files processed, 4 already clean)&quot;.</source>
+        <translation>Anhalten und erneut starten
+Während eines Laufs heißt OK „Stopp“ (Esc wirkt ebenso): Die Datei,
+die gerade bearbeitet wird, wird fertig, dann endet der Lauf. Starten
+Sie ihn mit denselben Optionen erneut, um fortzufahren: Eine Datei,
+deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
+als bereits sauber und wird nicht ein zweites Mal geschrieben:
+„Fertig  (2 Dateien bearbeitet, 4 bereits sauber)“.</translation>
     </message>
 </context>
 <context>
@@ -350,34 +352,6 @@ Ihn nach der aktuellen Datei anhalten und das Fenster schließen?</translation>
         <source>S&amp;top</source>
         <translation>S&amp;topp</translation>
     </message>
-    <message numerus="yes">
-        <source>(%1 of %n files changed, %2 skipped)</source>
-        <translation>
-            <numerusform>(%1 von %n Datei geändert, %2 übersprungen)</numerusform>
-            <numerusform>(%1 von %n Dateien geändert, %2 übersprungen)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%1 of %n files changed.)</source>
-        <translation>
-            <numerusform>(%1 von %n Datei geändert.)</numerusform>
-            <numerusform>(%1 von %n Dateien geändert.)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%n files processed, %1 skipped)</source>
-        <translation>
-            <numerusform>(%n Datei bearbeitet, %1 übersprungen)</numerusform>
-            <numerusform>(%n Dateien bearbeitet, %1 übersprungen)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>(%n files processed)</source>
-        <translation>
-            <numerusform>(%n Datei bearbeitet)</numerusform>
-            <numerusform>(%n Dateien bearbeitet)</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Stopped  %1</source>
         <translation>Angehalten  %1</translation>
@@ -389,16 +363,6 @@ Ihn nach der aktuellen Datei anhalten und das Fenster schließen?</translation>
     <message>
         <source>Information</source>
         <translation>Information</translation>
-    </message>
-    <message>
-        <source>Nothing to do..
-
-You must select at least one checkbox
-(EXIF, COM or IPTC) under Output options.</source>
-        <translation>Nichts zu tun.
-
-Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an:
-EXIF, COM, IPTC oder XMP und andere Metadaten.</translation>
     </message>
     <message>
         <source>Error</source>
@@ -445,6 +409,201 @@ Entfernt EXIF-Angaben, Kommentare, IPTC-Angaben, XMP und andere Metadaten aus JP
 
 Von %2.
 %3</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>Operation not permitted</source>
+        <translation>Vorgang nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <translation>Datei oder Ordner nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <translation>Kein Ordner</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <translation>Ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <translation>Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <translation>Kein Platz mehr auf dem Datenträger</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <translation>Speicherkontingent überschritten</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <translation>Nur lesbares Dateisystem</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <translation>Dateiname zu lang</translation>
+    </message>
+    <message>
+        <source>Too many levels of symbolic links</source>
+        <translation>Zu viele Ebenen symbolischer Verknüpfungen</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <translation>Ein-/Ausgabefehler</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <translation>Zu viele offene Dateien</translation>
+    </message>
+    <message>
+        <source>%1 of 1 file changed</source>
+        <translation>%1 von 1 Datei geändert</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 of %n files changed</source>
+        <translation>
+            <numerusform>%1 von %n Datei geändert</numerusform>
+            <numerusform>%1 von %n Dateien geändert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 file processed</source>
+        <translation>1 Datei bearbeitet</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files processed</source>
+        <translation>
+            <numerusform>%n Datei bearbeitet</numerusform>
+            <numerusform>%n Dateien bearbeitet</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n already clean</source>
+        <translation>
+            <numerusform>%n bereits sauber</numerusform>
+            <numerusform>%n bereits sauber</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>1 file already clean</source>
+        <translation>1 Datei bereits sauber</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files already clean</source>
+        <translation>
+            <numerusform>%n Datei bereits sauber</numerusform>
+            <numerusform>%n Dateien bereits sauber</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n skipped</source>
+        <translation>
+            <numerusform>%n übersprungen</numerusform>
+            <numerusform>%n übersprungen</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stopped by an error  %1</source>
+        <translation>Durch einen Fehler beendet  %1</translation>
+    </message>
+    <message>
+        <source>Choose a start folder first.</source>
+        <translation>Wählen Sie zuerst einen Startordner.</translation>
+    </message>
+    <message>
+        <source>Folder %1 does not exist.</source>
+        <translation>Der Ordner %1 existiert nicht.</translation>
+    </message>
+    <message>
+        <source>Cannot open folder %1.
+
+%2</source>
+        <translation>Der Ordner %1 kann nicht geöffnet werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot read folder %1.
+
+%2</source>
+        <translation>Der Ordner %1 kann nicht gelesen werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot create %1.
+
+%2</source>
+        <translation>%1 kann nicht angelegt werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot open file %1.
+
+%2</source>
+        <translation>Die Datei %1 kann nicht geöffnet werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1.
+
+%2</source>
+        <translation>Die Datei %1 kann nicht angelegt werden.
+
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1.
+
+%2: %3</source>
+        <translation>Die Datei %1 kann nicht angelegt werden.
+
+%2: %3</translation>
+    </message>
+    <message>
+        <source>Stream read error.
+
+%1: %2</source>
+        <translation>Lesefehler.
+
+%1: %2</translation>
+    </message>
+    <message>
+        <source>Stream write error.
+
+%1: %2</source>
+        <translation>Schreibfehler.
+
+%1: %2</translation>
+    </message>
+    <message>
+        <source>Damaged JPEG header in %1</source>
+        <translation>Beschädigter JPEG-Kopf in %1</translation>
+    </message>
+    <message>
+        <source>JPEG error #%1 in %2: %3</source>
+        <translation>JPEG-Fehler #%1 in %2: %3</translation>
+    </message>
+    <message>
+        <source>Nothing to do.
+
+Tick at least one of EXIF, comment, IPTC, or XMP and other metadata under Output options.</source>
+        <translation>Nichts zu tun.
+
+Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IPTC oder XMP und andere Metadaten.</translation>
     </message>
 </context>
 <context>

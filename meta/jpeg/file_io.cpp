@@ -76,6 +76,27 @@ std::string WithReason(const std::string& text, int err)
     return WithReason(text, std::string(std::strerror(err)));
 }
 
+namespace {
+
+std::string FileErrorText(EFileError::TStep step, const std::string& file, int err)
+{
+    switch (step) {
+    case EFileError::TStep::Open: return WithReason("Cannot open file " + file, err);
+    case EFileError::TStep::NotRegular: return WithReason("Cannot open file " + file, "Not a regular file");
+    case EFileError::TStep::Create: return WithReason("Cannot create file " + file, err);
+    case EFileError::TStep::Read: return WithReason("Stream read error", err);
+    case EFileError::TStep::Write: break;
+    }
+    return WithReason("Stream write error", err);
+}
+
+}  // namespace
+
+EFileError::EFileError(TStep step, std::string file, int err)
+    : EMetaError(FileErrorText(step, file, err)), Step(step), File(std::move(file)), Errno(err)
+{
+}
+
 bool IsRegularFile(const std::string& name)
 {
     struct stat st;
@@ -87,14 +108,13 @@ int OpenForReading(const std::string& name)
     // O_NONBLOCK keeps a FIFO that carries a .jpg name from hanging the open;
     // the regular-file test below turns it away.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw EMetaError(WithReason("Cannot open file " + name, errno));
+    if (fd < 0) throw EFileError(EFileError::TStep::Open, name, errno);
     struct stat st;
     const bool statted = ::fstat(fd, &st) == 0;
     const int err = errno;
     if (!statted || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw EMetaError(statted ? WithReason("Cannot open file " + name, "Not a regular file")
-                                 : WithReason("Cannot open file " + name, err));
+        throw EFileError(statted ? EFileError::TStep::NotRegular : EFileError::TStep::Open, name, err);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
@@ -107,7 +127,7 @@ std::string ReadAll(int fd)
     for (;;) {
         const ssize_t got = ::read(fd, buf, sizeof buf);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw EMetaError(WithReason("Stream read error", errno));
+        if (got < 0) throw EFileError(EFileError::TStep::Read, {}, errno);
         if (got == 0) return out;
         out.append(buf, static_cast<size_t>(got));
     }
@@ -184,14 +204,14 @@ int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
                 kernel = false;
                 continue;
             }
-            if (n < 0) throw EMetaError(WithReason("Stream write error", errno));
+            if (n < 0) throw EFileError(EFileError::TStep::Write, {}, errno);
         } else {
             buffer.resize(kBuffer);
             n = ::pread(from, buffer.data(), std::min(want, kBuffer), at);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw EMetaError(WithReason("Stream read error", errno));
+            if (n < 0) throw EFileError(EFileError::TStep::Read, {}, errno);
             if (n > 0 && !WriteFully(to, buffer.data(), static_cast<size_t>(n)))
-                throw EMetaError(WithReason("Stream write error", errno));
+                throw EFileError(EFileError::TStep::Write, {}, errno);
             at += n;
         }
         if (n == 0) break;
@@ -204,7 +224,7 @@ tOutputFolder::tOutputFolder(const std::string& path, const std::string& forName
     : FPath(path),
       FFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW)))
 {
-    if (FFd.Get() < 0) throw EMetaError(WithReason("Cannot create file " + forName, errno));
+    if (FFd.Get() < 0) throw EFileError(EFileError::TStep::Create, forName, errno);
 }
 
 namespace {
@@ -310,7 +330,7 @@ tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const st
     if (!ForceNamedTemporaries && ProcFdUsable() && !FFolder->FNoUnnamed) {
         FFile = tFileHandle(::openat(FFolder->Fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 0777));
         if (FFile.Get() < 0 && !UnnamedRefused(errno))
-            throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+            throw EFileError(EFileError::TStep::Create, FForName, errno);
         if (FFile.Get() < 0) FFolder->FNoUnnamed = true;
     }
     if (FFile.Get() < 0) CreateNamed(mode);
@@ -318,7 +338,7 @@ tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const st
     if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
         const int err = errno;
         if (!FTemp.empty()) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
-        throw EMetaError(WithReason("Cannot create file " + FForName, err));
+        throw EFileError(EFileError::TStep::Create, FForName, err);
     }
 }
 
@@ -335,7 +355,7 @@ void tPendingFile::CreateNamed(mode_t mode)
     if (FFile.Get() < 0) {
         const int err = errno;
         FTemp.clear();
-        throw EMetaError(WithReason("Cannot create file " + FForName, err));
+        throw EFileError(EFileError::TStep::Create, FForName, err);
     }
     // Where the file system keeps no extended attributes the file stays
     // unmarked: a later run then cannot prove it ours and leaves it.
@@ -355,7 +375,7 @@ void tPendingFile::NameTemporary()
         }
         if (errno != EEXIST) break;
     }
-    throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+    throw EFileError(EFileError::TStep::Create, FForName, errno);
 }
 
 bool tPendingFile::LinkAs(const std::string& name) const
@@ -373,7 +393,7 @@ void tPendingFile::Unmark()
     // Off before the file gets the user's name: an output never carries it,
     // so no later run can take an output for a temporary file.
     if (::fremovexattr(FFile.Get(), kTemporaryMark) != 0 && errno != ENODATA)
-        throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+        throw EFileError(EFileError::TStep::Create, FForName, errno);
     FMarked = false;
 }
 
@@ -385,7 +405,7 @@ tPendingFile::~tPendingFile()
 
 void tPendingFile::Write(const std::string& bytes)
 {
-    if (!WriteFully(Fd(), bytes.data(), bytes.size())) throw EMetaError(WithReason("Stream write error", errno));
+    if (!WriteFully(Fd(), bytes.data(), bytes.size())) throw EFileError(EFileError::TStep::Write, {}, errno);
 }
 
 void tPendingFile::StartWriteBack()
@@ -396,7 +416,7 @@ void tPendingFile::StartWriteBack()
 
 void tPendingFile::Flush()
 {
-    if (::fdatasync(Fd()) != 0) throw EMetaError(WithReason("Stream write error", errno));
+    if (::fdatasync(Fd()) != 0) throw EFileError(EFileError::TStep::Write, {}, errno);
 }
 
 namespace {
@@ -433,8 +453,8 @@ std::string tPendingFile::Publish(const std::string& name, bool replace,
         const bool taken = err == EEXIST;
         std::string other = taken && next && attempt < 10000 ? next(candidate) : std::string();
         if (other.empty())
-            throw EMetaError(WithReason(
-                "Cannot create file " + (candidate == name ? FForName : FFolder->Path() + "/" + candidate), err));
+            throw EFileError(EFileError::TStep::Create,
+                             candidate == name ? FForName : FFolder->Path() + "/" + candidate, err);
         candidate = std::move(other);
     }
     FPublished = true;
@@ -448,7 +468,7 @@ std::string tPendingFile::Publish(const std::string& name, bool replace,
             id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
             if (id == FId) ::unlinkat(dir, candidate.c_str(), 0);
         }
-        throw EMetaError(WithReason("Stream write error", err));
+        throw EFileError(EFileError::TStep::Write, {}, err);
     }
     return candidate;
 }

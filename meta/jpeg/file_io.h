@@ -11,6 +11,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "meta/exif/end_ind.h"
+
 // An open file descriptor, closed when it goes out of scope.
 class tFileHandle {
 public:
@@ -34,6 +36,18 @@ private:
 // raised here is built this way, so its first line stays the plain message.
 std::string WithReason(const std::string& text, int err);
 std::string WithReason(const std::string& text, const std::string& reason);
+
+// A step on a file that failed, with the file (empty where the step does not
+// know it) and the system's error number, so a host can word it in its own
+// language; the message is the English one WithReason builds.
+class EFileError : public EMetaError {
+public:
+    enum class TStep { Open, NotRegular, Create, Read, Write };
+    EFileError(TStep step, std::string file, int err);
+    TStep Step;
+    std::string File;
+    int Errno;
+};
 
 // True when `name` is an existing regular file (or a link to one).
 bool IsRegularFile(const std::string& name);

@@ -20,6 +20,7 @@
 #include "app/batch_run.h"
 #include "app/copy_file.h"
 #include "app/error_text.h"
+#include "app/publish_queue.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/head_reader.h"
@@ -168,8 +169,8 @@ TEST_F(BatchRun, NothingTickedStopsBeforeAnythingChanges)
     try {
         run.Execute(Start, false);
     } catch (const ENothingToDo& e) {
-        EXPECT_STREQ(e.what(), "Nothing to do..\n\nYou must select at least one checkbox\n"
-                               "(EXIF, COM or IPTC) under Output options.");
+        EXPECT_STREQ(e.what(), "Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and other "
+                               "metadata under Output options.");
     }
 }
 
@@ -246,7 +247,8 @@ TEST_F(BatchRun, AnOutputFolderInsideTheTreeHasItsSourcesCleanedAndItsOutputsPas
         run.Execute(Start, true);
         EXPECT_EQ(Names(Start + "/cleaned"), cleaned);
         EXPECT_EQ(Names(Start + "/cleaned/deeper"), (std::set<std::string>{"older.jpg"}));
-        EXPECT_EQ(statuses.back(), "Done  (4 of 4 files changed.)");
+        EXPECT_EQ(statuses.back(), round == 0 ? "Done  (4 of 4 files changed.)"
+                                              : "Done  (0 of 4 files changed, 4 already clean)");
     }
     EXPECT_EQ(ReadFile(Start + "/cleaned/older.jpg").find("Exif"), std::string::npos);
 }
@@ -363,7 +365,7 @@ TEST_F(BatchRun, ANameTakenBetweenChoosingAndPublishingGivesWayToTheNextFreeOne)
     run.Execute(Start, false);
     EXPECT_EQ(ReadFile(Out + "/a.jpg"), "another program's");
     EXPECT_EQ(ImageData(ReadFile(Out + "/a_1.jpg")), ImageData(ExifOnly()));
-    EXPECT_EQ(statuses.back(), "Done  (1 files processed)");
+    EXPECT_EQ(statuses.back(), "Done  (1 file processed)");
 }
 
 TEST_F(BatchRun, AnOutputFolderSwappedForALinkMidRunCannotRedirectWrites)
@@ -540,7 +542,7 @@ TEST_F(BatchRun, TheNamedRoadPublishesAndResumesAsTheUnnamedOne)
     EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "a_1.jpg", "b.jpg"}));
     EXPECT_EQ(ImageData(ReadFile(Out + "/a_1.jpg")), ImageData(ExifOnly()));
     EXPECT_EQ(ReadFile(Out + "/b.jpg"), Plain());
-    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed.)");
+    EXPECT_EQ(statuses.back(), "Done  (0 of 2 files changed, 2 already clean)");
 }
 
 TEST_F(BatchRun, ADamagedHeadEndsTheRunNamingTheFileAndIsNeverCopiedAsClean)
@@ -708,9 +710,12 @@ TEST_F(BatchRun, OutputsAreNeverCleanedAgain)
     WriteFile(Start + "/b.jpg", ExifAndComment());
     run.Execute(Start, false);
     EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
-    // Prefix mode run again: the outputs hold nothing to strip.
+    // Prefix mode run again: the outputs hold nothing to strip, and the
+    // sources are found done.
     run.Execute(Start, false);
-    EXPECT_EQ(statuses.back(), "Done  (2 files processed)");
+    EXPECT_EQ(statuses.back(), "Done  (2 files already clean)");
+    EXPECT_EQ(run.ChangedCount, 0);
+    EXPECT_EQ(run.AlreadyCleanCount, 2);
     EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg", "copy_b.jpg", "sub"}));
 
     // A run over the outputs changes nothing and copies them as they are.
@@ -782,8 +787,111 @@ TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
     ASSERT_NE(far, skipped.end());
     EXPECT_EQ(deep.compare(0, far->first.size(), far->first), 0);
     EXPECT_EQ(far->second, "Cannot read folder " + far->first + ".\n\nFile name too long");
-    const tSkipped locked{Start + "/locked.jpg", skipped[Start + "/locked.jpg"]};
+    const tSkipped locked{Start + "/locked.jpg", skipped[Start + "/locked.jpg"], {}};
     EXPECT_EQ(locked.Line(), Start + "/locked.jpg: Cannot open file " + Start + "/locked.jpg. Permission denied.");
+
+    // What happened, for a host that words it itself: the code, the file, the system's number.
+    std::map<std::string, tReason> reasons;
+    for (const tSkipped& s : run.Skipped) reasons[s.File] = s.Reason;
+    const struct {
+        std::string File;
+        tReason::TCode Code;
+        int Errno;
+    } expected[] = {
+        {bad, tReason::TCode::JpegError, 0},
+        {Start + "/cut.jpg", tReason::TCode::DamagedHead, 0},
+        {Start + "/locked.jpg", tReason::TCode::OpenFile, EACCES},
+        {far->first, tReason::TCode::ReadFolder, ENAMETOOLONG},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.File);
+        EXPECT_EQ(reasons[e.File].Code, e.Code);
+        EXPECT_EQ(reasons[e.File].File, e.File);
+        EXPECT_EQ(reasons[e.File].Errno, e.Errno);
+    }
+    EXPECT_GT(reasons[bad].Number, 0);  // libjpeg's code and its words
+    EXPECT_FALSE(reasons[bad].Detail.empty());
+}
+
+TEST(ReasonOf, EachErrorOfTheCoreByItsCode)
+{
+    using TCode = tReason::TCode;
+    const struct {
+        std::exception_ptr Error;
+        TCode Code;
+        std::string File, Output;
+        int Errno;
+        std::string Detail;
+    } cases[] = {
+        {std::make_exception_ptr(EFileError(EFileError::TStep::Open, "/x/a.jpg", EACCES)), TCode::OpenFile, "/x/a.jpg",
+         "", EACCES, ""},
+        {std::make_exception_ptr(EFileError(EFileError::TStep::NotRegular, "/x/a.jpg", 0)), TCode::NotRegularFile,
+         "/x/a.jpg", "", 0, ""},
+        {std::make_exception_ptr(EFileError(EFileError::TStep::Create, "/o/a.jpg", EROFS)), TCode::CreateFile,
+         "/x/a.jpg", "/o/a.jpg", EROFS, ""},
+        {std::make_exception_ptr(EFileError(EFileError::TStep::Read, "", EIO)), TCode::ReadError, "/x/a.jpg", "", EIO,
+         ""},
+        {std::make_exception_ptr(EFileError(EFileError::TStep::Write, "", ENOSPC)), TCode::WriteError, "/x/a.jpg", "",
+         ENOSPC, ""},
+        {std::make_exception_ptr(EFindError(EFindError::TKind::NoStart)), TCode::NoStartFolder, "", "", 0, ""},
+        {std::make_exception_ptr(EFindError(EFindError::TKind::StartMissing, "/gone")), TCode::StartMissing, "/gone",
+         "", 0, ""},
+        {std::make_exception_ptr(EFindError(EFindError::TKind::StartClosed, "/shut", EACCES)), TCode::StartClosed,
+         "/shut", "", EACCES, ""},
+        // An output that failed after its file was handed on: the cause, for its own source.
+        {std::make_exception_ptr(TPublishQueue::EOutputFailed(
+             "x", "/x/b.jpg", std::make_exception_ptr(EFileError(EFileError::TStep::Write, "", EIO)))),
+         TCode::WriteError, "/x/b.jpg", "", EIO, ""},
+        // Anything else keeps its English words, naming the file.
+        {std::make_exception_ptr(EMetaError("Output check failed")), TCode::Other, "/x/a.jpg", "", 0,
+         "Output check failed.\n\n/x/a.jpg"},
+    };
+    for (const auto& c : cases) {
+        try {
+            std::rethrow_exception(c.Error);
+        } catch (const std::exception& e) {
+            SCOPED_TRACE(e.what());
+            const tReason r = ReasonOf(e, "/x/a.jpg");
+            EXPECT_EQ(r.Code, c.Code);
+            EXPECT_EQ(r.File, c.File);
+            EXPECT_EQ(r.Output, c.Output);
+            EXPECT_EQ(r.Errno, c.Errno);
+            EXPECT_EQ(r.Detail, c.Detail);
+        }
+    }
+    // The English words stay those of the library.
+    EXPECT_STREQ(EFileError(EFileError::TStep::Create, "/o/a.jpg", EROFS).what(),
+                 "Cannot create file /o/a.jpg.\n\nRead-only file system");
+}
+
+TEST_F(BatchRun, TotalsNameWhatWasDoneWithOneFileOrMany)
+{
+    const struct {
+        bool Copy;
+        int Changed, Copied, Clean, Skipped;
+        const char* Text;
+    } cases[] = {
+        {false, 0, 0, 0, 0, "Done  (0 files processed)"},
+        {false, 1, 0, 0, 0, "Done  (1 file processed)"},
+        {false, 0, 0, 4, 0, "Done  (4 files already clean)"},
+        {false, 0, 0, 1, 0, "Done  (1 file already clean)"},
+        {false, 2, 0, 4, 1, "Done  (2 files processed, 4 already clean, 1 skipped)"},
+        {false, 0, 0, 3, 2, "Done  (3 files already clean, 2 skipped)"},
+        {false, 1, 0, 0, 1, "Done  (1 file processed, 1 skipped)"},
+        {true, 1, 0, 0, 0, "Done  (1 of 1 file changed.)"},
+        {true, 2, 1, 0, 0, "Done  (2 of 3 files changed.)"},
+        {true, 0, 0, 4, 0, "Done  (0 of 4 files changed, 4 already clean)"},
+        {true, 1, 1, 2, 1, "Done  (1 of 4 files changed, 2 already clean, 1 skipped)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        options.CopyAll = c.Copy;
+        run.ChangedCount = c.Changed;
+        run.CopiedCount = c.Copied;
+        run.AlreadyCleanCount = c.Clean;
+        run.Skipped.assign(static_cast<size_t>(c.Skipped), tSkipped{});
+        EXPECT_EQ(run.FinishedText(), c.Text);
+    }
 }
 
 namespace {
@@ -899,7 +1007,7 @@ TEST_F(BatchRun, AnOutputThatFailsWhileTheNextFileIsInHandIsReportedForItsOwnSou
         std::atomic<bool> failed{false};
         const TPublishHook hook([&](const tOutputFolder&, const std::string&) {
             if (failed.exchange(true)) return;
-            throw EMetaError(WithReason("Stream write error", EIO));
+            throw EFileError(EFileError::TStep::Write, {}, EIO);
         });
         std::vector<std::string> files;
         run.OnFile = [&](const std::string& file) {
@@ -908,14 +1016,20 @@ TEST_F(BatchRun, AnOutputThatFailsWhileTheNextFileIsInHandIsReportedForItsOwnSou
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
         std::string message;
+        tReason reason;
         try {
             run.Execute(Start, false);
             ASSERT_EQ(run.Skipped.size(), 1u);
             EXPECT_EQ(run.Skipped[0].File, files.at(0));
             message = run.Skipped[0].Message;
+            reason = run.Skipped[0].Reason;
         } catch (const std::exception& e) {
             message = e.what();
+            reason = ReasonOf(e);
         }
+        EXPECT_EQ(reason.Code, tReason::TCode::WriteError);
+        EXPECT_EQ(reason.File, files.at(0));
+        EXPECT_EQ(reason.Errno, EIO);
         ASSERT_EQ(files.size(), 2u);
         EXPECT_EQ(message, "Stream write error.\n\n" + files[0] + ": Input/output error");
         EXPECT_EQ(Names(Out).size(), keepGoing ? 1u : 0u);
@@ -959,7 +1073,7 @@ TEST_F(BatchRun, StopEndsTheRunAfterTheFileInHandWhichIsPublishedWhole)
     run.Execute(Start, false);
     EXPECT_TRUE(run.Stopped());
     EXPECT_EQ(statuses.size(), 2u);
-    EXPECT_EQ(statuses.back(), "Stopped  (1 files processed)");
+    EXPECT_EQ(statuses.back(), "Stopped  (1 file processed)");
     const auto names = Names(Out);
     ASSERT_EQ(names.size(), 1u);  // no temporary file either
     EXPECT_EQ(ImageData(ReadFile(Out + "/" + *names.begin())), ImageData(ExifOnly()));
@@ -973,7 +1087,7 @@ TEST_F(BatchRun, StopEndsTheRunAfterTheFileInHandWhichIsPublishedWhole)
     run.OnStatus = [&](const std::string& s) { statuses.push_back(s); };
     run.Execute(Start, false);
     EXPECT_FALSE(run.Stopped());
-    EXPECT_EQ(statuses.back(), "Done  (3 files processed)");
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed, 1 already clean)");  // the one written before the stop
 }
 
 TEST_F(BatchRun, ProgressCountsFilesDoneOfFilesFound)
@@ -1043,14 +1157,16 @@ TEST_F(BatchRun, ARunAgainFindsItsOutputsAndCreatesNothingTwice)
     std::map<std::string, std::string> bytes;
     for (const auto& n : first) bytes[n] = ReadFile(Out + "/" + n);
 
-    run.Execute(Start, true);
     EXPECT_EQ(statuses.back(), "Done  (3 of 4 files changed.)");
+    run.Execute(Start, true);
+    EXPECT_EQ(statuses.back(), "Done  (0 of 4 files changed, 4 already clean)");
     EXPECT_EQ(Names(Out), first);
 
     // A run that stopped half-way: what is missing is made, nothing else.
     fs::remove(Out + "/c.jpg");
     fs::remove(Out + "/b.jpg");
     run.Execute(Start, true);
+    EXPECT_EQ(statuses.back(), "Done  (1 of 4 files changed, 2 already clean)");  // and b.jpg copied
     EXPECT_EQ(Names(Out), first);
     for (const auto& n : first) EXPECT_EQ(ReadFile(Out + "/" + n), bytes[n]) << n;
 
@@ -1068,7 +1184,8 @@ TEST_F(BatchRun, ResumeInPrefixModeAndNeverTakesTheSourceForItsOutput)
     run.Execute(Start, false);
     run.Execute(Start, false);
     EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "copy_a.jpg", "sub"}));
-    EXPECT_EQ(run.ChangedCount, 1);
+    EXPECT_EQ(run.ChangedCount, 0);
+    EXPECT_EQ(run.AlreadyCleanCount, 1);
 
     // An empty prefix: the first name is the source itself, the output a_1.
     options.FilePrefix = "";
@@ -1084,7 +1201,7 @@ TEST_F(BatchRun, ResumeInPrefixModeAndNeverTakesTheSourceForItsOutput)
     options.Output = Start + "/sub";
     options.CopyAll = true;
     run.Execute(Start + "/sub", false);
-    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed.)");
+    EXPECT_EQ(statuses.back(), "Done  (1 of 2 files changed, 1 already clean)");  // p.jpg is where it goes
     run.Execute(Start + "/sub", false);
     EXPECT_EQ(Names(Start + "/sub"), (std::set<std::string>{"p.jpg", "q.jpg", "q_1.jpg"}));
 }

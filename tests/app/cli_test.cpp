@@ -215,10 +215,13 @@ TEST(Cli, PrefixModeAndAnEmptyPrefix)
     TempDir dir;
     fs::create_directories(dir / "in");
     WriteFile(dir / "in/a.jpg", batchfix::ExifOnly());
-    const TResult r = Cli(dir, Q(dir / "in") + " --exif --prefix ''");
+    TResult r = Cli(dir, Q(dir / "in") + " --exif --prefix ''");
     EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Out, "Processing " + dir / "in/a.jpg" + "\nDone  (1 files processed)\n");
+    EXPECT_EQ(r.Out, "Processing " + dir / "in/a.jpg" + "\nDone  (1 file processed)\n");
     EXPECT_TRUE(Exists(dir / "in/a_1.jpg"));  // the source's own name is taken
+    // Again: the output is there, nothing is written.
+    r = Cli(dir, Q(dir / "in") + " --exif --prefix ''");
+    EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")), "Done  (1 file already clean)\n");
 
     // --keep-dates: the output carries the source's last-write time.
     const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
@@ -236,16 +239,21 @@ TEST(Cli, RunErrorsGoToStandardErrorAsTheErrorBoxShowsThem)
     TResult r = Cli(dir, Q(dir / "missing") + " --exif --prefix x_");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "");
-    EXPECT_EQ(r.Err, "Device " + dir / "missing" + " not ready.\n");
+    EXPECT_EQ(r.Err, "Folder " + dir / "missing" + " does not exist.\n");
+
+    r = Cli(dir, "'' --exif --prefix x_");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "Choose a start folder first.\n");
 
     r = Cli(dir, Q(dir / "in") + " --exif --out " + Q(dir / "a/b"));
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Err, "Cannot create " + dir / "a/b" + ".\n\nNo such file or directory.\n");
 
+    // Nothing to strip is wrong arguments, worded in the command line's own terms.
     r = Cli(dir, Q(dir / "in") + " --prefix x_");
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "Nothing to do..\n\nYou must select at least one checkbox\n"
-                     "(EXIF, COM or IPTC) under Output options.\n");
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Err, "zorezaz-cli: nothing to do: give at least one of --exif, --com, --iptc and --other\n"
+                     "Try 'zorezaz-cli --help'.\n");
 
     r = Cli(dir, Q(dir / "in") + " --com --out ''");
     EXPECT_EQ(r.Status, 1);
@@ -362,7 +370,8 @@ TEST(Cli, ASignalEndsTheRunAfterTheFileInHandLeavingNoTemporaryFile)
         EXPECT_EQ(last.rfind("Stopped  (", 0), 0u) << last;
         const auto names = NamesIn(dir / "out");
         EXPECT_LT(names.size(), 300u);
-        EXPECT_EQ(last, "Stopped  (" + std::to_string(names.size()) + " files processed)\n");
+        EXPECT_EQ(last, "Stopped  (" + std::to_string(names.size()) + (names.size() == 1 ? " file" : " files") +
+                            " processed)\n");
         ExpectOnlyCleanOutputs(dir / "out", source);
         for (const std::string& name : names) EXPECT_NE(name.rfind(".zorezaz-part-", 0), 0u) << name;
     }

@@ -33,6 +33,8 @@
 #include "app/main_form.h"
 #include "app/maker.h"
 #include "app/dialogs.h"
+#include "app/error_text.h"
+#include "meta/jpeg/file_io.h"
 #include "app/metadata_listing.h"
 #include "app/metadata_view.h"
 #include "app/settings_memory.h"
@@ -228,7 +230,7 @@ private slots:
         QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());
         QCOMPARE(Shown(w.Check("cbCopyAllFiles")->text()), QString("Copy unchanged files to target folder"));
         QCOMPARE(Shown(w.Check("cbKeepGoing")->text()), QString("Skip files that cannot be cleaned"));
-        QVERIFY(!w.Check("cbKeepGoing")->isChecked());
+        QVERIFY(w.Check("cbKeepGoing")->isChecked());  // one bad photo does not end a run over thousands
         QVERIFY(!w.Check("cbCopyAllFiles")->isChecked());
         QVERIFY(!w.Check("cbCopyAllFiles")->isEnabled());
         auto* combo = w.W<QComboBox>("comboPrefix");
@@ -321,6 +323,44 @@ private slots:
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("comboPrefix"));
     }
 
+    void everyControlThatTakesFocusShowsIt()
+    {
+        TWindow w(*store);
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);  // every control enabled
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // the keyboard moves the focus now
+        QVERIFY(w.form.testAttribute(Qt::WA_KeyboardFocusChange));
+        // Each control drawn with the focus elsewhere and on it. A mark shows
+        // when its edge changes clearly, over at least its height in pixels:
+        // a focus rectangle hidden under a flat button's icon does not count.
+        QStringList checked, unmarked;
+        for (QWidget* c : w.form.findChildren<QWidget*>()) {
+            if (!(c->focusPolicy() & Qt::TabFocus) || !c->isVisible() || !c->isEnabled()) continue;
+            // A control that hands its focus on (an editable list's edit) is drawn by its owner.
+            const QWidget* owner = c->parentWidget();
+            if (owner && owner->focusProxy() == c) continue;
+            QWidget* elsewhere = c == w.W<QPushButton>("Button1") ? static_cast<QWidget*>(w.Check("cbInclSub"))
+                                                                   : w.W<QPushButton>("Button1");
+            elsewhere->setFocus(Qt::TabFocusReason);
+            const QImage off = c->grab().toImage();
+            c->setFocus(Qt::TabFocusReason);
+            const QImage on = c->grab().toImage();
+            int changed = 0;
+            for (int y = 0; y < on.height(); ++y)
+                for (int x = 0; x < on.width(); ++x) {
+                    if (std::min({x, y, on.width() - 1 - x, on.height() - 1 - y}) > 1) continue;
+                    const QColor a = on.pixelColor(x, y), b = off.pixelColor(x, y);
+                    if (qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) > 96)
+                        ++changed;
+                }
+            checked << c->objectName();
+            if (changed < on.height()) unmarked << c->objectName() + ": " + QString::number(changed);
+        }
+        QVERIFY(checked.contains("btnStartFolder") && checked.contains("btnNewFolder") && checked.contains("URLLabel1"));
+        QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(", ")));
+    }
+
     void menus()
     {
         TWindow w(*store);
@@ -369,8 +409,8 @@ private slots:
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Information);
         QCOMPARE(dialogs->Messages[0].Caption, QString("Information"));
-        QCOMPARE(dialogs->Messages[0].Text, QString("Nothing to do..\n\nYou must select at least one checkbox\n"
-                                                     "(EXIF, COM or IPTC) under Output options."));
+        QCOMPARE(dialogs->Messages[0].Text, QString("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or "
+                                                     "XMP and other metadata under Output options."));
         QCOMPARE(w.Status(), QString("before"));
     }
 
@@ -420,7 +460,7 @@ private slots:
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QCOMPARE(dialogs->Messages[0].Kind, TDialogs::TKind::Error);
         QCOMPARE(dialogs->Messages[0].Caption, QString("Zorezaz"));
-        QCOMPARE(dialogs->Messages[0].Text, QString("No valid device or folder specified."));
+        QCOMPARE(dialogs->Messages[0].Text, QString("Choose a start folder first."));
         QCOMPARE(w.Status(), QString("before"));
         QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
         QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
@@ -473,13 +513,13 @@ private slots:
         w.Ok();
         QVERIFY(dialogs->Messages.empty());
         QCOMPARE(w.statuses.size(), qsizetype(3));
-        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
         QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "stripped_a.jpg"}));
         QVERIFY(w.W<QPushButton>("btnOpenOutput")->isHidden());  // beside the sources: no one folder to open
         // Hovering a menu item does not blank the totals.
         QStatusTipEvent tip(QString{});
         QCoreApplication::sendEvent(&w.form, &tip);
-        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
     }
 
     void prefixModeWithCopyStillTicked()
@@ -495,7 +535,7 @@ private slots:
         w.Check("cbCopyAllFiles")->setChecked(true);
         w.W<QRadioButton>("rbUsePrefix")->setChecked(true);
         w.Ok();
-        QCOMPARE(w.Status(), QString("Done  (1 of 1 files changed.)"));
+        QCOMPARE(w.Status(), QString("Done  (1 of 1 file changed.)"));
         QVERIFY(!fs::exists(dir / "out"));
         QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "copy_a.jpg"}));
     }
@@ -548,12 +588,13 @@ private slots:
         QVERIFY(w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden());
         QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
 
-        // An error ends the run; the options come back all the same.
+        // An error ends the run, with its totals; the options come back all the same.
         fixture::WriteFile(dir / "in/c.jpg", batchfix::ExifAndComment().substr(0, 30));
+        w.Check("cbKeepGoing")->setChecked(false);
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(1));
         QVERIFY(dialogs->Messages[0].Text.startsWith("Damaged JPEG header in "));
-        QVERIFY(w.Status().startsWith("Processing "));
+        QVERIFY2(w.Status().startsWith("Stopped by an error  ("), qPrintable(w.Status()));
         QVERIFY(w.W<QPushButton>("Button1")->isEnabled());
         QVERIFY(w.W<QGroupBox>("GroupBox2")->isEnabled());
     }
@@ -587,7 +628,7 @@ private slots:
             QVERIFY(w.Status().startsWith("Stopped  ("));
             const size_t made = Names(dir / (escape ? "out-esc" : "out-ok")).size();
             QCOMPARE(made, size_t(1));
-            QCOMPARE(w.Status(), QString("Stopped  (%1 files processed)").arg(made));
+            QCOMPARE(w.Status(), QString("Stopped  (1 file processed)"));
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.W<QPushButton>("Button1")));
         }
     }
@@ -677,7 +718,7 @@ private slots:
         w.W<QRadioButton>("rbNewFolder")->setChecked(true);
         w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out"));
         w.Ok();
-        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
         QVERIFY(fixture::Exists(dir / "out/" + name));
     }
 
@@ -906,7 +947,7 @@ private slots:
         QTest::keyClick(start, Qt::Key_I, Qt::AltModifier);
         QTRY_VERIFY(w.Check("cbInclSub")->isChecked());  // a mnemonic clicks with a short animation
         QTest::keyClick(w.Check("cbInclSub"), Qt::Key_K, Qt::AltModifier);
-        QTRY_VERIFY(w.Check("cbKeepGoing")->isChecked());
+        QTRY_VERIFY(!w.Check("cbKeepGoing")->isChecked());  // on at a first start
         start->setFocus();
         QTest::keyClick(start, Qt::Key_Q, Qt::AltModifier);  // no mnemonic
         QCOMPARE(start->text(), before);
@@ -930,6 +971,40 @@ private slots:
         QCOMPARE(dialogs->Opened, QStringList({kWebsite}));
     }
 
+    void reasonsReadInTheWindowAsTheCoreWordsThem()
+    {
+        using TCode = tReason::TCode;
+        auto made = [](TCode code, const std::string& file, int error, const std::string& output = {}) {
+            tReason r(code, file, error);
+            r.Output = output;
+            return r;
+        };
+        tReason jpeg(TCode::JpegError, "/x/a.jpg");
+        jpeg.Number = 21;
+        jpeg.Detail = "Not a JPEG file";
+        const std::pair<tReason, QString> cases[] = {
+            {made(TCode::NoStartFolder, "", 0), "Choose a start folder first."},
+            {made(TCode::StartMissing, "/gone", 0), "Folder /gone does not exist."},
+            {made(TCode::StartClosed, "/shut", EACCES), "Cannot open folder /shut.\n\nPermission denied"},
+            {made(TCode::ReadFolder, "/deep", ENAMETOOLONG), "Cannot read folder /deep.\n\nFile name too long"},
+            {made(TCode::CreateFolder, "/a/b", ENOENT), "Cannot create /a/b.\n\nNo such file or directory"},
+            {made(TCode::NotRegularFile, "/x/a.jpg", 0), "Cannot open file /x/a.jpg.\n\nNot a regular file"},
+            {made(TCode::DamagedHead, "/x/a.jpg", 0), "Damaged JPEG header in /x/a.jpg"},
+            {jpeg, "JPEG error #21 in /x/a.jpg: Not a JPEG file"},
+            {tReason::Other("/x/a.jpg", "Output check failed for /x/a.jpg"), "Output check failed for /x/a.jpg"},
+            // A reason the window has no words of its own for: the system's.
+            {made(TCode::WriteError, "/x/a.jpg", EXDEV), "Stream write error.\n\n/x/a.jpg: Invalid cross-device link"},
+        };
+        for (const auto& [reason, text] : cases) QCOMPARE(TMainForm::ReasonText(reason), text);
+        // The file errors of the library read as the library words them.
+        for (const auto& error : {EFileError(EFileError::TStep::Open, "/x/a.jpg", EACCES),
+                                  EFileError(EFileError::TStep::Create, "/o/copy_a.jpg", EROFS),
+                                  EFileError(EFileError::TStep::Create, "/x/a.jpg", ENOSPC),
+                                  EFileError(EFileError::TStep::Read, "", EIO),
+                                  EFileError(EFileError::TStep::Write, "", ENOSPC)})
+            QCOMPARE(TMainForm::ReasonText(ReasonOf(error, "/x/a.jpg")), Q(ForFile(error.what(), "/x/a.jpg")));
+    }
+
     void keepGoingListsTheSkippedFiles()
     {
         fixture::TempDir dir;
@@ -941,7 +1016,7 @@ private slots:
         w.Check("cbKeepGoing")->setChecked(true);
         w.Ok();
         QVERIFY(dialogs->Messages.empty());
-        QCOMPARE(w.Status(), QString("Done  (1 files processed, 1 skipped)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed, 1 skipped)"));
         QCOMPARE(dialogs->Lists.size(), size_t(1));
         QCOMPARE(dialogs->Lists[0].Caption, QString("Skipped files"));
         QCOMPARE(dialogs->Lists[0].Lines,
@@ -983,8 +1058,8 @@ private slots:
         QVERIFY(shown.endsWith("photo-1234.jpg"));
         QVERIFY(shown.contains(QChar(0x2026)));
         QCOMPARE(bar->currentMessage(), path);  // the whole text stays the message
-        bar->showMessage("Done  (1 files processed)");
-        QCOMPARE(bar->ShownText(), QString("Done  (1 files processed)"));
+        bar->showMessage("Done  (1 file processed)");
+        QCOMPARE(bar->ShownText(), QString("Done  (1 file processed)"));
     }
 
     void progressShowsFilesDoneOfFilesFound()
@@ -1020,7 +1095,7 @@ private slots:
         w.W<QRadioButton>("rbNewFolder")->setChecked(true);
         QTest::mouseClick(w.W<QToolButton>("btnNewFolder"), Qt::LeftButton);
         w.Ok();
-        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
         QVERIFY(fixture::Exists(dir / "out-\xFF/a.jpg"));
         w.form.show();
         QVERIFY(w.form.close());
@@ -1030,12 +1105,12 @@ private slots:
         TWindow again(*store);
         again.W<QRadioButton>("rbUsePrefix")->setChecked(true);
         again.Ok();
-        QCOMPARE(again.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(again.Status(), QString("Done  (1 file processed)"));
         QVERIFY(fixture::Exists(odd + "/copy_a.jpg"));
         // A text the user types is taken as typed.
         again.W<QLineEdit>("edStartFolder")->setText(Q(dir / "missing"));
         again.Ok();
-        QCOMPARE(dialogs->Messages.back().Text, "Device " + Q(dir / "missing") + " not ready.");
+        QCOMPARE(dialogs->Messages.back().Text, "Folder " + Q(dir / "missing") + " does not exist.");
     }
 
     void websiteAboutAndTheLink()
@@ -1107,7 +1182,7 @@ private slots:
         mime.setUrls({url(odd + "/a.jpg")});
         QVERIFY(Drop(w.form, mime));
         w.Ok();
-        QCOMPARE(w.Status(), QString("Done  (1 files processed)"));
+        QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
         QVERIFY(fixture::Exists(odd + "/copy_a.jpg"));
     }
 
@@ -1192,6 +1267,19 @@ private slots:
             w.Ok();
             QCOMPARE(w.statuses.first(), "Bearbeite " + Q(dir / "a.jpg"));
             QCOMPARE(w.Status(), QString("Fertig  (1 Datei bearbeitet)"));
+            // Found done, a file skipped with its reason, a folder that is not there: in German too.
+            dir.Write("cut.jpg", batchfix::ExifAndComment().substr(0, 30));
+            w.Ok();
+            QCOMPARE(w.Status(), QString("Fertig  (1 Datei bereits sauber, 1 übersprungen)"));
+            QCOMPARE(dialogs->Lists.size(), size_t(1));
+            QCOMPARE(dialogs->Lists[0].Caption, QString("Übersprungene Dateien"));
+            QCOMPARE(dialogs->Lists[0].Lines, QStringList({Q(dir / "cut.jpg") + ": Beschädigter JPEG-Kopf in " +
+                                                           Q(dir / "cut.jpg") + "."}));
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "fehlt"));
+            w.Ok();
+            QCOMPARE(dialogs->Messages.back().Text, "Der Ordner " + Q(dir / "fehlt") + " existiert nicht.");
+            QCOMPARE(TMainForm::ReasonText(tReason(tReason::TCode::OpenFile, "/x/a.jpg", EACCES)),
+                     QString("Die Datei /x/a.jpg kann nicht geöffnet werden.\n\nZugriff verweigert"));
             THelpForm help;
             QCOMPARE(help.windowTitle(), QString("Hilfe"));
             const QString helpText = help.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
@@ -1257,7 +1345,7 @@ private slots:
         poll.start(10);
         w.Ok();  // empty start folder
         QCOMPARE(caption, QString("Zorezaz"));
-        QCOMPARE(text, QString("No valid device or folder specified."));
+        QCOMPARE(text, QString("Choose a start folder first."));
         QCOMPARE(icon, QMessageBox::Critical);
         QCOMPARE(buttons, 1);
     }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include <sys/stat.h>
 
@@ -93,6 +94,70 @@ TEST(SettingsKey, WritesTypedValuesAndReportsFailures)
     TSettingsKey key(store);
     EXPECT_FALSE(key.Open(kSettingsKeyPath));
     EXPECT_EQ(Message([&] { key.WriteBool("X", true); }), "Failed to set data for 'X'");
+}
+
+TEST(SettingRows, OneTableLoadsWithDefaultsUntilTheFirstBadValueAndSavesEveryRow)
+{
+    bool keepGoing = false, exif = false, dates = true;
+    std::string source = "before";
+    auto flag = [](bool& at) {
+        return std::make_pair([&at] { return tSettingRow::tValue(at); },
+                              [&at](const tSettingRow::tValue& v) { at = std::get<bool>(v); });
+    };
+    auto [getKeep, setKeep] = flag(keepGoing);
+    auto [getExif, setExif] = flag(exif);
+    auto [getDates, setDates] = flag(dates);
+    const std::vector<tSettingRow> rows{
+        {"Source", std::string(), [&] { return tSettingRow::tValue(source); },
+         [&](const tSettingRow::tValue& v) { source = std::get<std::string>(v); }},
+        {"KeepGoing", true, getKeep, setKeep},
+        {"EXIF", true, getExif, setExif},
+        {"KeepDates", false, getDates, setDates},
+    };
+    const struct {
+        const char* What;
+        std::map<std::string, TStoredValue> Stored;
+        std::string Source;
+        bool KeepGoing, Exif, Dates;
+    } cases[] = {
+        {"a first start: the defaults", {}, "", true, true, false},
+        {"all read",
+         {{"Source", {kRegString, "/p\0"s}},
+          {"KeepGoing", {kRegInteger, "\0\0\0\0"s}},
+          {"EXIF", {kRegInteger, "\0\0\0\0"s}},
+          {"KeepDates", {kRegInteger, "\x01\0\0\0"s}}},
+         "/p", false, false, true},
+        {"a bad value ends the reading",
+         {{"Source", {kRegString, "/p\0"s}}, {"KeepGoing", {kRegString, "no\0"s}}, {"EXIF", {kRegInteger, "\0\0\0\0"s}}},
+         "/p", true, true, false},
+        {"an older file lacks the newer values",
+         {{"Source", {kRegString, "/p\0"s}}, {"KeepGoing", {kRegInteger, "\0\0\0\0"s}}},
+         "/p", false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TMemorySettingsStore store;
+        store.Keys[kSettingsKeyPath] = c.Stored;
+        LoadRows(store, kSettingsKeyPath, rows);
+        EXPECT_EQ(source, c.Source);
+        EXPECT_EQ(keepGoing, c.KeepGoing);
+        EXPECT_EQ(exif, c.Exif);
+        EXPECT_EQ(dates, c.Dates);
+        EXPECT_EQ(store.OpenCount, 0);
+    }
+    // Saved: every row, with its kind.
+    TMemorySettingsStore store;
+    source = "/q";
+    keepGoing = true;
+    dates = false;
+    SaveRows(store, kSettingsKeyPath, rows);
+    const auto& saved = store.Keys[kSettingsKeyPath];
+    EXPECT_EQ(saved.size(), rows.size());
+    EXPECT_EQ(saved.at("Source"), (TStoredValue{kRegString, "/q\0"s}));
+    EXPECT_EQ(saved.at("KeepGoing"), (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
+    EXPECT_EQ(saved.at("KeepDates"), (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+    store.FailWrites = true;
+    EXPECT_EQ(Message([&] { SaveRows(store, kSettingsKeyPath, rows); }), "Failed to set data for 'Source'");
 }
 
 TEST(FileSettingsStore, ValuesSurviveInTheFileWithTheirTypes)

@@ -19,7 +19,7 @@ std::string CurrentDir()
 }
 
 // Expects Execute to fail with `message` before any event fires.
-void ExpectSetupError(TIMLFindText& finder, const std::string& message)
+void ExpectSetupError(TIMLFindText& finder, const std::string& message, EFindError::TKind kind)
 {
     int events = 0;
     finder.OnFound = [&](TIMLFindText&, const std::string&, int32_t) { ++events; };
@@ -32,6 +32,7 @@ void ExpectSetupError(TIMLFindText& finder, const std::string& message)
         ADD_FAILURE() << "no EFindError";
     } catch (const EFindError& e) {
         EXPECT_EQ(e.what(), message);
+        EXPECT_EQ(e.Kind, kind);  // what a host words in its own language
     }
     EXPECT_EQ(events, 0);
     EXPECT_EQ(CurrentDir(), before);
@@ -95,13 +96,13 @@ TEST(FindTextErrors, EmptyMaskComesFirst)
 {
     TIMLFindText finder;
     finder.FileMask = "";
-    ExpectSetupError(finder, "File mask not specified. Operation aborted.");
+    ExpectSetupError(finder, "File mask not specified. Operation aborted.", EFindError::TKind::NoMask);
 }
 
 TEST(FindTextErrors, EmptyStartFolder)
 {
     TIMLFindText finder;
-    ExpectSetupError(finder, "No valid device or folder specified");
+    ExpectSetupError(finder, "Choose a start folder first", EFindError::TKind::NoStart);
 }
 
 TEST(FindTextErrors, MissingStartFolderNamesTheTextUnchanged)
@@ -109,9 +110,9 @@ TEST(FindTextErrors, MissingStartFolderNamesTheTextUnchanged)
     fixture::TempDir tmp;
     TIMLFindText finder;
     finder.StartDirectory = tmp / "missing";
-    ExpectSetupError(finder, "Device " + tmp.Path() + "/missing not ready");
+    ExpectSetupError(finder, "Folder " + tmp.Path() + "/missing does not exist", EFindError::TKind::StartMissing);
     finder.StartDirectory = tmp / "100%s here/";
-    ExpectSetupError(finder, "Device " + tmp.Path() + "/100%s here/ not ready");
+    ExpectSetupError(finder, "Folder " + tmp.Path() + "/100%s here/ does not exist", EFindError::TKind::StartMissing);
 }
 
 TEST(FindTextErrors, StartFolderThatIsAFile)
@@ -119,7 +120,7 @@ TEST(FindTextErrors, StartFolderThatIsAFile)
     fixture::TempDir tmp;
     TIMLFindText finder;
     finder.StartDirectory = tmp.Write("a.jpg", "x");
-    ExpectSetupError(finder, "Device " + finder.StartDirectory + " not ready");
+    ExpectSetupError(finder, "Folder " + finder.StartDirectory + " does not exist", EFindError::TKind::StartMissing);
 }
 
 TEST(FindTextErrors, StartFolderWithoutSearchPermission)
@@ -131,7 +132,7 @@ TEST(FindTextErrors, StartFolderWithoutSearchPermission)
     const auto failures = fixture::RunUnprivileged([&] {
         TIMLFindText finder;
         finder.StartDirectory = dir;
-        ExpectSetupError(finder, "Device " + dir + " not ready");
+        ExpectSetupError(finder, "Cannot open folder " + dir + ".\n\nPermission denied", EFindError::TKind::StartClosed);
     });
     if (!failures) GTEST_SKIP() << "root may search any folder";
     EXPECT_EQ(*failures, "");
