@@ -4,13 +4,14 @@
 // question to the window gone; and how many outputs and status updates
 // still came after each. Run it offscreen or under Xvfb:
 //
-//   QT_QPA_PLATFORM=offscreen bench_window_stop [SCRATCH_DIR] [FILES]
+//   QT_QPA_PLATFORM=offscreen bench_window_stop [SCRATCH_DIR [FILES]]
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <QApplication>
@@ -133,7 +134,9 @@ void Round(const std::string& in, const std::string& out, bool close, int after)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const std::string root = argc > 1 ? argv[1] : "/tmp/zz-window-bench";
+    // A folder of our own unless one is given; it goes at the end.
+    const std::unique_ptr<fixture::TempDir> own = argc > 1 ? nullptr : std::make_unique<fixture::TempDir>();
+    const std::string root = own ? own->Path() : argv[1];
     const int files = argc > 2 ? std::atoi(argv[2]) : 20000;
     const std::string in = root + "/in";
     fs::create_directories(in);
