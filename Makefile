@@ -31,6 +31,7 @@ bench: configure
 	@$(BUILD)/bench/bench_find_walk
 	@$(BUILD)/bench/bench_iptc_parse
 	@$(BUILD)/bench/bench_exif_hostile
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_window_stop
 
 run: build
 	@if [ -x $(BUILD)/app/zorezaz ]; then $(BUILD)/app/zorezaz; else echo "The main window is not built yet."; fi

@@ -1,5 +1,6 @@
 #include "app/batch_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -180,20 +181,12 @@ TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
     IMLFind.OnFound = [this](TIMLFindText&, const std::string& fileName, int32_t) { IMLFindFound(fileName); };
     IMLFind.OnFinished = [this](TIMLFindText&) { IMLFindFinished(); };
     IMLFind.OnSearchDirectory = [this](TIMLFindText&, const std::string& dirName) { SearchDirectory(dirName); };
-    IMLFind.ProcessMessages = [this] {
-        if (ProcessMessages) ProcessMessages();
-    };
     IMLFind.OnFolderError = [this](TIMLFindText&, const std::string& dirName, int error) {
         CheckStop();
         Fail(dirName, WithReason("Cannot read folder " + dirName, error),
              tReason(tReason::TCode::ReadFolder, dirName, error));
-        Progress();
     };
-    IMLFind.OnFolderListed = [this](TIMLFindText&, const std::string&, int matching) {
-        CheckStop();
-        FFound += matching;
-        Progress();
-    };
+    IMLFind.OnCounting = [this](TIMLFindText&, int64_t) { CheckStop(); };
 }
 
 void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
@@ -211,7 +204,7 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     AlreadyCleanCount = 0;
     Skipped.clear();
     FStopped = false;
-    FDone = FFound = 0;
+    FDone = FTotal = 0;
     FWritten.clear();
     FOutputDirs.clear();
     FHasOutputId = false;
@@ -226,6 +219,11 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
         try {
             CheckStop();
             if (FOptions.NewFolderMode()) PrepareOutputFolder();
+            if (OnProgress) {
+                const int64_t total = IMLFind.Count();
+                FTotal = static_cast<int>(std::min<int64_t>(total, INT_MAX));
+                Progress();
+            }
             IMLFind.Execute();
         } catch (const tStopRequest&) {
             // The file in hand is done; what was written gets its name.
@@ -347,7 +345,7 @@ void TBatchRun::CheckStop() const
 
 void TBatchRun::Progress()
 {
-    if (OnProgress) OnProgress(FDone, FFound);
+    if (OnProgress) OnProgress(FDone, std::max(FDone, FTotal));
 }
 
 void TBatchRun::SearchDirectory(const std::string& dirName)
@@ -388,8 +386,9 @@ void TBatchRun::Status(const std::string& text)
 void TBatchRun::IMLFindFound(const std::string& fileName)
 {
     CheckStop();
-    ++FDone;
+    // What this run wrote was not there to be counted, and is no file to handle.
     if (!WrittenThisRun(fileName)) {
+        ++FDone;
         if (OnFile) OnFile(fileName);
         Status("Processing " + fileName);
         try {

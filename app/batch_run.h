@@ -117,13 +117,13 @@ public:
     // Each file as it is read, before its "Processing" status: a host that
     // words the status line itself (in the user's language) takes this one.
     std::function<void(const std::string& file)> OnFile;
-    // Files handled so far of the files found so far; the total grows as
-    // the walk lists more folders.
-    std::function<void(int done, int found)> OnProgress;
+    // Files handled so far of all the run will handle. With this set, the
+    // run first counts the files of the tree (listing folders, opening no
+    // file; a stop ends the count too) and reports (0, total) before the
+    // first file; files that appear later raise the total.
+    std::function<void(int done, int total)> OnProgress;
     // Each skipped file, as it is skipped.
     std::function<void(const tSkipped&)> OnSkipped;
-    // Lets the host process pending window messages between files.
-    std::function<void()> ProcessMessages;
 
     // The OK button: checks the options (ENothingToDo, EInvalidOutputFolder,
     // EInvalidPrefix) and the start folder (the finder's errors) before
@@ -186,7 +186,7 @@ private:
     bool FRunning = false;
     std::atomic<bool> FStop{false};
     bool FStopped = false;
-    int FDone = 0, FFound = 0;
+    int FDone = 0, FTotal = 0;
     // The output folder, when it lies below the start folder: its files are
     // outputs (this run's or earlier ones) or sources a user put there; only
     // those with something to remove are cleaned, the others are passed over.

@@ -21,6 +21,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -142,17 +143,15 @@ TMainForm::TMainForm(ISettingsStore& settings, QWidget* parent)
 
     FBatch = std::make_unique<TBatchRun>(FRunOptions);
     // The run calls these on its worker thread; the widgets change on the
-    // window's. The totals are written when the run has ended (RunEnded).
-    FBatch->OnFile = [this](const std::string& file) {
-        Post([this, shown = tr("Processing %1").arg(ShownText(file))] { ui->StatusBar1->showMessage(shown); });
+    // window's, with the newest values only. The totals are written when the
+    // run has ended (RunEnded).
+    FBatch->OnFile = [this](const std::string& file) { Offer([&](tLatest& l) { l.File = file; }); };
+    FBatch->OnProgress = [this](int done, int total) {
+        Offer([&](tLatest& l) { l.Progress = std::make_pair(done, total); });
     };
-    FBatch->OnProgress = [this](int done, int found) {
-        Post([this, done, found] {
-            // Nothing found yet: a busy bar rather than "0 of 0".
-            FProgress->setRange(0, found);
-            FProgress->setValue(std::min(done, found));
-        });
-    };
+    FLatestTimer = new QTimer(this);
+    FLatestTimer->setSingleShot(true);
+    connect(FLatestTimer, &QTimer::timeout, this, &TMainForm::ShowLatest);
 
     connect(ui->Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
     connect(ui->btnStartFolder, &QToolButton::clicked, this, &TMainForm::btnStartFolderClick);
@@ -190,6 +189,47 @@ template <class F>
 void TMainForm::Post(F update)
 {
     QMetaObject::invokeMethod(this, std::move(update), Qt::QueuedConnection);
+}
+
+template <class F>
+void TMainForm::Offer(F change)
+{
+    bool post = false;
+    {
+        const std::lock_guard<std::mutex> lock(FLatestLock);
+        change(FLatest);
+        post = !std::exchange(FLatest.Posted, true);
+    }
+    if (post) Post([this] { TakeLatest(); });
+}
+
+void TMainForm::TakeLatest()
+{
+    // A few dozen updates a second are as many as anyone can read.
+    constexpr qint64 kUpdateInterval = 30;  // ms
+    const qint64 since = FLastShown.isValid() ? FLastShown.elapsed() : kUpdateInterval;
+    if (since < kUpdateInterval)
+        FLatestTimer->start(static_cast<int>(kUpdateInterval - since));
+    else
+        ShowLatest();
+}
+
+void TMainForm::ShowLatest()
+{
+    FLatestTimer->stop();
+    tLatest latest;
+    {
+        const std::lock_guard<std::mutex> lock(FLatestLock);
+        latest = std::exchange(FLatest, tLatest{});
+    }
+    FLastShown.start();
+    if (latest.Progress) {
+        // Still counting, or nothing to count: a busy bar rather than "0 of 0".
+        const auto [done, total] = *latest.Progress;
+        FProgress->setRange(0, total);
+        FProgress->setValue(std::min(done, total));
+    }
+    if (latest.File) ui->StatusBar1->showMessage(tr("Processing %1").arg(ShownText(*latest.File)));
 }
 
 void TMainForm::FormCreate()
@@ -533,6 +573,8 @@ void TMainForm::StartRun()
 void TMainForm::RunEnded(TEnd end, const tReason& reason)
 {
     if (FWorker.joinable()) FWorker.join();
+    // The last file and count the worker offered, so an error names its file.
+    ShowLatest();
     SetRunning(false);
     // An error among the files ends the run with what was done up to it; one
     // in the set-up (the start or the output folder) leaves the line as it was.

@@ -2,9 +2,13 @@
 // The main window: options, the OK button that runs the batch, the status line.
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include "app/batch_run.h"
@@ -17,6 +21,7 @@ class TMainForm;
 class THelpForm;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -103,6 +108,15 @@ private:
     // Runs `update` on the window's thread, soon; from the worker.
     template <class F>
     void Post(F update);
+    // From the worker: `change` applied to the newest status and progress,
+    // and, unless one is on its way, a call of TakeLatest posted.
+    template <class F>
+    void Offer(F change);
+    // The newest status and progress onto the widgets, at most one update
+    // every kUpdateInterval: a run through many small files cannot queue
+    // an update per file ahead of the user's clicks.
+    void TakeLatest();
+    void ShowLatest();
 
     std::unique_ptr<Ui::TMainForm> ui;
     ISettingsStore& FSettings;
@@ -113,6 +127,17 @@ private:
     TBatchSettings FRunOptions;
     std::unique_ptr<TBatchRun> FBatch;
     std::thread FWorker;
+    // What the worker offers for the status line and the bar; only the
+    // newest counts. Posted: a TakeLatest is on its way or waits on the timer.
+    struct tLatest {
+        std::optional<std::string> File;
+        std::optional<std::pair<int, int>> Progress;  // done, total
+        bool Posted = false;
+    };
+    std::mutex FLatestLock;
+    tLatest FLatest;
+    QTimer* FLatestTimer = nullptr;
+    QElapsedTimer FLastShown;
     bool FCloseAfterRun = false;
     // The folder the last run wrote into (new-folder mode), as bytes.
     std::string FOutputShown;

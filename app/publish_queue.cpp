@@ -10,6 +10,10 @@ namespace {
 // waits for are synced and let go, so a tree of many folders stays within the
 // descriptors a process may hold.
 constexpr size_t kOpenFolders = 64;
+// Outputs waiting for the disk at most: enough to keep the flushers busy,
+// few enough that a stop leaves little to finish and a slow disk does not
+// hold a descriptor open for every file of a large folder.
+constexpr size_t kMaxWaiting = 32;
 }  // namespace
 
 TPublishQueue::TPublishQueue(bool flush, bool keepGoing, int threads) : FFlush(flush), FKeepGoing(keepGoing)
@@ -35,6 +39,7 @@ void TPublishQueue::Submit(std::unique_ptr<tPendingFile> file, const std::string
     // The disk starts on it now; a flusher waits for the rest later.
     if (FFlush) file->StartWriteBack();
     std::unique_lock<std::recursive_mutex> lock(FLock);
+    FChanged.wait(lock, [this] { return FJobs.size() < kMaxWaiting || FError; });
     RethrowFirstError();
     FReserved.insert(path);
     FJobs.push_back({std::move(file), path, std::move(next), source, tag});

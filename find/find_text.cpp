@@ -65,6 +65,16 @@ namespace {
     throw EFindError(EFindError::TKind::StartClosed, folder, EACCES);
 }
 
+// The files of a listing that the walk reports, once for each mask a name matches.
+int Matching(const TFindRun& run, const std::vector<TFolderEntry>& entries)
+{
+    int matching = 0;
+    for (const TFolderEntry& entry : entries)
+        for (const std::string& mask : run.Masks)
+            if (entry.Kind == TEntryKind::File && WildcardMatch(mask, entry.Name)) ++matching;
+    return matching;
+}
+
 }  // namespace
 
 std::string TIMLFindText::AddSlash(const std::string& path)
@@ -118,17 +128,11 @@ std::vector<TFolderEntry> TIMLFindText::List(TFindRun& run, const std::string& f
         if (OnFolderError) OnFolderError(*this, name, error);
         return {};
     }
-    if (OnFolderListed) {
-        int matching = 0;
-        for (const TFolderEntry& entry : *entries)
-            for (const std::string& mask : run.Masks)
-                if (entry.Kind == TEntryKind::File && WildcardMatch(mask, entry.Name)) ++matching;
-        OnFolderListed(*this, folder, matching);
-    }
+    if (OnFolderListed) OnFolderListed(*this, folder, Matching(run, *entries));
     return std::move(*entries);
 }
 
-void TIMLFindText::Execute()
+TFindRun TIMLFindText::Begin()
 {
     CheckStart();
     const std::optional<TFolderId> startId = EnterableFolder(StartDirectory);
@@ -138,7 +142,36 @@ void TIMLFindText::Execute()
     const int maskCount = MaskCount();
     for (int i = 1; i <= maskCount + 1; ++i) run.Masks.push_back(MaskItem(i));
     run.Walked.insert(*startId);
+    return run;
+}
 
+int64_t TIMLFindText::Count()
+{
+    TFindRun run = Begin();
+    int64_t counted = 0;
+    CountFolder(run, AddSlash(StartDirectory), counted);
+    return counted;
+}
+
+// The walk of Execute without its events: the folder's files, then (with
+// SubDirectories) each subfolder not walked before. `folder` ends in "/".
+void TIMLFindText::CountFolder(TFindRun& run, const std::string& folder, int64_t& counted)
+{
+    const std::optional<std::vector<TFolderEntry>> entries = ReadFolder(folder);
+    if (!entries) return;
+    counted += Matching(run, *entries);
+    if (OnCounting) OnCounting(*this, counted);
+    if (!SubDirectories) return;
+    for (const TFolderEntry& entry : *entries) {
+        const bool walk = entry.Kind == TEntryKind::Folder && entry.Name != "." && entry.Name != ".." &&
+                          (!entry.Id || run.Walked.insert(*entry.Id).second);
+        if (walk) CountFolder(run, AddSlash(folder + entry.Name), counted);
+    }
+}
+
+void TIMLFindText::Execute()
+{
+    TFindRun run = Begin();
     const std::string start = AddSlash(StartDirectory);
     if (OnSearchDirectory) OnSearchDirectory(*this, StartDirectory);
     // A folder that cannot be listed contributes no entries; the host hears of it.

@@ -52,6 +52,9 @@ public:
     std::function<void(TIMLFindText& sender, const std::string& dirName, int error)> OnFolderError;
     // A folder has been listed: `matching` of its files will be reported next.
     std::function<void(TIMLFindText& sender, const std::string& dirName, int matching)> OnFolderListed;
+    // Count() has listed another folder; `counted` files so far. A handler
+    // may raise to end the count.
+    std::function<void(TIMLFindText& sender, int64_t counted)> OnCounting;
 
     // Validates the set-up (EFindError), then walks and fires the events. An exception
     // raised by a handler ends the walk at once and passes out; OnFinished is then
@@ -60,6 +63,11 @@ public:
     // The checks Execute makes before it walks: the same errors, nothing else
     // done, so a host can learn of them before it changes anything.
     void CheckStart() const;
+    // How many files Execute would report if it ran now: the same folders
+    // and masks, listed without opening a file and without any event but
+    // OnCounting. A folder that cannot be listed counts as empty; Execute
+    // is the one that reports it. The same errors as Execute before it walks.
+    int64_t Count();
 
     // `path` with a "/" appended unless it already ends in one.
     static std::string AddSlash(const std::string& path);
@@ -75,4 +83,7 @@ private:
                         const std::vector<TFolderEntry>& entries);
     void Pump();
     std::vector<TFolderEntry> List(TFindRun& run, const std::string& folder);
+    // The run's state before the walk: masks, and the start folder as walked.
+    TFindRun Begin();
+    void CountFolder(TFindRun& run, const std::string& folder, int64_t& counted);
 };

@@ -481,10 +481,12 @@ private slots:
         w.Check("cbCopyAllFiles")->setChecked(true);
         w.Ok();
         QVERIFY(dialogs->Messages.empty());
-        QCOMPARE(w.statuses.size(), qsizetype(4));
-        QVERIFY(w.statuses.contains("Processing " + Q(dir / "in/a.jpg")));
-        QVERIFY(w.statuses.contains("Processing " + Q(dir / "in/b.jpg")));
-        QCOMPARE(w.statuses[2], "Processing " + Q(dir / "in/sub/c.jpeg"));
+        // The newest file at each update, the last one always before the totals.
+        const QStringList files = {"Processing " + Q(dir / "in/a.jpg"), "Processing " + Q(dir / "in/b.jpg"),
+                                   "Processing " + Q(dir / "in/sub/c.jpeg")};
+        QVERIFY(w.statuses.size() >= 2 && w.statuses.size() <= 4);
+        for (qsizetype i = 0; i + 1 < w.statuses.size(); ++i) QVERIFY(files.contains(w.statuses[i]));
+        QCOMPARE(w.statuses[w.statuses.size() - 2], files[2]);
         QCOMPARE(w.Status(), QString("Done  (2 of 3 files changed.)"));
         QCOMPARE(w.form.Batch().ChangedCount, 2);
         QCOMPARE(w.form.Batch().CopiedCount, 1);
@@ -512,7 +514,7 @@ private slots:
         w.W<QComboBox>("comboPrefix")->setCurrentText("stripped_");
         w.Ok();
         QVERIFY(dialogs->Messages.empty());
-        QCOMPARE(w.statuses.size(), qsizetype(3));
+        QVERIFY(w.statuses.size() >= 2 && w.statuses.size() <= 3);
         QCOMPARE(w.Status(), QString("Done  (1 file processed)"));
         QVERIFY((Names(dir / "in") == std::set<std::string>{"a.jpg", "b.jpg", "stripped_a.jpg"}));
         QVERIFY(w.W<QPushButton>("btnOpenOutput")->isHidden());  // beside the sources: no one folder to open
@@ -577,8 +579,9 @@ private slots:
             progressShown = progressShown && !w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden();
         });
         w.Ok();
-        QCOMPARE(processing, 2);
-        QCOMPARE(okTexts, QStringList({"Stop", "Stop"}));
+        // The newest file at each update: one or both of them.
+        QVERIFY(processing >= 1 && processing <= 2);
+        QCOMPARE(okTexts, QStringList(processing, "Stop"));
         QVERIFY(okEnabled);
         QVERIFY(!optionsEnabled);
         QVERIFY(progressShown);
@@ -672,8 +675,10 @@ private slots:
         w.form.show();
         bool closedAtOnce = true, visibleAfterAnswer = false;
         int round = 0;
-        auto gate = std::make_unique<TGate>(w.form.Batch());
+        // The window's own handler, before a gate wraps it: a gate's wrapper
+        // must not outlive the gate.
         const auto onFile = w.form.Batch().OnFile;
+        auto gate = std::make_unique<TGate>(w.form.Batch());
         QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
             if (!t.startsWith("Processing") || !dialogs->Questions.isEmpty()) return;
             closedAtOnce = w.form.close();
@@ -1062,21 +1067,108 @@ private slots:
         QCOMPARE(bar->ShownText(), QString("Done  (1 file processed)"));
     }
 
-    void progressShowsFilesDoneOfFilesFound()
+    void progressShowsFilesDoneOfTheRealTotal()
     {
         fixture::TempDir dir;
-        fs::create_directories(dir / "in/sub");
-        for (const char* n : {"in/a.jpg", "in/b.jpg", "in/sub/c.jpg"}) fixture::WriteFile(dir / n, batchfix::Plain());
+        fs::create_directories(dir / "in/sub/deeper");
+        for (const char* n : {"in/a.jpg", "in/b.jpg", "in/sub/c.jpg", "in/sub/deeper/d.jpg"})
+            fixture::WriteFile(dir / n, batchfix::Plain());
         TWindow w(*store);
         w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
         w.Check("cbInclSub")->setChecked(true);
         auto* bar = w.form.findChild<QProgressBar*>("ProgressBar1");
         QList<QPair<int, int>> seen;
         QObject::connect(bar, &QProgressBar::valueChanged, [&](int v) { seen << qMakePair(v, bar->maximum()); });
-        w.Ok();
+        // Held at the first file: the bar already counts against all four.
+        TGate gate(w.form.Batch());
+        QPair<int, int> atFirstFile{-1, -1};
+        QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString& t) {
+            if (atFirstFile.first >= 0 || !t.startsWith("Processing")) return;
+            atFirstFile = qMakePair(bar->value(), bar->maximum());
+            gate.Release();
+        });
+        QTest::mouseClick(w.W<QPushButton>("Button1"), Qt::LeftButton);
+        // Busy while the files are counted.
+        QVERIFY(!bar->isHidden());
+        QCOMPARE(bar->maximum(), 0);
+        w.WaitIdle();
+        QCOMPARE(atFirstFile, qMakePair(0, 4));
         QVERIFY(!seen.isEmpty());
-        QCOMPARE(seen.last(), qMakePair(3, 3));
+        QCOMPARE(seen.last(), qMakePair(4, 4));
+        // Never a part of the tree as the total.
+        for (const auto& [value, maximum] : seen) QCOMPARE(maximum, 4);
         QVERIFY(bar->isHidden());
+    }
+
+    void aRunThroughTwentyThousandFilesStopsAtOnceWithoutABacklog()
+    {
+        // On tmpfs, where it is there, an output's flush costs nothing.
+        fixture::TempDir dir(fs::is_directory("/dev/shm") ? "/dev/shm" : "");
+        fs::create_directories(dir / "in");
+        constexpr int kFiles = 20000;
+        const std::string jpeg = batchfix::CommentOnly();
+        for (int i = 0; i < kFiles; ++i) fixture::WriteFile(dir / ("in/p" + std::to_string(i) + ".jpg"), jpeg);
+        // The calls posted to the window: status and progress updates, the run's end.
+        struct TPosted : QObject {
+            int Count = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::MetaCall) ++Count;
+                return false;
+            }
+        };
+        for (const bool close : {false, true}) {
+            const char* round = close ? "stop and close" : "Stop";
+            const std::string out = dir / (close ? "out-close" : "out-stop");
+            TWindow w(*store);
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+            w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+            w.W<QLineEdit>("edOutputFolder")->setText(Q(out));
+            w.form.show();
+            TPosted posted;
+            w.form.installEventFilter(&posted);
+            std::atomic<int> started{0};
+            const auto onFile = w.form.Batch().OnFile;
+            w.form.Batch().OnFile = [&](const std::string& file) {
+                ++started;
+                onFile(file);
+            };
+            // Once a thousand files are in, the user stops: the click waits
+            // in the window's queue behind whatever is there.
+            bool asked = false;
+            int startedAtStop = -1, postedAtStop = 0, statusesAtStop = 0;
+            QObject::connect(w.W<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, [&](const QString&) {
+                if (asked || started < 1000) return;
+                asked = true;
+                QMetaObject::invokeMethod(
+                    &w.form,
+                    [&] {
+                        if (close)
+                            w.form.close();
+                        else
+                            QTest::mouseClick(w.W<QPushButton>("Button1"), Qt::LeftButton);
+                        startedAtStop = started;
+                        postedAtStop = posted.Count;
+                        statusesAtStop = static_cast<int>(w.statuses.size());
+                    },
+                    Qt::QueuedConnection);
+            });
+            dialogs->Answer = true;
+            w.Ok();
+            QVERIFY2(asked && startedAtStop > 0, round);
+            QVERIFY2(w.Status().startsWith("Stopped  ("), round);
+            QCOMPARE(w.form.isVisible(), !close);
+            // The file in hand was the last one taken up; what was handed in is written.
+            QVERIFY(started <= startedAtStop + 1);
+            const int written = static_cast<int>(Names(out).size());
+            QVERIFY(written <= started);
+            QCOMPARE(written, w.form.Batch().ChangedCount);
+            QVERIFY(written < kFiles);
+            // No backlog of updates came after the stop: the newest one, the end.
+            QVERIFY2(posted.Count - postedAtStop <= 4,
+                     qPrintable(QString("%1: %2 calls").arg(round).arg(posted.Count - postedAtStop)));
+            QVERIFY(w.statuses.size() - statusesAtStop <= 2);
+        }
     }
 
     void pathsThatAreNotUtf8FromThePickerAndTheSettings()

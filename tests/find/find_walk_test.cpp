@@ -425,6 +425,58 @@ TEST(FindWalk, FoldersThatCannotBeListedAreReportedWithTheReason)
     EXPECT_NE(rec.Log.back(), "finished");
 }
 
+TEST(FindWalk, CountIsWhatTheWalkReportsWithoutAnyEvent)
+{
+    fixture::TempDir tmp;
+    const std::string s = tmp.Path();
+    for (const char* d : {"/sub/deeper", "/shared", "/empty"}) MakeDir(s + d);
+    for (const char* f : {"/a.jpg", "/b.JPEG", "/c.txt", "/sub/d.jpg", "/sub/deeper/e.jpg", "/shared/f.jpg"})
+        Touch(s + f);
+    ASSERT_EQ(symlink("..", (s + "/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("../shared", (s + "/sub/again").c_str()), 0);
+    fixture::DeepFolder(s + "/sub", PATH_MAX + 100, "far.jpg", "");
+    struct tCase {
+        const char* Mask;
+        bool Subfolders;
+        int64_t Count;
+    } cases[] = {
+        {"*.jpg;*.jpeg", true, 5},
+        {"*.jpg;*.jpeg", false, 2},
+        {"*.jpg;*.jpeg;a*", true, 6},  // a.jpg once for each mask, as the walk reports it
+        {"*.png", true, 0},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Mask) + (c.Subfolders ? " with subfolders" : ""));
+        TRecorder rec(s, c.Mask);
+        rec.Finder.SubDirectories = c.Subfolders;
+        rec.LogMessages = true;
+        int folderErrors = 0;
+        rec.Finder.OnFolderError = [&](TIMLFindText&, const std::string&, int) { ++folderErrors; };
+        rec.Finder.OnFolderListed = [&](TIMLFindText&, const std::string&, int) { ++folderErrors; };
+        int64_t last = -1;
+        rec.Finder.OnCounting = [&](TIMLFindText&, int64_t counted) { last = counted; };
+        EXPECT_EQ(rec.Finder.Count(), c.Count);
+        EXPECT_EQ(last, c.Count);
+        EXPECT_TRUE(rec.Log.empty());
+        EXPECT_EQ(folderErrors, 0);
+        rec.Finder.OnFolderListed = nullptr;
+        EXPECT_EQ(static_cast<int64_t>(Found(rec.Run()).size()), c.Count);
+        // The walk, not the count, reports the folder it cannot list.
+        EXPECT_EQ(folderErrors, c.Subfolders ? 1 : 0);
+    }
+
+    // A handler that raises ends the count; a missing start is Execute's error.
+    TRecorder rec(s);
+    int folders = 0;
+    rec.Finder.OnCounting = [&](TIMLFindText&, int64_t) {
+        if (++folders == 2) throw std::runtime_error("stop");
+    };
+    EXPECT_THROW(rec.Finder.Count(), std::runtime_error);
+    EXPECT_EQ(folders, 2);
+    rec.Finder.StartDirectory = tmp / "missing";
+    EXPECT_THROW(rec.Finder.Count(), EFindError);
+}
+
 TEST(FindWalk, CheckStartRaisesWhatExecuteWouldAndWalksNothing)
 {
     fixture::TempDir tmp;

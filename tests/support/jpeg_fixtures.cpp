@@ -162,9 +162,9 @@ bool Exists(const std::string& path)
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const std::string& parent)
 {
-    std::string tmpl = (fs::temp_directory_path() / "zorezaz-test-XXXXXX").string();
+    std::string tmpl = ((parent.empty() ? fs::temp_directory_path() : fs::path(parent)) / "zorezaz-test-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     FPath = tmpl;
 }

@@ -43,10 +43,11 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 
-// A fresh folder under the system's temporary folder, removed with its content.
+// A fresh folder under the system's temporary folder (or under `parent`),
+// removed with its content.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& parent = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
