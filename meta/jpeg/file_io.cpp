@@ -84,11 +84,16 @@ bool IsRegularFile(const std::string& name)
 
 int OpenForReading(const std::string& name)
 {
+    struct stat st;
+    return OpenForReading(name, st);
+}
+
+int OpenForReading(const std::string& name, struct stat& st)
+{
     // O_NONBLOCK keeps a FIFO that carries a .jpg name from hanging the open;
     // the regular-file test below turns it away.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EMetaError(WithReason("Cannot open file " + name, errno));
-    struct stat st;
     const bool statted = ::fstat(fd, &st) == 0;
     const int err = errno;
     if (!statted || !S_ISREG(st.st_mode)) {
@@ -96,7 +101,9 @@ int OpenForReading(const std::string& name)
         throw EMetaError(statted ? WithReason("Cannot open file " + name, "Not a regular file")
                                  : WithReason("Cannot open file " + name, err));
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Of the flags F_SETFL changes, the open set O_NONBLOCK alone: clearing
+    // them all needs no F_GETFL first.
+    ::fcntl(fd, F_SETFL, 0);
     return fd;
 }
 
@@ -314,8 +321,10 @@ tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const st
         if (FFile.Get() < 0) FFolder->FNoUnnamed = true;
     }
     if (FFile.Get() < 0) CreateNamed(mode);
-    // Locked for as long as it exists here, so another run leaves it alone.
-    if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
+    // A named temporary is locked for as long as it exists here, so another
+    // run leaves it alone; a file without a name is found by none, and is
+    // locked when it gets one.
+    if ((!FTemp.empty() && ::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0) || !GetFileId(FFile.Get(), FId)) {
         const int err = errno;
         if (!FTemp.empty()) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
         throw EMetaError(WithReason("Cannot create file " + FForName, err));
@@ -344,6 +353,8 @@ void tPendingFile::CreateNamed(mode_t mode)
 
 void tPendingFile::NameTemporary()
 {
+    if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0)
+        throw EMetaError(WithReason("Cannot create file " + FForName, errno));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string digits = RandomDigits();
         const std::string name = std::string(kTemporaryPrefix) + digits;
@@ -358,13 +369,28 @@ void tPendingFile::NameTemporary()
     throw EMetaError(WithReason("Cannot create file " + FForName, errno));
 }
 
+namespace {
+
+// Kernels that link an open file by its descriptor only for a caller with
+// CAP_DAC_READ_SEARCH refuse everyone else each time: asked once.
+std::atomic<bool> gLinkByDescriptor{true};
+
+}  // namespace
+
 bool tPendingFile::LinkAs(const std::string& name) const
 {
-    // The link through /proc follows to the open file itself; like link(),
-    // it never replaces a name that exists.
+    // Either way the link is to the open file itself, and like link() it
+    // never replaces a name that exists. By the descriptor spares the walk
+    // of a path through /proc.
+    if (gLinkByDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(FFile.Get(), "", FFolder->Fd(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+    }
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", FFile.Get());
-    return ::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    gLinkByDescriptor.store(false, std::memory_order_relaxed);
+    return true;
 }
 
 void tPendingFile::Unmark()

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // An open file descriptor, closed when it goes out of scope.
@@ -40,7 +41,9 @@ bool IsRegularFile(const std::string& name);
 
 // Opens a regular file read-only; raises "Cannot open file %s" otherwise.
 // (Other processes may go on reading; POSIX has no way to deny writers.)
+// `st` receives what the open file is, so no caller needs to ask again.
 int OpenForReading(const std::string& name);
+int OpenForReading(const std::string& name, struct stat& st);
 
 // Reads the whole of an open file; raises "Stream read error" on a failed read.
 std::string ReadAll(int fd);
