@@ -213,29 +213,45 @@ bool TimgData::IsScannedFile(const std::string& name) const
 
 tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
 {
-    tOutputPlan plan;
     const std::string from = source.empty() ? SourceName : source;
+    return Plan(syncSize, from, IsScannedFile(from));
+}
+
+tOutputPlan TimgData::PlanFromScanned(bool syncSize)
+{
+    if (FSource.Get() < 0) return PlanOutput(syncSize);
+    return Plan(syncSize, SourceName, true);
+}
+
+tOutputPlan TimgData::Plan(bool syncSize, const std::string& from, bool scanned)
+{
+    tOutputPlan plan;
     const std::vector<tSection>* head = &SegmentTable;
     std::vector<tSection> other;
     int64_t restStart = FRestStart;
-    if (IsScannedFile(from)) {
+    int64_t size = 0;
+    tJpegHeader frame;
+    if (scanned) {
+        // The file as the scan saw it: its size then, and its first bytes
+        // from memory.
         plan.SourceFd = FSource.Get();
         plan.SourceMode = FSourceMode;
+        size = SourceSize;
+        frame = ReadJpegHeader(plan.SourceFd, size, FHead);
     } else {
         // The file named is no longer the one scanned (or never was): its own
         // head decides where the rest starts.
-        plan.Source = tFileHandle(OpenForReading(from));
-        plan.SourceFd = plan.Source.Get();
         struct stat st;
-        if (::fstat(plan.SourceFd, &st) == 0) plan.SourceMode = st.st_mode & 0777;
+        plan.Source = tFileHandle(OpenForReading(from, st));
+        plan.SourceFd = plan.Source.Get();
+        plan.SourceMode = st.st_mode & 0777;
+        size = st.st_size;
         other = ReadHeadPlaces(plan.SourceFd, restStart);
         head = &other;
+        frame = ReadJpegHeader(plan.SourceFd, size, {});
     }
-    const tJpegHeader frame = ReadJpegHeader(plan.SourceFd);
     if (tSection* exif = Section(ExifRef); syncSize && ExifDecoder && exif)
         ExifDecoder->SyncDimensions(exif->Bytes, frame.Height, frame.Width);
-    struct stat st;
-    const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
 
     // The choices hold for every picture; a change made to the first picture
     // through the setters counts as chosen too.
@@ -372,7 +388,10 @@ bool PictureHeadClean(int fd, int64_t start, int64_t end, const tCleaning& clean
 // Reads the head of what was written and holds it against the plan.
 bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
 {
-    tByteSource in(fd, 2);
+    // The head as planned and the start of the SOS segment are read; the
+    // image data after it is not looked at.
+    constexpr int64_t kPastHead = 64;
+    tByteSource in(fd, 2, static_cast<size_t>(std::max<int64_t>(plan.HeadLength + kPastHead, 1)));
     if (in.Size() != plan.Length) return false;
     tHeadReader head(in);
     int exifBlocks = 0, xmpBlocks = 0, comments = 0, iptcBlocks = 0;

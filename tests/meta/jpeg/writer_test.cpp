@@ -84,6 +84,46 @@ TEST_F(Writer, EverythingFromSosOnIsCopiedWithTrailingBytes)
     EXPECT_EQ(out.substr(SosOffset(out)), in.substr(SosOffset(in)));
 }
 
+TEST_F(Writer, HeadsAroundTheFirstReadAreWrittenWhole)
+{
+    // The scan reads 32 KiB first; libjpeg later takes those bytes from
+    // memory and reads on from the file. Heads that end just before, at and
+    // after that point, and a frame header that straddles it.
+    for (const size_t end : {32768 - 200, 32768 - 40, 32768 - 20, 32768 - 8, 32768, 32768 + 10, 100000}) {
+        SCOPED_TRACE(end);
+        // SOI, the blocks, kept APP2 segments filling up to `end`, then the
+        // image's own head.
+        std::string app2;
+        for (size_t left = end - 2 - kExif.size() - kCom1.size(); left > 0;) {
+            const size_t take = std::min<size_t>(left, 60000);
+            app2 += Segment(0xE2, std::string(take - 4, 'p'));
+            left -= take;
+        }
+        const std::string head = kExif + kCom1 + app2;
+        ASSERT_EQ(2 + head.size(), end);
+        const std::string out = Clean(head, {true, true});
+        EXPECT_EQ(out, kSoi + kTemplate + kEmptyCom + app2 + Rest());
+    }
+}
+
+TEST_F(Writer, AScanOfAnOpenFileWritesFromThatFileWhateverItsNameComesToLeadTo)
+{
+    const std::string src = dir.Write("open.jpg", AfterSoi(image, kExif + kCom1));
+    struct stat st;
+    tFileHandle file(OpenForReading(src, st));
+    ASSERT_TRUE(data.ScanFile(src, std::move(file), st));
+    // Another file under the name, with another head: not what is written.
+    ASSERT_EQ(unlink(src.c_str()), 0);
+    dir.Write("open.jpg", AfterSoi(TinyJpeg(16, 16), kCom2));
+    data.ExifRef = kNoRef;
+    const tOutputPlan plan = data.PlanFromScanned(false);
+    const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "open-out.jpg");
+    tPendingFile out(folder, dir / "open-out.jpg");
+    data.WriteOutput(plan, out, dir / "open-out.jpg");
+    out.Publish("open-out.jpg", false);
+    EXPECT_EQ(ReadFile(dir / "open-out.jpg"), kSoi + kTemplate + kCom1 + Rest());
+}
+
 TEST_F(Writer, KeptCommentIsNeverLostNorDoubled)
 {
     // The comment written in the header is the last one; the first stays in place.
