@@ -12,6 +12,7 @@
 #include "app/error_text.h"
 #include "app/output_name.h"
 #include "app/publish_queue.h"
+#include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
@@ -173,6 +174,8 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FInStartDir = true;
     FStartFolder = startFolder;
     FFolder.reset();
+    FFolderPath.clear();
+    FInHand = tInHand{};
     // A missing start folder is reported before the output folder is made.
     IMLFind.CheckStart();
     FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs(), FOptions.KeepGoing());
@@ -192,10 +195,12 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
         FQueue->Drain();
         FQueue.reset();
         FFolder.reset();
+        FInHand = tInHand{};
         throw;
     }
     FQueue.reset();
     FFolder.reset();
+    FInHand = tInHand{};
 }
 
 void TBatchRun::PrepareOutputFolder()
@@ -229,11 +234,14 @@ bool TBatchRun::MaySweep(const tOutputFolder& folder) const
 std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& target)
 {
     if (FOptions.NewFolderMode()) return FFolder;
-    // Prefix mode writes beside the sources: one folder at a time, in walk order.
+    // Prefix mode writes beside the sources: one folder at a time, in walk
+    // order, each opened once (known by the walk's path, as the start folder's
+    // own is resolved).
     const std::string path = FolderOf(target);
-    if (!FFolder || FFolder->Path() != path) {
+    if (!FFolder || FFolderPath != path) {
         const bool chosen = WithSlash(path) == WithSlash(FStartFolder);
         FFolder = std::make_shared<const tOutputFolder>(chosen ? Resolved(path) : path, target);
+        FFolderPath = path;
     }
     return FFolder;
 }
@@ -316,12 +324,21 @@ void TBatchRun::SearchDirectory(const std::string& dirName)
     }
 }
 
-bool TBatchRun::WrittenThisRun(const std::string& fileName) const
+bool TBatchRun::WrittenThisRun(const std::string& fileName)
 {
-    if (FWritten.empty()) return false;
-    struct stat st;
-    return ::stat(fileName.c_str(), &st) == 0 &&
-           FWritten.count({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}) != 0;
+    // Opened here, once, for everything the file goes through: the open
+    // file tells what it is, and no name is looked up again.
+    FInHand = tInHand{fileName, nullptr, {}, nullptr};
+    try {
+        FInHand.File = std::make_unique<tFileHandle>(OpenForReading(fileName, FInHand.Stat));
+    } catch (const std::exception&) {
+        // Reported when the file is cleaned; what the name leads to may
+        // still be known.
+        FInHand.Error = std::current_exception();
+        if (::stat(fileName.c_str(), &FInHand.Stat) != 0) return false;
+    }
+    return FWritten.count({static_cast<uint64_t>(FInHand.Stat.st_dev), static_cast<uint64_t>(FInHand.Stat.st_ino)}) !=
+           0;
 }
 
 void TBatchRun::Status(const std::string& text)
@@ -354,19 +371,20 @@ void TBatchRun::CleanFile(const std::string& fileName)
 {
     // A file that cannot be read is an error with the system's reason, never
     // a file passed over in silence.
-    const tFileHandle source(OpenForReading(fileName));
+    if (FInHand.Name != fileName || (!FInHand.File && !FInHand.Error)) WrittenThisRun(fileName);
+    if (FInHand.Error) std::rethrow_exception(FInHand.Error);
+    const struct stat sourceStat = FInHand.Stat;
     // The source's last-write time onto an output, before it is handed on to
     // be flushed and published.
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
-        if (!FOptions.KeepDates()) return;
-        struct stat st;
-        if (::fstat(source.Get(), &st) != 0)
-            throw std::runtime_error(WithReason("Cannot open file " + fileName, errno));
-        SetLastWriteTime(out.Fd(), st.st_mtim, target);
+        if (FOptions.KeepDates()) SetLastWriteTime(out.Fd(), sourceStat.st_mtim, target);
     };
-    // Build selector 255: decode everything the file holds.
-    auto data = std::make_unique<TimgData>(255);
-    data->ScanFile(fileName);
+    // Only what cleaning needs is decoded: no listing is ever shown here.
+    // The scan keeps the open file; every read and copy below is of it.
+    auto data = std::make_unique<TimgData>(kBuildForCleaning);
+    data->ScanFile(fileName, std::move(*FInHand.File), sourceStat);
+    FInHand = tInHand{};
+    const int source = data->SourceFd();
     // What a damaged head holds is unknown: neither cleaned nor copied as clean.
     if (data->Damaged) throw EMetaError("Damaged JPEG header in " + fileName);
     // The scan keeps the APP13 block; its datasets tell whether it holds IPTC.
@@ -406,7 +424,7 @@ void TBatchRun::CleanFile(const std::string& fileName)
             data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
         }
         // The size fields are brought up to date where the IPTC block is rebuilt.
-        const tOutputPlan plan = data->PlanOutput(iptc);
+        const tOutputPlan plan = data->PlanFromScanned(iptc);
         if (!AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
@@ -416,9 +434,9 @@ void TBatchRun::CleanFile(const std::string& fileName)
         }
         ++ChangedCount;
     } else if (FOptions.CopyUnchanged()) {
-        if (!AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
+        if (!AlreadyDone(fileName, [&](int fd) { return SameContent(source, fd); })) {
             const std::string target = TargetFor(fileName);
-            auto out = CopyToPending(fileName, FolderFor(target));
+            auto out = CopyToPending(fileName, source, sourceStat, FolderFor(target));
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCopied);
         }
@@ -427,16 +445,18 @@ void TBatchRun::CleanFile(const std::string& fileName)
     TakeQueueFailures();
 }
 
-bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const
+bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches)
 {
     const std::string first =
         OutputCandidate(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
+    // Looked up in the folder the output would go to, through its descriptor.
+    const std::shared_ptr<const tOutputFolder> folder = FolderFor(first);
     for (unsigned long long i = 0; i < kMaxVariants; ++i) {
-        const std::string path = NameVariant(first, i);
+        const std::string name = NameOf(NameVariant(first, i));
         // Never an output's name, as GetOutputName gives none of that shape.
-        if (IsTemporaryShaped(path)) continue;
+        if (IsTemporaryName(name)) continue;
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::fstatat(folder->Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             // The first name may have been free again while later ones hold outputs.
             if (i == 0) continue;
             return false;
@@ -446,7 +466,7 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
         // copied unchanged into its own folder is there already.
         const tFileId id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
         if (!S_ISREG(st.st_mode) || FWritten.count(id) != 0) continue;
-        const tFileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const tFileHandle file(::openat(folder->Fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (file.Get() >= 0 && matches(file.Get())) return true;
     }
     return false;
