@@ -171,7 +171,24 @@ bool KernelCopyUnsupported(int err)
     return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP;
 }
 
+// Refusals that, before any byte has moved, say only that the kernel will not
+// copy here, as cp reads them: a seccomp filter (EPERM, EACCES), a file system
+// without the call (ENOTTY), a descriptor it cannot copy from (EBADF), a file
+// being run (ETXTBSY). Once bytes have moved, the same refusal is an error.
+bool KernelCopyRefused(int err)
+{
+    return err == EPERM || err == EACCES || err == EBADF || err == ETXTBSY || err == ENOTTY;
+}
+
+ssize_t KernelCopy(int from, off_t* at, int to, size_t want)
+{
+    if (CopyFileRangeHook) return CopyFileRangeHook(from, at, to, want);
+    return ::copy_file_range(from, at, to, nullptr, want, 0);
+}
+
 }  // namespace
+
+std::function<ssize_t(int from, off_t* offset, int to, size_t length)> CopyFileRangeHook;
 
 int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
 {
@@ -185,9 +202,9 @@ int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
         const size_t want = length < 0 ? kChunk : std::min<size_t>(kChunk, static_cast<size_t>(length - done));
         ssize_t n;
         if (kernel) {
-            n = ::copy_file_range(from, &at, to, nullptr, want, 0);
+            n = KernelCopy(from, &at, to, want);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && KernelCopyUnsupported(errno)) {
+            if (n < 0 && (KernelCopyUnsupported(errno) || (done == 0 && KernelCopyRefused(errno)))) {
                 kernel = false;
                 continue;
             }

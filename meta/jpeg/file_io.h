@@ -67,6 +67,9 @@ std::string NameOf(const std::string& path);
 // bytes copied; raises "Stream read error" or "Stream write error".
 int64_t CopyRange(int from, int64_t offset, int64_t length, int to);
 
+// A test seam: when set, called instead of copy_file_range. Empty in the program.
+extern std::function<ssize_t(int from, off_t* offset, int to, size_t length)> CopyFileRangeHook;
+
 // A folder opened once (not through a final symbolic link): every temporary
 // file and every publish is relative to it, so replacing the folder by a link
 // during a run cannot redirect a write.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include <dirent.h>
@@ -308,6 +310,70 @@ TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
         }
     }
     EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"n-new", "n-replaced", "u-new", "u-replaced"}));
+}
+
+// Makes copy_file_range fail with `err` at call `failAt` (from 0); the calls
+// before it copy at most 1000 bytes each, so that some bytes have moved.
+struct TFailingKernelCopy {
+    TFailingKernelCopy(int err, int failAt)
+    {
+        CopyFileRangeHook = [err, failAt, calls = 0](int from, off_t* at, int to, size_t length) mutable {
+            if (calls++ == failAt) {
+                errno = err;
+                return ssize_t{-1};
+            }
+            return ::copy_file_range(from, at, to, nullptr, std::min<size_t>(length, 1000), 0);
+        };
+    }
+    ~TFailingKernelCopy() { CopyFileRangeHook = nullptr; }
+};
+
+TEST(CopyRange, FallsBackToReadAndWriteWhereTheKernelWillNotCopyAndFailsWhereItBrokeOff)
+{
+    TempDir dir;
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    const std::string src = dir.Write("src", bytes);
+    const int from = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(from, 0);
+    const struct {
+        int Err;
+        bool Unsupported;  // falls back even after bytes have moved
+        bool Refusal;      // falls back only before any byte has moved
+    } rows[] = {
+        {EXDEV, true, true},   {ENOSYS, true, true},   {EINVAL, true, true},    {EOPNOTSUPP, true, true},
+        {EPERM, false, true},  {EACCES, false, true},  {EBADF, false, true},    {ETXTBSY, false, true},
+        {ENOTTY, false, true}, {EIO, false, false},    {ENOSPC, false, false},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        for (const int failAt : {0, 2}) {
+            SCOPED_TRACE(std::string(strerror(row.Err)) + (failAt ? ", after some bytes" : ", before any byte"));
+            const std::string target = dir / ("out" + std::to_string(n++));
+            const int to = open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            ASSERT_GE(to, 0);
+            ASSERT_EQ(write(to, "head", 4), 4);
+            const bool falls = failAt == 0 ? row.Refusal : row.Unsupported;
+            {
+                const TFailingKernelCopy seam(row.Err, failAt);
+                if (falls) {
+                    EXPECT_EQ(CopyRange(from, 100, -1, to), static_cast<int64_t>(bytes.size()) - 100);
+                } else {
+                    try {
+                        CopyRange(from, 100, -1, to);
+                        ADD_FAILURE() << "no error";
+                    } catch (const EMetaError& e) {
+                        EXPECT_EQ(std::string(e.what()), WithReason("Stream write error", row.Err));
+                    }
+                }
+            }
+            close(to);
+            if (falls) {
+                EXPECT_EQ(ReadFile(target), "head" + bytes.substr(100));
+            }
+        }
+    }
+    close(from);
 }
 
 TEST(TemporaryName, OnlyTheExactShapeCounts)
