@@ -425,13 +425,25 @@ bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
 
 void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const
 {
+    // What the scan read of the source is in memory: those ranges go out with
+    // the bytes made anew in one write, mostly the whole head, and the kernel
+    // copies the rest.
+    const std::string* read = plan.SourceFd == FSource.Get() ? &FHead : nullptr;
+    std::string bytes;
     for (const tOutputPlan::tPiece& piece : plan.Pieces) {
-        if (piece.Offset < 0)
-            out.Write(piece.Bytes);
-        else
+        if (piece.Offset < 0) {
+            bytes += piece.Bytes;
+        } else if (read && piece.Offset <= static_cast<int64_t>(read->size()) &&
+                   piece.Length <= static_cast<int64_t>(read->size()) - piece.Offset) {
+            bytes.append(*read, static_cast<size_t>(piece.Offset), static_cast<size_t>(piece.Length));
+        } else {
+            out.Write(bytes);
+            bytes.clear();
             Ensure(CopyRange(plan.SourceFd, piece.Offset, piece.Length, out.Fd()) == piece.Length,
                    "Stream read error");
+        }
     }
+    out.Write(bytes);
     // The proof before the name appears: what was removed is not there, and
     // nothing was lost or added on the way.
     bool matches = false;
