@@ -176,6 +176,7 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FFolder.reset();
     FFolderPath.clear();
     FInHand = tInHand{};
+    FFirstFree = {};
     // A missing start folder is reported before the output folder is made.
     IMLFind.CheckStart();
     FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs(), FOptions.KeepGoing());
@@ -249,6 +250,8 @@ std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& tar
 std::string TBatchRun::TargetFor(const std::string& fileName) const
 {
     TPublishQueue* queue = FQueue.get();
+    // AlreadyDone has just found the first name free: not looked up again.
+    if (FFirstFree.first == fileName && !(queue && queue->Reserved(FFirstFree.second))) return FFirstFree.second;
     return GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix(),
                          [queue](const std::string& path) { return queue && queue->Reserved(path); });
 }
@@ -451,12 +454,15 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
         OutputCandidate(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
     // Looked up in the folder the output would go to, through its descriptor.
     const std::shared_ptr<const tOutputFolder> folder = FolderFor(first);
+    FFirstFree = {};
     for (unsigned long long i = 0; i < kMaxVariants; ++i) {
-        const std::string name = NameOf(NameVariant(first, i));
+        const std::string path = NameVariant(first, i);
+        const std::string name = NameOf(path);
         // Never an output's name, as GetOutputName gives none of that shape.
         if (IsTemporaryName(name)) continue;
         struct stat st;
         if (::fstatat(folder->Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (i == 0 && errno == ENOENT) FFirstFree = {fileName, path};
             // The first name may have been free again while later ones hold outputs.
             if (i == 0) continue;
             return false;

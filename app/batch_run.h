@@ -160,5 +160,8 @@ private:
         struct stat Stat {};
         std::exception_ptr Error;
     } FInHand;
+    // The source and the path of its first candidate when AlreadyDone found
+    // that free, for TargetFor.
+    std::pair<std::string, std::string> FFirstFree;
     std::unique_ptr<TPublishQueue> FQueue;
 };
