@@ -386,27 +386,23 @@ void tPendingFile::NameTemporary()
     throw EMetaError(WithReason("Cannot create file " + FForName, errno));
 }
 
-namespace {
-
 // Kernels that link an open file by its descriptor only for a caller with
 // CAP_DAC_READ_SEARCH refuse everyone else each time: asked once.
-std::atomic<bool> gLinkByDescriptor{true};
-
-}  // namespace
+std::atomic<bool> LinkByDescriptor{true};
 
 bool tPendingFile::LinkAs(const std::string& name) const
 {
     // Either way the link is to the open file itself, and like link() it
     // never replaces a name that exists. By the descriptor spares the walk
     // of a path through /proc.
-    if (gLinkByDescriptor.load(std::memory_order_relaxed)) {
+    if (LinkByDescriptor.load(std::memory_order_relaxed)) {
         if (::linkat(FFile.Get(), "", FFolder->Fd(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
         if (errno == EEXIST) return false;
     }
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", FFile.Get());
     if (::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
-    gLinkByDescriptor.store(false, std::memory_order_relaxed);
+    LinkByDescriptor.store(false, std::memory_order_relaxed);
     return true;
 }
 

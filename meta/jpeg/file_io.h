@@ -165,3 +165,6 @@ extern std::function<void(const tOutputFolder&, const std::string&)> BeforePubli
 // A test seam: true makes every new pending file a named temporary, as on a
 // file system without unnamed files. False in the program.
 extern std::atomic<bool> ForceNamedTemporaries;
+// True while a file without a name may be linked by its descriptor; false
+// after the kernel refused it (then through /proc), or set so by a test.
+extern std::atomic<bool> LinkByDescriptor;

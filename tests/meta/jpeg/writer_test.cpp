@@ -275,11 +275,17 @@ bool KeepsAttributes(const std::string& folder)
 TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
 {
     const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "x");
-    for (const bool named : {false, true}) {
-        SCOPED_TRACE(named ? "named temporary" : "unnamed file");
+    // Unnamed files linked by their descriptor, then through /proc.
+    for (const std::string road : {"n", "u", "p"}) {
+        const bool named = road == "n";
+        SCOPED_TRACE(named ? "named temporary" : road == "u" ? "unnamed file" : "unnamed file, through /proc");
         const TNamedTemporaries seam(named);
+        const struct TByDescriptor {
+            explicit TByDescriptor(bool on) { LinkByDescriptor = on; }
+            ~TByDescriptor() { LinkByDescriptor = true; }
+        } byDescriptor(road != "p");
         for (const bool replace : {false, true}) {
-            const std::string target = std::string(named ? "n" : "u") + (replace ? "-replaced" : "-new");
+            const std::string target = road + (replace ? "-replaced" : "-new");
             if (replace) dir.Write(target, "old");
             {
                 // Unpublished: while written, a name only on the named road, and none after.
@@ -309,7 +315,8 @@ TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
             EXPECT_TRUE(std::none_of(after.begin(), after.end(), IsTemporaryName));
         }
     }
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"n-new", "n-replaced", "u-new", "u-replaced"}));
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"n-new", "n-replaced", "p-new", "p-replaced", "u-new", "u-replaced"}));
 }
 
 // Makes copy_file_range fail with `err` at call `failAt` (from 0); the calls
