@@ -13,6 +13,7 @@
 #include "app/error_text.h"
 #include "app/output_name.h"
 #include "app/publish_queue.h"
+#include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
@@ -212,6 +213,9 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FInStartDir = true;
     FStartFolder = startFolder;
     FFolder.reset();
+    FFolderPath.clear();
+    FInHand = tInHand{};
+    FFirstFree = {};
     // A missing start folder is reported before the output folder is made.
     IMLFind.CheckStart();
     FQueue = std::make_unique<TPublishQueue>(FOptions.FlushOutputs(), FOptions.KeepGoing());
@@ -236,10 +240,12 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
         FQueue->Drain();
         FQueue.reset();
         FFolder.reset();
+        FInHand = tInHand{};
         throw;
     }
     FQueue.reset();
     FFolder.reset();
+    FInHand = tInHand{};
 }
 
 void TBatchRun::PrepareOutputFolder()
@@ -276,11 +282,14 @@ bool TBatchRun::MaySweep(const tOutputFolder& folder) const
 std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& target)
 {
     if (FOptions.NewFolderMode()) return FFolder;
-    // Prefix mode writes beside the sources: one folder at a time, in walk order.
+    // Prefix mode writes beside the sources: one folder at a time, in walk
+    // order, each opened once (known by the walk's path, as the start folder's
+    // own is resolved).
     const std::string path = FolderOf(target);
-    if (!FFolder || FFolder->Path() != path) {
+    if (!FFolder || FFolderPath != path) {
         const bool chosen = WithSlash(path) == WithSlash(FStartFolder);
         FFolder = std::make_shared<const tOutputFolder>(chosen ? Resolved(path) : path, target);
+        FFolderPath = path;
     }
     return FFolder;
 }
@@ -288,6 +297,8 @@ std::shared_ptr<const tOutputFolder> TBatchRun::FolderFor(const std::string& tar
 std::string TBatchRun::TargetFor(const std::string& fileName) const
 {
     TPublishQueue* queue = FQueue.get();
+    // AlreadyDone has just found the first name free: not looked up again.
+    if (FFirstFree.first == fileName && !(queue && queue->Reserved(FFirstFree.second))) return FFirstFree.second;
     return GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix(),
                          [queue](const std::string& path) { return queue && queue->Reserved(path); });
 }
@@ -370,12 +381,21 @@ void TBatchRun::SearchDirectory(const std::string& dirName)
     }
 }
 
-bool TBatchRun::WrittenThisRun(const std::string& fileName) const
+bool TBatchRun::WrittenThisRun(const std::string& fileName)
 {
-    if (FWritten.empty()) return false;
-    struct stat st;
-    return ::stat(fileName.c_str(), &st) == 0 &&
-           FWritten.count({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}) != 0;
+    // Opened here, once, for everything the file goes through: the open
+    // file tells what it is, and no name is looked up again.
+    FInHand = tInHand{fileName, nullptr, {}, nullptr};
+    try {
+        FInHand.File = std::make_unique<tFileHandle>(OpenForReading(fileName, FInHand.Stat));
+    } catch (const std::exception&) {
+        // Reported when the file is cleaned; what the name leads to may
+        // still be known.
+        FInHand.Error = std::current_exception();
+        if (::stat(fileName.c_str(), &FInHand.Stat) != 0) return false;
+    }
+    return FWritten.count({static_cast<uint64_t>(FInHand.Stat.st_dev), static_cast<uint64_t>(FInHand.Stat.st_ino)}) !=
+           0;
 }
 
 void TBatchRun::Status(const std::string& text)
@@ -410,22 +430,20 @@ void TBatchRun::CleanFile(const std::string& fileName)
 {
     // A file that cannot be read is an error with the system's reason, never
     // a file passed over in silence.
-    const tFileHandle source(OpenForReading(fileName));
+    if (FInHand.Name != fileName || (!FInHand.File && !FInHand.Error)) WrittenThisRun(fileName);
+    if (FInHand.Error) std::rethrow_exception(FInHand.Error);
+    const struct stat sourceStat = FInHand.Stat;
     // The source's last-write time onto an output, before it is handed on to
     // be flushed and published.
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
-        if (!FOptions.KeepDates()) return;
-        struct stat st;
-        if (::fstat(source.Get(), &st) != 0) {
-            const int error = errno;
-            throw EBatchError(WithReason("Cannot open file " + fileName, error),
-                              tReason(tReason::TCode::OpenFile, fileName, error));
-        }
-        SetLastWriteTime(out.Fd(), st.st_mtim, target);
+        if (FOptions.KeepDates()) SetLastWriteTime(out.Fd(), sourceStat.st_mtim, target);
     };
-    // Build selector 255: decode everything the file holds.
-    auto data = std::make_unique<TimgData>(255);
-    data->ScanFile(fileName);
+    // Only what cleaning needs is decoded: no listing is ever shown here.
+    // The scan keeps the open file; every read and copy below is of it.
+    auto data = std::make_unique<TimgData>(kBuildForCleaning);
+    data->ScanFile(fileName, std::move(*FInHand.File), sourceStat);
+    FInHand = tInHand{};
+    const int source = data->SourceFd();
     // What a damaged head holds is unknown: neither cleaned nor copied as clean.
     if (data->Damaged)
         throw EBatchError("Damaged JPEG header in " + fileName, tReason(tReason::TCode::DamagedHead, fileName));
@@ -466,7 +484,7 @@ void TBatchRun::CleanFile(const std::string& fileName)
             data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
         }
         // The size fields are brought up to date where the IPTC block is rebuilt.
-        const tOutputPlan plan = data->PlanOutput(iptc);
+        const tOutputPlan plan = data->PlanFromScanned(iptc);
         // An earlier run's output is there already: nothing written, nothing new cleaned.
         if (AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
             ++AlreadyCleanCount;
@@ -479,11 +497,11 @@ void TBatchRun::CleanFile(const std::string& fileName)
             ++ChangedCount;
         }
     } else if (FOptions.CopyUnchanged()) {
-        if (AlreadyDone(fileName, [&](int fd) { return SameContent(source.Get(), fd); })) {
+        if (AlreadyDone(fileName, [&](int fd) { return SameContent(source, fd); })) {
             ++AlreadyCleanCount;
         } else {
             const std::string target = TargetFor(fileName);
-            auto out = CopyToPending(fileName, FolderFor(target));
+            auto out = CopyToPending(fileName, source, sourceStat, FolderFor(target));
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCopied);
             ++CopiedCount;
@@ -492,16 +510,21 @@ void TBatchRun::CleanFile(const std::string& fileName)
     TakeQueueFailures();
 }
 
-bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const
+bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches)
 {
     const std::string first =
         OutputCandidate(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix());
+    // Looked up in the folder the output would go to, through its descriptor.
+    const std::shared_ptr<const tOutputFolder> folder = FolderFor(first);
+    FFirstFree = {};
     for (unsigned long long i = 0; i < kMaxVariants; ++i) {
         const std::string path = NameVariant(first, i);
+        const std::string name = NameOf(path);
         // Never an output's name, as GetOutputName gives none of that shape.
-        if (IsTemporaryShaped(path)) continue;
+        if (IsTemporaryName(name)) continue;
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::fstatat(folder->Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (i == 0 && errno == ENOENT) FFirstFree = {fileName, path};
             // The first name may have been free again while later ones hold outputs.
             if (i == 0) continue;
             return false;
@@ -511,7 +534,7 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
         // copied unchanged into its own folder is there already.
         const tFileId id{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
         if (!S_ISREG(st.st_mode) || FWritten.count(id) != 0) continue;
-        const tFileHandle file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const tFileHandle file(::openat(folder->Fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (file.Get() >= 0 && matches(file.Get())) return true;
     }
     return false;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <set>
@@ -12,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "app/batch_options.h"
 #include "find/find_text.h"
 #include "meta/exif/end_ind.h"
@@ -19,6 +22,7 @@
 class TPublishQueue;
 class tOutputFolder;
 class tPendingFile;
+class tFileHandle;
 class TimgData;
 
 // No strip option ticked: the run does not start.
@@ -170,12 +174,14 @@ private:
     void CleanFile(const std::string& fileName);
     // An earlier run's output for `fileName` that `matches` accepts, under
     // the name it would get in an empty folder or one of its _N variants.
-    bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches) const;
+    bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches);
     void Fail(const std::string& file, const std::string& message, const tReason& reason);
     void TakeQueueFailures();
     void FinishQueue();
     void SearchDirectory(const std::string& dirName);
-    bool WrittenThisRun(const std::string& fileName) const;
+    // Opens the file (kept for CleanFile) and tells whether it is an output
+    // this run wrote.
+    bool WrittenThisRun(const std::string& fileName);
     void Status(const std::string& text);
     void Progress();
     void CheckStop() const;
@@ -199,5 +205,17 @@ private:
     std::set<tFileId> FWritten;
     std::string FStartFolder;
     std::shared_ptr<const tOutputFolder> FFolder;  // the one written into last
+    std::string FFolderPath;                        // the walk's path of it (prefix mode)
+    // The file in hand, opened once: for the check against this run's
+    // outputs, the scan and the copy. Without a file, why it would not open.
+    struct tInHand {
+        std::string Name;
+        std::unique_ptr<tFileHandle> File;
+        struct stat Stat {};
+        std::exception_ptr Error;
+    } FInHand;
+    // The source and the path of its first candidate when AlreadyDone found
+    // that free, for TargetFor.
+    std::pair<std::string, std::string> FFirstFree;
     std::unique_ptr<TPublishQueue> FQueue;
 };

@@ -21,11 +21,16 @@ std::runtime_error CopyFailed(const std::string& source, const std::string& caus
 std::unique_ptr<tPendingFile> CopyToPending(const std::string& source,
                                             std::shared_ptr<const tOutputFolder> folder)
 {
-    const tFileHandle in(OpenForReading(source));
     struct stat st;
-    if (::fstat(in.Get(), &st) != 0) throw CopyFailed(source, WithReason("", errno));
+    const tFileHandle in(OpenForReading(source, st));
+    return CopyToPending(source, in.Get(), st, std::move(folder));
+}
+
+std::unique_ptr<tPendingFile> CopyToPending(const std::string& source, int fd, const struct stat& st,
+                                            std::shared_ptr<const tOutputFolder> folder)
+{
     auto out = std::make_unique<tPendingFile>(std::move(folder), source, st.st_mode & 0777);
-    if (CopyRange(in.Get(), 0, -1, out->Fd()) != st.st_size)
+    if (CopyRange(fd, 0, -1, out->Fd()) != st.st_size)
         throw CopyFailed(source, "The file changed while it was copied");
     return out;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include <sys/stat.h>
 #include <time.h>
 
 #include "meta/jpeg/file_io.h"
@@ -15,6 +16,9 @@
 // error of the step that failed: "Cannot open file", "Cannot create file",
 // "Stream read error" or "Stream write error", with the system's reason.
 std::unique_ptr<tPendingFile> CopyToPending(const std::string& source,
+                                            std::shared_ptr<const tOutputFolder> folder);
+// The same from `source` open as `fd`, `st` being what it is.
+std::unique_ptr<tPendingFile> CopyToPending(const std::string& source, int fd, const struct stat& st,
                                             std::shared_ptr<const tOutputFolder> folder);
 
 // Gives the open file `fd` the last-write time `mtime`; its access time stays.

@@ -24,6 +24,26 @@ constexpr uint16_t kMake = 0x010F;
 constexpr uint16_t kExifPointer = 0x8769, kInteropPointer = 0xA005, kGpsPointer = 0x8825;
 constexpr uint16_t kMakerNote = 0x927C;
 constexpr uint16_t kThumbnailOffset = 0x0201, kThumbnailLength = 0x0202;  // JPEGInterchangeFormat(Length)
+constexpr uint16_t kOrientation = 0x0112;
+
+// What a walk for cleaning looks at: the size fields, the orientation, and
+// the pointers that lead to them.
+bool NeededForCleaning(uint16_t tag)
+{
+    switch (tag) {
+    case kImageWidth:
+    case kExifImageWidth:
+    case kImageLength:
+    case kExifImageHeight:
+    case kOrientation:
+    case kExifPointer:
+    case kInteropPointer:
+    case kGpsPointer:
+        return true;
+    default:
+        return false;
+    }
+}
 
 constexpr const char* kErrorDetected = "Error Detected = ";
 
@@ -235,6 +255,7 @@ int64_t TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDir
     }
     const bool listing = BuildSelector == 2 || BuildSelector == 255;
     const bool listed = !thumbnail && (BuildSelector == 4 || BuildSelector == 255);
+    const bool cleaning = BuildSelector == kBuildForCleaning;
     for (int64_t i = 0; i < n; ++i) {
         FBudget.ReadEntry();
         const int64_t e = start + 2 + 12 * i;
@@ -245,10 +266,17 @@ int64_t TImageInfo::WalkEntries(int64_t start, int64_t base, int64_t limit, tDir
         // neither in part nor from anywhere else.
         if (!Fits(Block, valuePos, size)) continue;
         FBudget.Keep(size);
+        if (cleaning && !NeededForCleaning(tag)) continue;
         const std::string raw = Block.substr(static_cast<size_t>(valuePos - 1), static_cast<size_t>(size));
 
         TTagEntry row;
         std::string text;
+        if (cleaning && tag == kOrientation) {
+            row = LookupDirTag(tag, kind);
+            row.RawBytes = raw;
+            row.FieldType = type;
+            AddTag(std::move(row));
+        }
         if (listing) {
             row = LookupDirTag(tag, kind);
             if (type == kAscii || type == kUndefined) {

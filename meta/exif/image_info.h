@@ -17,6 +17,11 @@
 // Directory kinds handed to WalkDirectory: which tag table names the entries.
 enum class tDirKind { ExifKind = 1, GpsKind = 2 };
 
+// A build selector for a file that is only being cleaned: no listing, no text,
+// no maker note; the tag list holds the Orientation entries alone, and the
+// size fields are recorded as always.
+constexpr int32_t kBuildForCleaning = 1;
+
 class TImageInfo : public tEndInd {
 public:
     explicit TImageInfo(int32_t buildSelector);
@@ -34,7 +39,7 @@ public:
     uint16_t HeightType = 0;         // set them, to update them in place
     int32_t WidthCount = 0;
     int32_t HeightCount = 0;
-    int32_t BuildSelector;           // 2 listing, 4 tag list, 255 both
+    int32_t BuildSelector;           // 2 listing, 4 tag list, 255 both, kBuildForCleaning
     std::string MakerNoteBytes;
     int64_t MakerNotePos = 0;
     bool TiffMode = false;

@@ -8,22 +8,29 @@
 
 #include "meta/exif/end_ind.h"
 
-tByteSource::tByteSource(int fd, int64_t start) : FFd(fd), FNext(start)
+tByteSource::tByteSource(int fd, int64_t start, size_t firstRead)
+    : FFd(fd), FNext(start), FFirstRead(std::clamp<size_t>(firstRead, 1, kBufferSize))
 {
     struct stat st;
     if (::fstat(fd, &st) != 0) throw EMetaError("Stream read error");
     FSize = st.st_size;
 }
 
+tByteSource::tByteSource(int fd, int64_t start, int64_t size, size_t firstRead)
+    : FFd(fd), FNext(start), FSize(size), FFirstRead(std::clamp<size_t>(firstRead, 1, kBufferSize))
+{
+}
+
 bool tByteSource::Refill()
 {
     if (FFd < 0) return false;
-    FBuffer.resize(kBufferSize);
+    FBuffer.resize(FReads++ == 0 ? FFirstRead : kBufferSize);
     ssize_t got;
     do {
         got = ::pread(FFd, FBuffer.data(), FBuffer.size(), FNext);
     } while (got < 0 && errno == EINTR);
     if (got < 0) throw EMetaError("Stream read error");
+    if (FReads == 1) FFirstGot = static_cast<size_t>(got);
     FData = FBuffer.data();
     FPos = 0;
     FLen = static_cast<size_t>(got);
@@ -69,4 +76,17 @@ bool tByteSource::SkipPast(uint8_t b)
         }
         FPos = FLen;
     }
+}
+
+std::string tByteSource::TakeFirstRead()
+{
+    std::string out;
+    if (FFd >= 0 && FReads == 1) {
+        FBuffer.resize(FFirstGot);
+        out.swap(FBuffer);
+    }
+    FData = nullptr;
+    FPos = FLen = 0;
+    FNext = FSize;
+    return out;
 }

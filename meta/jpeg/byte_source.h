@@ -11,7 +11,11 @@ class tByteSource {
 public:
     // Reads the file from `start` on with pread, so the descriptor's own
     // position is never used and the same file may be read by others.
-    explicit tByteSource(int fd, int64_t start = 0);
+    // The first read takes at most `firstRead` bytes: a head is mostly far
+    // shorter than the buffer, and the rest of a small file need not be read.
+    explicit tByteSource(int fd, int64_t start = 0, size_t firstRead = kBufferSize);
+    // The same for a file whose size the caller knows already.
+    tByteSource(int fd, int64_t start, int64_t size, size_t firstRead);
     explicit tByteSource(const std::string& bytes)
         : FData(bytes.data()), FLen(bytes.size()), FNext(static_cast<int64_t>(bytes.size())),
           FSize(static_cast<int64_t>(bytes.size()))
@@ -36,6 +40,10 @@ public:
     int64_t Offset() const { return FNext - static_cast<int64_t>(FLen - FPos); }
     // Size of the data (of the file when the reader was made).
     int64_t Size() const { return FSize; }
+    // The file's bytes from `start` on as the first read gave them, while
+    // they are still in the buffer; empty once another read replaced them.
+    // Leaves the reader at the end of its data.
+    std::string TakeFirstRead();
 
 private:
     bool Refill();
@@ -46,5 +54,8 @@ private:
     size_t FPos = 0, FLen = 0;
     int64_t FNext = 0;  // offset of the byte after the buffer
     int64_t FSize = 0;
+    size_t FFirstRead = kBufferSize;
+    int FReads = 0;
+    size_t FFirstGot = 0;
     std::string FBuffer;
 };

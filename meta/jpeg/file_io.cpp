@@ -105,18 +105,26 @@ bool IsRegularFile(const std::string& name)
 
 int OpenForReading(const std::string& name)
 {
+    struct stat st;
+    return OpenForReading(name, st);
+}
+
+
+int OpenForReading(const std::string& name, struct stat& st)
+{
     // O_NONBLOCK keeps a FIFO that carries a .jpg name from hanging the open;
     // the regular-file test below turns it away.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EFileError(EFileError::TStep::Open, name, errno);
-    struct stat st;
     const bool statted = ::fstat(fd, &st) == 0;
     const int err = errno;
     if (!statted || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw EFileError(statted ? EFileError::TStep::NotRegular : EFileError::TStep::Open, name, err);
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Of the flags F_SETFL changes, the open set O_NONBLOCK alone: clearing
+    // them all needs no F_GETFL first.
+    ::fcntl(fd, F_SETFL, 0);
     return fd;
 }
 
@@ -184,7 +192,24 @@ bool KernelCopyUnsupported(int err)
     return err == EXDEV || err == ENOSYS || err == EINVAL || err == EOPNOTSUPP;
 }
 
+// Refusals that, before any byte has moved, say only that the kernel will not
+// copy here, as cp reads them: a seccomp filter (EPERM, EACCES), a file system
+// without the call (ENOTTY), a descriptor it cannot copy from (EBADF), a file
+// being run (ETXTBSY). Once bytes have moved, the same refusal is an error.
+bool KernelCopyRefused(int err)
+{
+    return err == EPERM || err == EACCES || err == EBADF || err == ETXTBSY || err == ENOTTY;
+}
+
+ssize_t KernelCopy(int from, off_t* at, int to, size_t want)
+{
+    if (CopyFileRangeHook) return CopyFileRangeHook(from, at, to, want);
+    return ::copy_file_range(from, at, to, nullptr, want, 0);
+}
+
 }  // namespace
+
+std::function<ssize_t(int from, off_t* offset, int to, size_t length)> CopyFileRangeHook;
 
 int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
 {
@@ -198,9 +223,9 @@ int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
         const size_t want = length < 0 ? kChunk : std::min<size_t>(kChunk, static_cast<size_t>(length - done));
         ssize_t n;
         if (kernel) {
-            n = ::copy_file_range(from, &at, to, nullptr, want, 0);
+            n = KernelCopy(from, &at, to, want);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && KernelCopyUnsupported(errno)) {
+            if (n < 0 && (KernelCopyUnsupported(errno) || (done == 0 && KernelCopyRefused(errno)))) {
                 kernel = false;
                 continue;
             }
@@ -334,8 +359,10 @@ tPendingFile::tPendingFile(std::shared_ptr<const tOutputFolder> folder, const st
         if (FFile.Get() < 0) FFolder->FNoUnnamed = true;
     }
     if (FFile.Get() < 0) CreateNamed(mode);
-    // Locked for as long as it exists here, so another run leaves it alone.
-    if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0 || !GetFileId(FFile.Get(), FId)) {
+    // A named temporary is locked for as long as it exists here, so another
+    // run leaves it alone; a file without a name is found by none, and is
+    // locked when it gets one.
+    if ((!FTemp.empty() && ::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0) || !GetFileId(FFile.Get(), FId)) {
         const int err = errno;
         if (!FTemp.empty()) ::unlinkat(FFolder->Fd(), FTemp.c_str(), 0);
         throw EFileError(EFileError::TStep::Create, FForName, err);
@@ -364,6 +391,8 @@ void tPendingFile::CreateNamed(mode_t mode)
 
 void tPendingFile::NameTemporary()
 {
+    if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0)
+        throw EMetaError(WithReason("Cannot create file " + FForName, errno));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string digits = RandomDigits();
         const std::string name = std::string(kTemporaryPrefix) + digits;
@@ -378,13 +407,24 @@ void tPendingFile::NameTemporary()
     throw EFileError(EFileError::TStep::Create, FForName, errno);
 }
 
+// Kernels that link an open file by its descriptor only for a caller with
+// CAP_DAC_READ_SEARCH refuse everyone else each time: asked once.
+std::atomic<bool> LinkByDescriptor{true};
+
 bool tPendingFile::LinkAs(const std::string& name) const
 {
-    // The link through /proc follows to the open file itself; like link(),
-    // it never replaces a name that exists.
+    // Either way the link is to the open file itself, and like link() it
+    // never replaces a name that exists. By the descriptor spares the walk
+    // of a path through /proc.
+    if (LinkByDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(FFile.Get(), "", FFolder->Fd(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
+        if (errno == EEXIST) return false;
+    }
     char self[40];
     std::snprintf(self, sizeof self, "/proc/self/fd/%d", FFile.Get());
-    return ::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (::linkat(AT_FDCWD, self, FFolder->Fd(), name.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+    LinkByDescriptor.store(false, std::memory_order_relaxed);
+    return true;
 }
 
 void tPendingFile::Unmark()

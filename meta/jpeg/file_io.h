@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "meta/exif/end_ind.h"
@@ -54,7 +55,9 @@ bool IsRegularFile(const std::string& name);
 
 // Opens a regular file read-only; raises "Cannot open file %s" otherwise.
 // (Other processes may go on reading; POSIX has no way to deny writers.)
+// `st` receives what the open file is, so no caller needs to ask again.
 int OpenForReading(const std::string& name);
+int OpenForReading(const std::string& name, struct stat& st);
 
 // Reads the whole of an open file; raises "Stream read error" on a failed read.
 std::string ReadAll(int fd);
@@ -77,6 +80,9 @@ std::string NameOf(const std::string& path);
 // where it can; a read/write loop takes over where it cannot. Returns the
 // bytes copied; raises "Stream read error" or "Stream write error".
 int64_t CopyRange(int from, int64_t offset, int64_t length, int to);
+
+// A test seam: when set, called instead of copy_file_range. Empty in the program.
+extern std::function<ssize_t(int from, off_t* offset, int to, size_t length)> CopyFileRangeHook;
 
 // A folder opened once (not through a final symbolic link): every temporary
 // file and every publish is relative to it, so replacing the folder by a link
@@ -173,3 +179,6 @@ extern std::function<void(const tOutputFolder&, const std::string&)> BeforePubli
 // A test seam: true makes every new pending file a named temporary, as on a
 // file system without unnamed files. False in the program.
 extern std::atomic<bool> ForceNamedTemporaries;
+// True while a file without a name may be linked by its descriptor; false
+// after the kernel refused it (then through /proc), or set so by a test.
+extern std::atomic<bool> LinkByDescriptor;

@@ -70,6 +70,7 @@ void TimgData::Clear()
     Block.clear();
     FSource = tFileHandle();
     FSourceId = {};
+    FHead.clear();
     Damaged = false;
     StrayBytes = 0;
     Choices = {};
@@ -87,6 +88,24 @@ bool TimgData::ScanFile(const std::string& fileName)
     Clear();
     if (!IsRegularFile(fileName)) return false;
     ReadSourceInfo(fileName);
+    return ScanSource(fileName);
+}
+
+bool TimgData::ScanFile(const std::string& fileName, tFileHandle file, const struct stat& st)
+{
+    Clear();
+    if (!S_ISREG(st.st_mode)) return false;
+    SourceName = fileName;
+    SourceTime = st.st_mtime;
+    SourceSize = st.st_size;
+    FSourceMode = st.st_mode & 0777;
+    FSource = std::move(file);
+    FSourceId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    return ScanSource(fileName);
+}
+
+bool TimgData::ScanSource(const std::string& fileName)
+{
     bool result = false;
     try {
         StatusText = "Not an EXIF file";
@@ -121,19 +140,32 @@ void TimgData::ReadSourceInfo(const std::string& fileName)
     FSourceMode = st.st_mode & 0777;
 }
 
+namespace {
+
+// The first read of a head: most heads, a camera's thumbnail included, fit.
+constexpr size_t kHeadRead = 32 * 1024;
+
+}  // namespace
+
 bool TimgData::ScanJpeg(const std::string& fileName)
 {
     TiffMode = false;
     // The file stays open until the output is written: its head is read once,
     // and the rest is copied from this very file.
-    FSource = tFileHandle(OpenForReading(fileName));
-    GetFileId(FSource.Get(), FSourceId);
-    tByteSource in(FSource.Get());
-    try {
-        return WalkSegments(in);
-    } catch (const std::exception&) {
-        return false;
+    if (FSource.Get() < 0) {
+        struct stat st;
+        FSource = tFileHandle(OpenForReading(fileName, st));
+        FSourceId = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+        SourceSize = st.st_size;
     }
+    tByteSource in(FSource.Get(), 0, SourceSize, kHeadRead);
+    bool result = false;
+    try {
+        result = WalkSegments(in);
+    } catch (const std::exception&) {
+    }
+    FHead = in.TakeFirstRead();
+    return result;
 }
 
 void TimgData::AddSection(tSection section)

@@ -106,6 +106,12 @@ public:
     // --- Reading ---
     void Clear();
     bool ScanFile(const std::string& fileName);
+    // ScanFile for a file the caller has opened (`st`: what it is): the
+    // container takes the file, and from then on reads and copies only it,
+    // whatever its name comes to lead to.
+    bool ScanFile(const std::string& fileName, tFileHandle file, const struct stat& st);
+    // The file scanned, open until the container is cleared; -1 without one.
+    int SourceFd() const { return FSource.Get(); }
     bool HoldsMetadata() const;
     bool ScanJpeg(const std::string& fileName);
     bool WalkSegments(tByteSource& in);
@@ -138,6 +144,9 @@ public:
     // EXIF width and height up to date. "Cannot open file %s" when the source
     // is gone.
     tOutputPlan PlanOutput(bool syncSize, const std::string& source = {});
+    // The output from the file scanned, open since the scan, without asking
+    // what its name leads to now.
+    tOutputPlan PlanFromScanned(bool syncSize);
     // Writes the planned output into a temporary file and reads its heads
     // back: a removed block still there in any picture, or a length other than
     // planned, raises "Cannot clean %s: the written file did not match what
@@ -167,6 +176,9 @@ private:
     // The held entry at `ref` is no longer referenced: its bytes go.
     void Release(tSectionRef ref);
     bool IsScannedFile(const std::string& name) const;
+    bool ScanSource(const std::string& fileName);
+    // `from` is the file scanned, open as FSource.
+    tOutputPlan Plan(bool syncSize, const std::string& from, bool scanned);
     tSectionRef SetSegment(tSectionRef ref, int32_t marker, const std::string& payload);
 
     int32_t ScannedCount = 0;  // entries read from the file (the rest were added)
@@ -183,6 +195,8 @@ private:
     tFileId FSourceId;
     mode_t FSourceMode = 0644;
     int64_t FRestStart = 0;
+    // The file's first bytes as the scan read them: the head, mostly whole.
+    std::string FHead;
     // Just past the first picture's EOI in the scanned file; -1 until asked for.
     mutable int64_t FImageEnd = -1;
     int64_t ImageEnd() const;

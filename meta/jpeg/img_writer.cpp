@@ -213,29 +213,45 @@ bool TimgData::IsScannedFile(const std::string& name) const
 
 tOutputPlan TimgData::PlanOutput(bool syncSize, const std::string& source)
 {
-    tOutputPlan plan;
     const std::string from = source.empty() ? SourceName : source;
+    return Plan(syncSize, from, IsScannedFile(from));
+}
+
+tOutputPlan TimgData::PlanFromScanned(bool syncSize)
+{
+    if (FSource.Get() < 0) return PlanOutput(syncSize);
+    return Plan(syncSize, SourceName, true);
+}
+
+tOutputPlan TimgData::Plan(bool syncSize, const std::string& from, bool scanned)
+{
+    tOutputPlan plan;
     const std::vector<tSection>* head = &SegmentTable;
     std::vector<tSection> other;
     int64_t restStart = FRestStart;
-    if (IsScannedFile(from)) {
+    int64_t size = 0;
+    tJpegHeader frame;
+    if (scanned) {
+        // The file as the scan saw it: its size then, and its first bytes
+        // from memory.
         plan.SourceFd = FSource.Get();
         plan.SourceMode = FSourceMode;
+        size = SourceSize;
+        frame = ReadJpegHeader(plan.SourceFd, size, FHead);
     } else {
         // The file named is no longer the one scanned (or never was): its own
         // head decides where the rest starts.
-        plan.Source = tFileHandle(OpenForReading(from));
-        plan.SourceFd = plan.Source.Get();
         struct stat st;
-        if (::fstat(plan.SourceFd, &st) == 0) plan.SourceMode = st.st_mode & 0777;
+        plan.Source = tFileHandle(OpenForReading(from, st));
+        plan.SourceFd = plan.Source.Get();
+        plan.SourceMode = st.st_mode & 0777;
+        size = st.st_size;
         other = ReadHeadPlaces(plan.SourceFd, restStart);
         head = &other;
+        frame = ReadJpegHeader(plan.SourceFd, size, {});
     }
-    const tJpegHeader frame = ReadJpegHeader(plan.SourceFd);
     if (tSection* exif = Section(ExifRef); syncSize && ExifDecoder && exif)
         ExifDecoder->SyncDimensions(exif->Bytes, frame.Height, frame.Width);
-    struct stat st;
-    const int64_t size = ::fstat(plan.SourceFd, &st) == 0 ? st.st_size : 0;
 
     // The choices hold for every picture; a change made to the first picture
     // through the setters counts as chosen too.
@@ -372,7 +388,10 @@ bool PictureHeadClean(int fd, int64_t start, int64_t end, const tCleaning& clean
 // Reads the head of what was written and holds it against the plan.
 bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
 {
-    tByteSource in(fd, 2);
+    // The head as planned and the start of the SOS segment are read; the
+    // image data after it is not looked at.
+    constexpr int64_t kPastHead = 64;
+    tByteSource in(fd, 2, static_cast<size_t>(std::max<int64_t>(plan.HeadLength + kPastHead, 1)));
     if (in.Size() != plan.Length) return false;
     tHeadReader head(in);
     int exifBlocks = 0, xmpBlocks = 0, comments = 0, iptcBlocks = 0;
@@ -406,13 +425,25 @@ bool HeadMatchesPlan(int fd, const tOutputPlan& plan)
 
 void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std::string& name) const
 {
+    // What the scan read of the source is in memory: those ranges go out with
+    // the bytes made anew in one write, mostly the whole head, and the kernel
+    // copies the rest.
+    const std::string* read = plan.SourceFd == FSource.Get() ? &FHead : nullptr;
+    std::string bytes;
     for (const tOutputPlan::tPiece& piece : plan.Pieces) {
-        if (piece.Offset < 0)
-            out.Write(piece.Bytes);
-        else
+        if (piece.Offset < 0) {
+            bytes += piece.Bytes;
+        } else if (read && piece.Offset <= static_cast<int64_t>(read->size()) &&
+                   piece.Length <= static_cast<int64_t>(read->size()) - piece.Offset) {
+            bytes.append(*read, static_cast<size_t>(piece.Offset), static_cast<size_t>(piece.Length));
+        } else {
+            out.Write(bytes);
+            bytes.clear();
             Ensure(CopyRange(plan.SourceFd, piece.Offset, piece.Length, out.Fd()) == piece.Length,
                    "Stream read error");
+        }
     }
+    out.Write(bytes);
     // The proof before the name appears: what was removed is not there, and
     // nothing was lost or added on the way.
     bool matches = false;

@@ -34,6 +34,9 @@ struct tFileSource {
     jpeg_source_mgr Pub;
     int Fd;
     off_t Next;
+    // The file's first bytes, already in memory: handed over before any read.
+    const JOCTET* Head;
+    size_t HeadSize;
     JOCTET Buffer[16 * 1024];
 };
 
@@ -45,6 +48,13 @@ void TermSource(j_decompress_ptr) {}
 boolean FillInputBuffer(j_decompress_ptr cinfo)
 {
     auto* src = reinterpret_cast<tFileSource*>(cinfo->src);
+    if (src->Head) {
+        src->Pub.next_input_byte = src->Head;
+        src->Pub.bytes_in_buffer = src->HeadSize;
+        src->Next = static_cast<off_t>(src->HeadSize);
+        src->Head = nullptr;
+        return TRUE;
+    }
     ssize_t got;
     do {
         got = ::pread(src->Fd, src->Buffer, sizeof src->Buffer, src->Next);
@@ -165,10 +175,18 @@ EJPEG::EJPEG(int code, std::string text)
 
 tJpegHeader ReadJpegHeader(int fd)
 {
-    tJpegHeader header;
     struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size == 0) return header;
+    if (::fstat(fd, &st) == 0 && st.st_size == 0) return {};
+    return ReadJpegHeader(fd, -1, {});
+}
+
+tJpegHeader ReadJpegHeader(int fd, int64_t size, const std::string& head)
+{
+    tJpegHeader header;
+    if (size == 0) return header;
     tFileSource source;
+    source.Head = head.empty() ? nullptr : reinterpret_cast<const JOCTET*>(head.data());
+    source.HeadSize = head.size();
     tInput in;
     in.File = &source;
     in.Fd = fd;

@@ -26,6 +26,9 @@ struct tJpegHeader {
 // start, without loading the file: the bodies of the blocks libjpeg passes
 // over are not even read. An empty file gives 0 x 0. Raises EJPEG.
 tJpegHeader ReadJpegHeader(int fd);
+// The same for a file of `size` bytes whose first bytes, `head`, are read
+// already: only what lies past them is read from the file.
+tJpegHeader ReadJpegHeader(int fd, int64_t size, const std::string& head);
 
 class TJPEGImage {
 public:

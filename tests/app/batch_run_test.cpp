@@ -1186,6 +1186,13 @@ TEST_F(BatchRun, ARunAgainFindsItsOutputsAndCreatesNothingTwice)
     run.Execute(Start, true);
     EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "a_1.jpg", "b.jpg", "b_1.jpg", "c.jpg"}));
     EXPECT_EQ(ReadFile(Out + "/b_1.jpg"), Plain());
+
+    // The first name free again: a later one still holds the output.
+    fs::remove(Start + "/a.jpg");
+    fs::remove(Out + "/a.jpg");
+    run.Execute(Start, true);
+    EXPECT_EQ(Names(Out), (std::set<std::string>{"a_1.jpg", "b.jpg", "b_1.jpg", "c.jpg"}));
+    EXPECT_EQ(statuses.back(), "Done  (0 of 3 files changed, 3 already clean)");
 }
 
 TEST_F(BatchRun, ResumeInPrefixModeAndNeverTakesTheSourceForItsOutput)

@@ -263,6 +263,31 @@ TEST_P(Decoder, UnknownTagsAreListedButNotKept)
     EXPECT_EQ(dec.TagList[0].TagName, "Orientation");
 }
 
+TEST_P(Decoder, ForCleaningOnlyTheSizesAndTheOrientationAreKept)
+{
+    const tIfdEntry maker{0x927C, 7, 16, std::string(16, 'm')};
+    const uint32_t sub = t.AddDirectory({t.Long(0xA002, 3000), t.Short(0xA003, 2000), maker, t.Short(0x0112, 3)});
+    t.SetFirstDirectory(t.AddDirectory(
+        {t.Ascii(0x010F, "Canon"), t.Short(0x0100, 160), t.Long(0x8769, sub), t.Short(0x0112, 6)}));
+    Walk();
+    const TImageInfo full = std::move(dec);
+    dec = TImageInfo(kBuildForCleaning);
+    bool makerWalked = false;
+    dec.OnMakerNote = [&](TImageInfo&) { makerWalked = true; };
+    Walk();
+    EXPECT_FALSE(makerWalked);
+    EXPECT_EQ(dec.Listing, "");
+    // Both Orientation entries, in walk order: the one the full walk finds first.
+    EXPECT_EQ(dec.TagCount, 2);
+    EXPECT_EQ(dec.IntegerByName("Orientation"), 3);
+    EXPECT_EQ(dec.IntegerByName("Orientation"), full.IntegerByName("Orientation"));
+    EXPECT_EQ(dec.IntegerByName("Make"), 0);
+    EXPECT_EQ(std::tie(dec.ImageWidth, dec.ImageHeight, dec.WidthPos, dec.HeightPos, dec.WidthType, dec.HeightType),
+              std::tie(full.ImageWidth, full.ImageHeight, full.WidthPos, full.HeightPos, full.WidthType,
+                       full.HeightType));
+    EXPECT_EQ(dec.ImageWidth, 3000);
+}
+
 TEST_P(Decoder, PointerCyclesEnd)
 {
     // IFD0 -> EXIF -> IFD0, and GPS <-> interoperability.

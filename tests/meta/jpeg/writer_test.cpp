@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include <dirent.h>
@@ -82,6 +84,46 @@ TEST_F(Writer, EverythingFromSosOnIsCopiedWithTrailingBytes)
     data.SaveAs(dir / "t-out.jpg");
     const std::string in = ReadFile(src), out = ReadFile(dir / "t-out.jpg");
     EXPECT_EQ(out.substr(SosOffset(out)), in.substr(SosOffset(in)));
+}
+
+TEST_F(Writer, HeadsAroundTheFirstReadAreWrittenWhole)
+{
+    // The scan reads 32 KiB first; libjpeg later takes those bytes from
+    // memory and reads on from the file. Heads that end just before, at and
+    // after that point, and a frame header that straddles it.
+    for (const size_t end : {32768 - 200, 32768 - 40, 32768 - 20, 32768 - 8, 32768, 32768 + 10, 100000}) {
+        SCOPED_TRACE(end);
+        // SOI, the blocks, kept APP2 segments filling up to `end`, then the
+        // image's own head.
+        std::string app2;
+        for (size_t left = end - 2 - kExif.size() - kCom1.size(); left > 0;) {
+            const size_t take = std::min<size_t>(left, 60000);
+            app2 += Segment(0xE2, std::string(take - 4, 'p'));
+            left -= take;
+        }
+        const std::string head = kExif + kCom1 + app2;
+        ASSERT_EQ(2 + head.size(), end);
+        const std::string out = Clean(head, {true, true});
+        EXPECT_EQ(out, kSoi + kTemplate + kEmptyCom + app2 + Rest());
+    }
+}
+
+TEST_F(Writer, AScanOfAnOpenFileWritesFromThatFileWhateverItsNameComesToLeadTo)
+{
+    const std::string src = dir.Write("open.jpg", AfterSoi(image, kExif + kCom1));
+    struct stat st;
+    tFileHandle file(OpenForReading(src, st));
+    ASSERT_TRUE(data.ScanFile(src, std::move(file), st));
+    // Another file under the name, with another head: not what is written.
+    ASSERT_EQ(unlink(src.c_str()), 0);
+    dir.Write("open.jpg", AfterSoi(TinyJpeg(16, 16), kCom2));
+    data.ExifRef = kNoRef;
+    const tOutputPlan plan = data.PlanFromScanned(false);
+    const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "open-out.jpg");
+    tPendingFile out(folder, dir / "open-out.jpg");
+    data.WriteOutput(plan, out, dir / "open-out.jpg");
+    out.Publish("open-out.jpg", false);
+    EXPECT_EQ(ReadFile(dir / "open-out.jpg"), kSoi + kTemplate + kCom1 + Rest());
 }
 
 TEST_F(Writer, KeptCommentIsNeverLostNorDoubled)
@@ -233,11 +275,17 @@ bool KeepsAttributes(const std::string& folder)
 TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
 {
     const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), dir / "x");
-    for (const bool named : {false, true}) {
-        SCOPED_TRACE(named ? "named temporary" : "unnamed file");
+    // Unnamed files linked by their descriptor, then through /proc.
+    for (const std::string road : {"n", "u", "p"}) {
+        const bool named = road == "n";
+        SCOPED_TRACE(named ? "named temporary" : road == "u" ? "unnamed file" : "unnamed file, through /proc");
         const TNamedTemporaries seam(named);
+        const struct TByDescriptor {
+            explicit TByDescriptor(bool on) { LinkByDescriptor = on; }
+            ~TByDescriptor() { LinkByDescriptor = true; }
+        } byDescriptor(road != "p");
         for (const bool replace : {false, true}) {
-            const std::string target = std::string(named ? "n" : "u") + (replace ? "-replaced" : "-new");
+            const std::string target = road + (replace ? "-replaced" : "-new");
             if (replace) dir.Write(target, "old");
             {
                 // Unpublished: while written, a name only on the named road, and none after.
@@ -267,7 +315,72 @@ TEST_F(Writer, APendingFileHasNoNameWhereItNeedsNoneAndOurMarkOnlyWhileNamed)
             EXPECT_TRUE(std::none_of(after.begin(), after.end(), IsTemporaryName));
         }
     }
-    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"n-new", "n-replaced", "u-new", "u-replaced"}));
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"n-new", "n-replaced", "p-new", "p-replaced", "u-new", "u-replaced"}));
+}
+
+// Makes copy_file_range fail with `err` at call `failAt` (from 0); the calls
+// before it copy at most 1000 bytes each, so that some bytes have moved.
+struct TFailingKernelCopy {
+    TFailingKernelCopy(int err, int failAt)
+    {
+        CopyFileRangeHook = [err, failAt, calls = 0](int from, off_t* at, int to, size_t length) mutable {
+            if (calls++ == failAt) {
+                errno = err;
+                return ssize_t{-1};
+            }
+            return ::copy_file_range(from, at, to, nullptr, std::min<size_t>(length, 1000), 0);
+        };
+    }
+    ~TFailingKernelCopy() { CopyFileRangeHook = nullptr; }
+};
+
+TEST(CopyRange, FallsBackToReadAndWriteWhereTheKernelWillNotCopyAndFailsWhereItBrokeOff)
+{
+    TempDir dir;
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    const std::string src = dir.Write("src", bytes);
+    const int from = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(from, 0);
+    const struct {
+        int Err;
+        bool Unsupported;  // falls back even after bytes have moved
+        bool Refusal;      // falls back only before any byte has moved
+    } rows[] = {
+        {EXDEV, true, true},   {ENOSYS, true, true},   {EINVAL, true, true},    {EOPNOTSUPP, true, true},
+        {EPERM, false, true},  {EACCES, false, true},  {EBADF, false, true},    {ETXTBSY, false, true},
+        {ENOTTY, false, true}, {EIO, false, false},    {ENOSPC, false, false},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        for (const int failAt : {0, 2}) {
+            SCOPED_TRACE(std::string(strerror(row.Err)) + (failAt ? ", after some bytes" : ", before any byte"));
+            const std::string target = dir / ("out" + std::to_string(n++));
+            const int to = open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            ASSERT_GE(to, 0);
+            ASSERT_EQ(write(to, "head", 4), 4);
+            const bool falls = failAt == 0 ? row.Refusal : row.Unsupported;
+            {
+                const TFailingKernelCopy seam(row.Err, failAt);
+                if (falls) {
+                    EXPECT_EQ(CopyRange(from, 100, -1, to), static_cast<int64_t>(bytes.size()) - 100);
+                } else {
+                    try {
+                        CopyRange(from, 100, -1, to);
+                        ADD_FAILURE() << "no error";
+                    } catch (const EMetaError& e) {
+                        EXPECT_EQ(std::string(e.what()), WithReason("Stream write error", row.Err));
+                    }
+                }
+            }
+            close(to);
+            if (falls) {
+                EXPECT_EQ(ReadFile(target), "head" + bytes.substr(100));
+            }
+        }
+    }
+    close(from);
 }
 
 TEST(TemporaryName, OnlyTheExactShapeCounts)
