@@ -22,9 +22,9 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/dialogs.h"
-#include "app/main_form.h"
-#include "app/settings_memory.h"
+#include "app/window/dialogs.h"
+#include "app/window/main_form.h"
+#include "app/settings/settings_memory.h"
 #include "tests/support/jpeg_fixtures.h"
 
 namespace fs = std::filesystem;

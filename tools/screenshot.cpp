@@ -11,14 +11,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "app/application.h"
-#include "app/batch_options.h"
-#include "app/help_form.h"
-#include "app/main_form.h"
-#include "app/metadata_listing.h"
-#include "app/metadata_view.h"
-#include "app/settings_memory.h"
-#include "app/translations.h"
+#include "app/window/application.h"
+#include "app/core/batch_options.h"
+#include "app/window/help_form.h"
+#include "app/window/main_form.h"
+#include "app/core/metadata_listing.h"
+#include "app/window/metadata_view.h"
+#include "app/settings/settings_memory.h"
+#include "app/window/translations.h"
 
 namespace {
 

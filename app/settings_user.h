@@ -1,8 +1,0 @@
-#pragma once
-// The current user's settings store on this platform.
-
-#include <memory>
-
-#include "app/settings_store.h"
-
-std::unique_ptr<ISettingsStore> MakeUserSettingsStore();
