@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "meta/exif/end_ind.h"
-#include "meta/jpeg/byte_source.h"
 #include "meta/iptc/iptc_data.h"
+#include "meta/jpeg/byte_source.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/markers.h"
 #include "meta/jpeg/xmp_gain_map.h"
