@@ -233,6 +233,18 @@ deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
 als bereits sauber und wird nicht ein zweites Mal geschrieben:
 „Fertig  (2 Dateien bearbeitet, 4 bereits sauber)“.</translation>
     </message>
+    <message>
+        <source>A file&apos;s content decides, not its name: a file named .jpg that holds no
+JPEG picture is left alone, and so are pictures and videos of other
+types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).
+They are neither cleaned nor copied; the totals count them, and the
+list at the end names each with its reason.</source>
+        <translation>Der Inhalt einer Datei entscheidet, nicht ihr Name: Eine Datei namens .jpg,
+die kein JPEG-Bild enthält, bleibt unberührt, ebenso Bilder und Videos
+anderer Typen (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 und ähnliche).
+Sie werden weder bereinigt noch kopiert; die Summen zählen sie, und die
+Liste am Ende nennt jede mit ihrem Grund.</translation>
+    </message>
 </context>
 <context>
     <name>TMainForm</name>
