@@ -107,16 +107,18 @@ bool HasType(const std::string& name, const std::array<std::string_view, N>& typ
     return false;
 }
 
-// A JPEG starts with SOI and the first byte of the next marker (ITU T.81
-// B.1.1.2); the name never tells. Read without moving the file's offset.
+// A JPEG starts with SOI (ITU T.81 B.1.1.2); the name never tells. What
+// follows SOI is the scan's to judge: stray bytes there are cleaned away, a
+// head that cannot be read is a damaged file, not another type. Read without
+// moving the file's offset.
 bool StartsLikeJpeg(int fd, const std::string& fileName)
 {
-    unsigned char head[3];
+    unsigned char head[2];
     ssize_t got;
     do got = ::pread(fd, head, sizeof head, 0);
     while (got < 0 && errno == EINTR);
     if (got < 0) throw EFileError(EFileError::TStep::Read, fileName, errno);
-    return got == sizeof head && head[0] == 0xFF && head[1] == marker::SOI && head[2] == 0xFF;
+    return got == sizeof head && head[0] == 0xFF && head[1] == marker::SOI;
 }
 
 bool IsDirectory(const std::string& path)

@@ -27,13 +27,6 @@ constexpr const char* kParagraphs[] = {
                       "select where to save the modified files. You have two options:"),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
-                      "A file's content decides, not its name: a file named .jpg that holds no\n"
-                      "JPEG picture is left alone, and so are pictures and videos of other\n"
-                      "types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).\n"
-                      "They are neither cleaned nor copied; the totals count them, and the\n"
-                      "list at the end names each with its reason."),
-    "",
-    QT_TRANSLATE_NOOP("THelpForm",
                       "Save to new folder\n"
                       "All files will be saved in the folder you've specified, using the original\n"
                       "filename(s). If the specified folder doesn't exist, it will be created \n"
@@ -105,6 +98,13 @@ constexpr const char* kParagraphs[] = {
                       "Open output folder\n"
                       "After a run that saved to a new folder, this button shows the\n"
                       "cleaned files in your file manager."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
+                      "A file's content decides, not its name: a file named .jpg that holds no\n"
+                      "JPEG picture is left alone, and so are pictures and videos of other\n"
+                      "types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).\n"
+                      "They are neither cleaned nor copied; the totals count them, and the\n"
+                      "list at the end names each with its reason."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Show metadata\n"

@@ -566,10 +566,10 @@ TEST_F(BatchRun, ContentDecidesAndEveryFileOfAnotherTypeIsLeftAloneByName)
 {
     const auto files = MixedFolder();
     for (const auto& [name, bytes] : files) WriteFile(Start + "/" + name, bytes);
-    // A name in any case, and a head that only begins like a JPEG's.
+    // A name in any case, and a file that begins with a marker but not SOI.
     WriteFile(Start + "/sub/clip.MoV", "not opened");
     WriteFile(Start + "/sub/empty.jpg", "");
-    WriteFile(Start + "/sub/short.jpg", "\xFF\xD8\x00\x00"s);
+    WriteFile(Start + "/sub/short.jpg", "\xFF\xD9\xFF\xD8"s);
     options.NewFolder = true;
     options.Output = Out;
     options.CopyAll = true;
