@@ -233,6 +233,18 @@ deren bereinigte Kopie schon Byte für Byte im Zielordner liegt, gilt
 als bereits sauber und wird nicht ein zweites Mal geschrieben:
 „Fertig  (2 Dateien bearbeitet, 4 bereits sauber)“.</translation>
     </message>
+    <message>
+        <source>A file&apos;s content decides, not its name: a file named .jpg that holds no
+JPEG picture is left alone, and so are pictures and videos of other
+types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).
+They are neither cleaned nor copied; the totals count them, and the
+list at the end names each with its reason.</source>
+        <translation>Der Inhalt einer Datei entscheidet, nicht ihr Name: Eine Datei namens .jpg,
+die kein JPEG-Bild enthält, bleibt unberührt, ebenso Bilder und Videos
+anderer Typen (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 und ähnliche).
+Sie werden weder bereinigt noch kopiert; die Summen zählen sie, und die
+Liste am Ende nennt jede mit ihrem Grund.</translation>
+    </message>
 </context>
 <context>
     <name>TMainForm</name>
@@ -604,6 +616,41 @@ Tick at least one of EXIF, comment, IPTC, or XMP and other metadata under Output
         <translation>Nichts zu tun.
 
 Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IPTC oder XMP und andere Metadaten.</translation>
+    </message>
+    <message>
+        <source>1 file left alone</source>
+        <translation>1 Datei unberührt</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files left alone</source>
+        <translation>
+            <numerusform>%n Datei unberührt</numerusform>
+            <numerusform>%n Dateien unberührt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>not a picture Zorezaz can clean</source>
+        <translation>kein Bild, das Zorezaz bereinigen kann</translation>
+    </message>
+    <message>
+        <source>type not supported</source>
+        <translation>Dateityp nicht unterstützt</translation>
+    </message>
+    <message>
+        <source>1 file is no JPEG picture Zorezaz can clean and was left alone, without output:</source>
+        <translation>1 Datei ist kein JPEG-Bild, das Zorezaz bereinigen kann, und blieb unberührt, ohne Ausgabe:</translation>
+    </message>
+    <message>
+        <source>%1 files are no JPEG pictures Zorezaz can clean and were left alone, without output:</source>
+        <translation>%1 Dateien sind keine JPEG-Bilder, die Zorezaz bereinigen kann, und blieben unberührt, ohne Ausgabe:</translation>
+    </message>
+    <message>
+        <source>No output was written for these files (%1 skipped, %2 left alone):</source>
+        <translation>Für diese Dateien wurde keine Ausgabe geschrieben (%1 übersprungen, %2 unberührt):</translation>
+    </message>
+    <message>
+        <source>Files left alone</source>
+        <translation>Unberührte Dateien</translation>
     </message>
 </context>
 <context>

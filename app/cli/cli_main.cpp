@@ -25,7 +25,12 @@ constexpr const char* kUsage =
     "\n"
     "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
     "losslessly: the image data is copied byte for byte and source files are\n"
-    "never overwritten.\n"
+    "never overwritten. A file's content decides, not its name: one named as a\n"
+    "JPEG that is none is left alone (\"not a picture Zorezaz can clean\"), and\n"
+    "so are pictures and videos of other types (.png .webp .heic .heif .hif\n"
+    ".avif .gif .tif .tiff .bmp .mov .mp4 .m4v .3gp: \"type not supported\"):\n"
+    "neither cleaned nor copied, each named on standard error as\n"
+    "\"Left alone FILE: REASON\" and counted in the totals.\n"
     "\n"
     "  --subfolders      also walk the folders below START\n"
     "  --exif            strip EXIF tags (the APP1 block)\n"
@@ -64,7 +69,8 @@ constexpr const char* kUsage =
     "already taken gets _1, _2, ... before its extension, unless it already holds\n"
     "exactly what this run would write: then the file counts as already clean and\n"
     "nothing is written, so a run that was stopped or failed can simply be run\n"
-    "again: \"Done  (2 files processed, 4 already clean, 1 skipped)\".\n"
+    "again: \"Done  (2 files processed, 4 already clean, 1 skipped, 3 files left\n"
+    "alone)\".\n"
     "\n"
     "The program prints \"Processing \" and the name of each file it reads, then\n"
     "the totals. Interrupted (Ctrl+C, SIGTERM), it finishes the file in hand,\n"
@@ -73,7 +79,8 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 done; 1 an error ended the run (its message goes to standard\n"
     "error); 2 wrong arguments; 3 done, but files were skipped (--keep-going);\n"
-    "130 stopped by SIGINT; 143 stopped by SIGTERM.\n";
+    "130 stopped by SIGINT; 143 stopped by SIGTERM. Files left alone are no\n"
+    "failure: with nothing else, the status is 0.\n";
 
 // Set by the signal handlers: async-signal-safe, lock-free atomics only.
 std::atomic<TBatchRun*> gRun{nullptr};
@@ -187,6 +194,8 @@ int main(int argc, char** argv)
     TBatchRun run(options);
     run.OnStatus = [](const std::string& text) { PrintLine(stdout, text); };
     run.OnSkipped = [](const tSkipped& skipped) { PrintLine(stderr, "Skipped " + skipped.Line()); };
+    // Always named, so no folder of other pictures passes for cleaned.
+    run.OnLeftAlone = [](const tSkipped& left) { PrintLine(stderr, "Left alone " + left.Line()); };
     gRun = &run;
     InstallStopHandlers();
     int status = 0;

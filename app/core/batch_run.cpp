@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/core/copy_file.h"
 #include "app/core/error_text.h"
@@ -89,6 +90,36 @@ tReason ReasonOf(const std::exception& error, const std::string& file)
 }
 
 namespace {
+
+// Whether `name` ends in one of `types` (ASCII case folded, as the walk's masks match).
+template <size_t N>
+bool HasType(const std::string& name, const std::array<std::string_view, N>& types)
+{
+    for (std::string_view type : types) {
+        if (name.size() < type.size()) continue;
+        bool same = true;
+        for (size_t i = 0; same && i < type.size(); ++i) {
+            const char c = name[name.size() - type.size() + i];
+            same = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == type[i];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+// A JPEG starts with SOI (ITU T.81 B.1.1.2); the name never tells. What
+// follows SOI is the scan's to judge: stray bytes there are cleaned away, a
+// head that cannot be read is a damaged file, not another type. Read without
+// moving the file's offset.
+bool StartsLikeJpeg(int fd, const std::string& fileName)
+{
+    unsigned char head[2];
+    ssize_t got;
+    do got = ::pread(fd, head, sizeof head, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0) throw EFileError(EFileError::TStep::Read, fileName, errno);
+    return got == sizeof head && head[0] == 0xFF && head[1] == marker::SOI;
+}
 
 bool IsDirectory(const std::string& path)
 {
@@ -178,7 +209,12 @@ TBatchRun::~TBatchRun() = default;
 
 TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
 {
-    IMLFind.FileMask = "*.jpg;*.jpeg";
+    // One mask per type taken; the finder reports them mask by mask.
+    std::string masks;
+    for (std::string_view type : kJpegTypes) masks += "*" + std::string(type) + ";";
+    for (std::string_view type : kLeftAloneTypes) masks += "*" + std::string(type) + ";";
+    masks.pop_back();
+    IMLFind.FileMask = masks;
     IMLFind.OnFound = [this](TIMLFindText&, const std::string& fileName, int32_t) { IMLFindFound(fileName); };
     IMLFind.OnFinished = [this](TIMLFindText&) { IMLFindFinished(); };
     IMLFind.OnSearchDirectory = [this](TIMLFindText&, const std::string& dirName) { SearchDirectory(dirName); };
@@ -204,6 +240,7 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     CopiedCount = 0;
     AlreadyCleanCount = 0;
     Skipped.clear();
+    LeftAlone.clear();
     FStopped = false;
     FDone = FTotal = 0;
     FWritten.clear();
@@ -326,6 +363,13 @@ void TBatchRun::Fail(const std::string& file, const std::string& message, const 
     if (OnSkipped) OnSkipped(Skipped.back());
 }
 
+void TBatchRun::LeaveAlone(const std::string& file, tReason::TCode code)
+{
+    const char* why = code == tReason::TCode::NotAPicture ? "not a picture Zorezaz can clean" : "type not supported";
+    LeftAlone.push_back({file, why, tReason(code, file)});
+    if (OnLeftAlone) OnLeftAlone(LeftAlone.back());
+}
+
 void TBatchRun::TakeQueueFailures()
 {
     // An output that could not be flushed or published: its file was
@@ -406,8 +450,12 @@ void TBatchRun::Status(const std::string& text)
 void TBatchRun::IMLFindFound(const std::string& fileName)
 {
     CheckStop();
+    // Another type is named, and not even opened: this run writes none.
+    if (!HasType(fileName, kJpegTypes)) {
+        ++FDone;
+        LeaveAlone(fileName, tReason::TCode::TypeNotSupported);
     // What this run wrote was not there to be counted, and is no file to handle.
-    if (!WrittenThisRun(fileName)) {
+    } else if (!WrittenThisRun(fileName)) {
         ++FDone;
         if (OnFile) OnFile(fileName);
         Status("Processing " + fileName);
@@ -433,6 +481,13 @@ void TBatchRun::CleanFile(const std::string& fileName)
     if (FInHand.Name != fileName || (!FInHand.File && !FInHand.Error)) WrittenThisRun(fileName);
     if (FInHand.Error) std::rethrow_exception(FInHand.Error);
     const struct stat sourceStat = FInHand.Stat;
+    // Content decides: what only its name calls a JPEG is neither cleaned nor
+    // copied as unchanged, and is no failure.
+    if (!StartsLikeJpeg(FInHand.File->Get(), fileName)) {
+        FInHand = tInHand{};
+        LeaveAlone(fileName, tReason::TCode::NotAPicture);
+        return;
+    }
     // The source's last-write time onto an output, before it is handed on to
     // be flushed and published.
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
@@ -553,8 +608,10 @@ std::string TBatchRun::Totals() const
     if (clean != 0)
         text += text.empty() ? files(clean) + " already clean" : ", " + std::to_string(clean) + " already clean";
     if (!Skipped.empty()) text += ", " + std::to_string(Skipped.size()) + " skipped";
+    // Files of other types, and files only named as JPEGs: one count.
+    if (!LeftAlone.empty()) text += ", " + files(static_cast<int>(LeftAlone.size())) + " left alone";
     // "(2 of 3 files changed.)" as it always read, when nothing follows.
-    else if (FOptions.CopyTicked() && clean == 0) text += ".";
+    if (FOptions.CopyTicked() && clean == 0 && Skipped.empty() && LeftAlone.empty()) text += ".";
     return "(" + text + ")";
 }
 

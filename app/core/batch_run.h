@@ -1,7 +1,9 @@
 #pragma once
 // The batch run behind the OK button: walks the start folder for JPEG files and
-// cleans each one. Free of widgets, so the window and the command line share it.
+// cleans each one; pictures and videos of other types are named, never touched.
+// Free of widgets, so the window and the command line share it.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <exception>
@@ -10,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,6 +21,15 @@
 #include "app/core/batch_options.h"
 #include "find/find_text.h"
 #include "meta/exif/end_ind.h"
+
+// The extensions (lower case, with the dot; matched in any case) the walk
+// takes. A file named as a JPEG is cleaned when its content is one; the
+// pictures and videos of other types are named as left alone, never opened,
+// so no folder of them passes for clean.
+inline constexpr std::array<std::string_view, 2> kJpegTypes = {".jpg", ".jpeg"};
+inline constexpr std::array<std::string_view, 14> kLeftAloneTypes = {
+    ".png", ".webp", ".heic", ".heif", ".hif", ".avif", ".gif",
+    ".tif", ".tiff", ".bmp", ".mov", ".mp4", ".m4v", ".3gp"};
 
 class TPublishQueue;
 class tOutputFolder;
@@ -61,6 +73,9 @@ struct tReason {
         WriteError,      // the output of File could not be written
         DamagedHead,     // File's head cannot be read whole
         JpegError,       // Number: libjpeg's code; Detail: its own words
+        // Left alone, not failures: no output, and the run goes on.
+        NotAPicture,       // File is named as a JPEG but does not start like one
+        TypeNotSupported,  // File is a picture or video of a type not cleaned here
     };
     tReason() = default;
     explicit tReason(TCode code, std::string file = {}, int error = 0)
@@ -96,7 +111,9 @@ public:
 // A file (or folder) the run left without output, and why.
 struct tSkipped {
     std::string File;
-    std::string Message;  // in English, as an error box would show it, naming the file
+    // In English, as an error box would show it, naming the file; for a file
+    // left alone, just why (the list puts the name before it).
+    std::string Message;
     tReason Reason;       // the same, for a host that words it itself
     // "FILE: reason" on one line, as the list of skipped files shows it.
     std::string Line() const;
@@ -115,6 +132,10 @@ public:
     int32_t AlreadyCleanCount = 0;
     // What was skipped with KeepGoing, in the order it failed.
     std::vector<tSkipped> Skipped;
+    // Files the walk took that are no JPEG: named as one but holding
+    // something else, or pictures and videos of another type (kLeftAloneTypes).
+    // Never opened as pictures, never copied, never an error.
+    std::vector<tSkipped> LeftAlone;
 
     // Receives each status text ("Processing " + file, then the totals) as bytes.
     std::function<void(const std::string&)> OnStatus;
@@ -128,6 +149,8 @@ public:
     std::function<void(int done, int total)> OnProgress;
     // Each skipped file, as it is skipped.
     std::function<void(const tSkipped&)> OnSkipped;
+    // Each file left alone, as the walk meets it.
+    std::function<void(const tSkipped&)> OnLeftAlone;
 
     // The OK button: checks the options (ENothingToDo, EInvalidOutputFolder,
     // EInvalidPrefix) and the start folder (the finder's errors) before
@@ -176,6 +199,7 @@ private:
     // the name it would get in an empty folder or one of its _N variants.
     bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches);
     void Fail(const std::string& file, const std::string& message, const tReason& reason);
+    void LeaveAlone(const std::string& file, tReason::TCode code);
     void TakeQueueFailures();
     void FinishQueue();
     void SearchDirectory(const std::string& dirName);

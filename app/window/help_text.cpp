@@ -100,6 +100,13 @@ constexpr const char* kParagraphs[] = {
                       "cleaned files in your file manager."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
+                      "A file's content decides, not its name: a file named .jpg that holds no\n"
+                      "JPEG picture is left alone, and so are pictures and videos of other\n"
+                      "types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).\n"
+                      "They are neither cleaned nor copied; the totals count them, and the\n"
+                      "list at the end names each with its reason."),
+    "",
+    QT_TRANSLATE_NOOP("THelpForm",
                       "Show metadata\n"
                       "File ▸ Show metadata… picks a JPEG file and lists what it holds:\n"
                       "each block with its size, the EXIF tags, IPTC, XMP, the comment,\n"

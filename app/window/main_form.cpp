@@ -493,6 +493,9 @@ QString TMainForm::TotalsText() const
                   : clean == 1     ? tr("1 file already clean")
                                    : tr("%n files already clean", nullptr, clean));
     if (skipped != 0) parts << tr("%n skipped", nullptr, skipped);
+    const int leftAlone = static_cast<int>(run.LeftAlone.size());
+    if (leftAlone != 0)
+        parts << (leftAlone == 1 ? tr("1 file left alone") : tr("%n files left alone", nullptr, leftAlone));
     // "(2 of 3 files changed.)" as it always read, when nothing follows.
     const bool fullStop = FRunOptions.CopyTicked() && parts.size() == 1;
     return QStringLiteral("(") + parts.join(QStringLiteral(", ")) + (fullStop ? "." : "") + ")";
@@ -536,6 +539,9 @@ QString TMainForm::ReasonText(const tReason& reason)
     case TCode::JpegError:
         // libjpeg's own words stay English.
         return tr("JPEG error #%1 in %2: %3").arg(reason.Number).arg(file, ShownText(reason.Detail));
+    // Files left alone: the list names the file before these.
+    case TCode::NotAPicture: return tr("not a picture Zorezaz can clean");
+    case TCode::TypeNotSupported: return tr("type not supported");
     }
     return ShownText(reason.Detail);
 }
@@ -617,15 +623,25 @@ void TMainForm::RunEnded(TEnd end, const tReason& reason)
         break;
     }
     const std::vector<tSkipped>& skipped = FBatch->Skipped;
-    if (!skipped.empty()) {
+    const std::vector<tSkipped>& leftAlone = FBatch->LeftAlone;
+    if (!skipped.empty() || !leftAlone.empty()) {
         QStringList lines;
-        // As tSkipped::Line() has it, in the user's language.
-        for (const tSkipped& s : skipped) lines << ShownText(s.File) + ": " + LineText(ReasonText(s.Reason));
-        const int n = static_cast<int>(skipped.size());
-        TDialogs::Current().ShowList(this, tr("Skipped files"),
-                                     n == 1 ? tr("1 file could not be cleaned and was left without output:")
-                                            : tr("%1 files could not be cleaned and were left without output:").arg(n),
-                                     lines);
+        // As tSkipped::Line() has it, in the user's language: the failures
+        // first, then the files left alone, each with its reason.
+        for (const auto* list : {&skipped, &leftAlone})
+            for (const tSkipped& s : *list) lines << ShownText(s.File) + ": " + LineText(ReasonText(s.Reason));
+        const int n = static_cast<int>(skipped.size()), m = static_cast<int>(leftAlone.size());
+        QString text;
+        if (m == 0)
+            text = n == 1 ? tr("1 file could not be cleaned and was left without output:")
+                          : tr("%1 files could not be cleaned and were left without output:").arg(n);
+        else if (n == 0)
+            text = m == 1 ? tr("1 file is no JPEG picture Zorezaz can clean and was left alone, without output:")
+                          : tr("%1 files are no JPEG pictures Zorezaz can clean and were left alone, without "
+                               "output:").arg(m);
+        else
+            text = tr("No output was written for these files (%1 skipped, %2 left alone):").arg(n).arg(m);
+        TDialogs::Current().ShowList(this, n == 0 ? tr("Files left alone") : tr("Skipped files"), text, lines);
     }
     ui->Button1->setFocus();
     emit RunFinished();

@@ -210,6 +210,31 @@ TEST(Cli, CleansATreeAndPrintsTheStatusTexts)
     EXPECT_EQ(ReadFile(dir / "out/a.jpg").find("secret words"), std::string::npos);
 }
 
+TEST(Cli, FilesLeftAloneAreNamedOnStandardErrorAndAreNoFailure)
+{
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    for (const auto& [name, bytes] : batchfix::MixedFolder()) WriteFile(dir / ("in/" + name), bytes);
+    for (const char* keepGoing : {"", " --keep-going"}) {
+        SCOPED_TRACE(keepGoing);
+        fs::remove_all(dir / "out");
+        const TResult r = Cli(dir, Q(dir / "in") + " --exif --com --iptc --other --out " + Q(dir / "out") +
+                                       " --copy-unchanged" + keepGoing);
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")), "Done  (2 of 3 files changed, 5 files left alone)\n");
+        std::set<std::string> lines;
+        std::istringstream err(r.Err);
+        for (std::string line; std::getline(err, line);) lines.insert(line);
+        std::set<std::string> expected;
+        for (const auto& [name, why] : batchfix::MixedLeftAlone())
+            expected.insert("Left alone " + dir / ("in/" + name) + ": " + why);
+        EXPECT_EQ(lines, expected);
+        std::set<std::string> written;
+        for (const auto& e : fs::directory_iterator(dir / "out")) written.insert(e.path().filename());
+        EXPECT_EQ(written, (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
+    }
+}
+
 TEST(Cli, PrefixModeAndAnEmptyPrefix)
 {
     TempDir dir;

@@ -1,9 +1,12 @@
 #pragma once
 // JPEG files for batch-run tests, built with libjpeg at test time.
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/tiff_builder.h"
 
 namespace batchfix {
 
@@ -72,6 +75,89 @@ inline std::string ImageData(const std::string& jpeg)
         pos += 2 + length;
     }
     return {};
+}
+
+// A TIFF block naming the phone that took the picture, as PNG's eXIf and
+// WebP's EXIF chunks carry it.
+inline std::string PhoneTiff()
+{
+    fixture::TiffBuilder t(false);
+    t.SetFirstDirectory(t.AddDirectory({t.Ascii(0x010F, "PhoneMaker"), t.Ascii(0x0110, "Phone X1")}));
+    return t.Bytes();
+}
+
+inline std::string BigEndian32(uint32_t v)
+{
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+// The CRC of PNG chunks (ISO 3309, as PNG's annex D computes it).
+inline uint32_t PngCrc(const std::string& bytes)
+{
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+inline std::string PngChunk(const std::string& type, const std::string& data)
+{
+    return BigEndian32(static_cast<uint32_t>(data.size())) + type + data + BigEndian32(PngCrc(type + data));
+}
+
+// A one-pixel grey PNG whose eXIf chunk names the phone.
+inline std::string PhonePng()
+{
+    const std::string header = BigEndian32(1) + BigEndian32(1) + std::string("\x08\0\0\0\0", 5);
+    // zlib, one stored deflate block holding the row: filter 0, pixel 0; Adler-32 of it.
+    const std::string idat("\x78\x01\x01\x02\x00\xFD\xFF\x00\x00\x00\x02\x00\x01", 13);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + PngChunk("IHDR", header) + PngChunk("eXIf", PhoneTiff()) +
+           PngChunk("IDAT", idat) + PngChunk("IEND", "");
+}
+
+// A WebP (RIFF) with a lossless picture chunk and an EXIF chunk naming the phone.
+inline std::string PhoneWebp()
+{
+    auto little32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)};
+    };
+    auto chunk = [&](const std::string& fourcc, std::string data) {
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        if (size % 2 != 0) data += '\0';
+        return fourcc + little32(size) + data;
+    };
+    const std::string vp8x = chunk("VP8X", std::string("\x08\0\0\0\0\0\0\0\0\0", 10));  // EXIF flag, 1x1
+    const std::string vp8l = chunk("VP8L", std::string("\x2F\0\0\0\0\x88\x88\x08\0", 9));
+    const std::string body = "WEBP" + vp8x + vp8l + chunk("EXIF", PhoneTiff());
+    return "RIFF" + little32(static_cast<uint32_t>(body.size())) + body;
+}
+
+// A start folder's files: three JPEGs, one without metadata; pictures of
+// other types that name the phone; a PNG and zeros under JPEG names.
+inline std::map<std::string, std::string> MixedFolder()
+{
+    return {{"a.jpg", ExifAndComment()},
+            {"b.jpg", Plain()},
+            {"c.JPEG", CommentOnly()},
+            {"phone.png", PhonePng()},
+            {"photo.webp", PhoneWebp()},
+            {"photo.HEIC", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)},
+            {"IMG_0001.jpg", PhonePng()},
+            {"zeros.jpg", std::string(4096, '\0')},
+            {"notes.txt", "not a photo"}};
+}
+
+// The files MixedFolder leaves alone, each with its reason as the CLI words it.
+inline std::map<std::string, std::string> MixedLeftAlone()
+{
+    return {{"phone.png", "type not supported."},
+            {"photo.webp", "type not supported."},
+            {"photo.HEIC", "type not supported."},
+            {"IMG_0001.jpg", "not a picture Zorezaz can clean."},
+            {"zeros.jpg", "not a picture Zorezaz can clean."}};
 }
 
 }  // namespace batchfix

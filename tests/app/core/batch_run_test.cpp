@@ -562,6 +562,78 @@ TEST_F(BatchRun, ADamagedHeadEndsTheRunNamingTheFileAndIsNeverCopiedAsClean)
     EXPECT_TRUE(fs::is_empty(Out));
 }
 
+TEST_F(BatchRun, ContentDecidesAndEveryFileOfAnotherTypeIsLeftAloneByName)
+{
+    const auto files = MixedFolder();
+    for (const auto& [name, bytes] : files) WriteFile(Start + "/" + name, bytes);
+    // A name in any case, and a file that begins with a marker but not SOI.
+    WriteFile(Start + "/sub/clip.MoV", "not opened");
+    WriteFile(Start + "/sub/empty.jpg", "");
+    WriteFile(Start + "/sub/short.jpg", "\xFF\xD9\xFF\xD8"s);
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    options.Exif = options.Com = options.Iptc = options.Other = true;
+    for (bool keepGoing : {false, true}) {
+        SCOPED_TRACE(keepGoing);
+        options.SkipFailed = keepGoing;
+        fs::remove_all(Out);
+        std::vector<std::string> reported;
+        run.OnLeftAlone = [&](const tSkipped& s) { reported.push_back(s.Line()); };
+        std::pair<int, int> progress;
+        run.OnProgress = [&](int done, int total) { progress = {done, total}; };
+        run.Execute(Start, true);
+
+        EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
+        EXPECT_EQ(ReadFile(Out + "/b.jpg"), Plain());
+        EXPECT_EQ(statuses.back(), "Done  (2 of 3 files changed, 8 files left alone)");
+        EXPECT_TRUE(run.Skipped.empty());
+        // The count first agrees with what the walk reported.
+        EXPECT_EQ(progress, std::make_pair(11, 11));
+        std::map<std::string, std::string> left;
+        for (const tSkipped& s : run.LeftAlone) left[s.File.substr(Start.size() + 1)] = s.Line();
+        std::vector<std::string> lines;
+        for (const auto& [name, why] : MixedLeftAlone()) {
+            EXPECT_EQ(left[name], Start + "/" + name + ": " + why);
+            lines.push_back(Start + "/" + name + ": " + why);
+        }
+        for (const char* name : {"sub/empty.jpg", "sub/short.jpg"})
+            EXPECT_EQ(left[name], Start + "/" + name + ": not a picture Zorezaz can clean.");
+        EXPECT_EQ(left["sub/clip.MoV"], Start + "/sub/clip.MoV: type not supported.");
+        EXPECT_EQ(left.size(), 8u);
+        EXPECT_EQ(reported.size(), 8u);
+        for (const tSkipped& s : run.LeftAlone)
+            EXPECT_EQ(s.Reason.Code, s.File.find(".jpg") != std::string::npos ? tReason::TCode::NotAPicture
+                                                                              : tReason::TCode::TypeNotSupported);
+    }
+    // The other types have no "Processing" line: they are never opened.
+    for (const std::string& p : Processed())
+        for (const char* type : {".png", ".webp", ".HEIC", ".MoV"}) EXPECT_EQ(p.find(type), std::string::npos) << p;
+    for (const auto& [name, bytes] : files) EXPECT_EQ(ReadFile(Start + "/" + name), bytes);
+}
+
+TEST_F(BatchRun, TheWalkTakesEveryTypeOfTheTableInAnyCase)
+{
+    std::set<std::string> expected;
+    for (std::string_view type : kLeftAloneTypes) {
+        std::string upper(type);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const std::string& name : {"x" + std::string(type), "y" + upper}) {
+            WriteFile(Start + "/" + name, "\xFF\xD8\xFF\xE0"s);  // even a JPEG's start: the name says another type
+            expected.insert(Start + "/" + name);
+        }
+    }
+    options.Exif = true;
+    run.Execute(Start, false);
+    std::set<std::string> left;
+    for (const tSkipped& s : run.LeftAlone) {
+        left.insert(s.File);
+        EXPECT_EQ(s.Reason.Code, tReason::TCode::TypeNotSupported);
+    }
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(statuses.back(), "Done  (0 files processed, 28 files left alone)");
+}
+
 namespace {
 
 // exiftool's reading of every file in a folder: for each file, its
@@ -873,6 +945,7 @@ TEST_F(BatchRun, TotalsNameWhatWasDoneWithOneFileOrMany)
         bool Copy;
         int Changed, Copied, Clean, Skipped;
         const char* Text;
+        int LeftAlone = 0;
     } cases[] = {
         {false, 0, 0, 0, 0, "Done  (0 files processed)"},
         {false, 1, 0, 0, 0, "Done  (1 file processed)"},
@@ -885,6 +958,10 @@ TEST_F(BatchRun, TotalsNameWhatWasDoneWithOneFileOrMany)
         {true, 2, 1, 0, 0, "Done  (2 of 3 files changed.)"},
         {true, 0, 0, 4, 0, "Done  (0 of 4 files changed, 4 already clean)"},
         {true, 1, 1, 2, 1, "Done  (1 of 4 files changed, 2 already clean, 1 skipped)"},
+        {false, 3, 0, 0, 0, "Done  (3 files processed, 2 files left alone)", 2},
+        {false, 0, 0, 1, 1, "Done  (1 file already clean, 1 skipped, 1 file left alone)", 1},
+        {true, 1, 1, 0, 0, "Done  (1 of 2 files changed, 1 file left alone)", 1},
+        {true, 0, 0, 0, 0, "Done  (0 of 0 files changed, 5 files left alone)", 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
@@ -893,6 +970,7 @@ TEST_F(BatchRun, TotalsNameWhatWasDoneWithOneFileOrMany)
         run.CopiedCount = c.Copied;
         run.AlreadyCleanCount = c.Clean;
         run.Skipped.assign(static_cast<size_t>(c.Skipped), tSkipped{});
+        run.LeftAlone.assign(static_cast<size_t>(c.LeftAlone), tSkipped{});
         EXPECT_EQ(run.FinishedText(), c.Text);
     }
 }

@@ -1029,6 +1029,36 @@ private slots:
         QVERIFY(fixture::Exists(dir / "in/copy_a.jpg"));
     }
 
+    void filesLeftAloneAreCountedAndListedWithTheirReasons()
+    {
+        fixture::TempDir dir;
+        fs::create_directories(dir / "in");
+        for (const auto& [name, bytes] : batchfix::MixedFolder()) fixture::WriteFile(dir / ("in/" + name), bytes);
+        TWindow w(*store);
+        w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "in"));
+        w.W<QRadioButton>("rbNewFolder")->setChecked(true);
+        w.W<QLineEdit>("edOutputFolder")->setText(Q(dir / "out"));
+        w.Check("cbCopyAllFiles")->setChecked(true);
+        for (const char* name : {"cbExif", "cbCOM", "cbIPTC", "cbStripOther"}) w.Check(name)->setChecked(true);
+        for (bool keepGoing : {false, true}) {
+            w.Check("cbKeepGoing")->setChecked(keepGoing);
+            fs::remove_all(dir / "out");
+            dialogs->Lists.clear();
+            w.Ok();
+            QVERIFY(dialogs->Messages.empty());
+            QCOMPARE(w.Status(), QString("Done  (2 of 3 files changed, 5 files left alone)"));
+            QCOMPARE(dialogs->Lists.size(), size_t(1));
+            QCOMPARE(dialogs->Lists[0].Caption, QString("Files left alone"));
+            QStringList expected;
+            for (const auto& [name, why] : batchfix::MixedLeftAlone()) expected << Q(dir / ("in/" + name)) + ": " + Q(why);
+            QStringList lines = dialogs->Lists[0].Lines;
+            lines.sort();
+            expected.sort();
+            QCOMPARE(lines, expected);
+            QCOMPARE(fixture::Exists(dir / "out/IMG_0001.jpg") || fixture::Exists(dir / "out/zeros.jpg"), false);
+        }
+    }
+
     void theSkippedListCanBeCopied()
     {
         dialogs.reset();  // the desktop's own list
@@ -1370,6 +1400,16 @@ private slots:
             w.W<QLineEdit>("edStartFolder")->setText(Q(dir / "fehlt"));
             w.Ok();
             QCOMPARE(dialogs->Messages.back().Text, "Der Ordner " + Q(dir / "fehlt") + " existiert nicht.");
+            // Files left alone, beside a skipped one.
+            dir.Write("b.png", batchfix::PhonePng());
+            dir.Write("zeros.jpg", std::string(64, '\0'));
+            w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
+            w.Ok();
+            QCOMPARE(w.Status(), QString("Fertig  (1 Datei bereits sauber, 1 übersprungen, 2 Dateien unberührt)"));
+            QCOMPARE(dialogs->Lists.back().Caption, QString("Übersprungene Dateien"));
+            QVERIFY(dialogs->Lists.back().Lines.contains(Q(dir / "b.png") + ": Dateityp nicht unterstützt."));
+            QVERIFY(dialogs->Lists.back().Lines.contains(Q(dir / "zeros.jpg") +
+                                                          ": kein Bild, das Zorezaz bereinigen kann."));
             QCOMPARE(TMainForm::ReasonText(tReason(tReason::TCode::OpenFile, "/x/a.jpg", EACCES)),
                      QString("Die Datei /x/a.jpg kann nicht geöffnet werden.\n\nZugriff verweigert"));
             THelpForm help;
