@@ -10,18 +10,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/core/copy_file.h"
 #include "app/core/error_text.h"
 #include "app/core/output_name.h"
-#include "app/core/publish_queue.h"
 #include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
-#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/jpeg_image.h"
 #include "meta/jpeg/markers.h"
 #include "meta/jpeg/output_compare.h"
 #include "meta/jpeg/section.h"
+#include "store/copy_file.h"
+#include "store/file_io.h"
+#include "store/publish_queue.h"
 
 ENothingToDo::ENothingToDo()
     : std::runtime_error("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and other metadata "

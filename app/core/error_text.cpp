@@ -10,14 +10,6 @@ namespace {
 const std::string kParagraph = "\n\n";
 }
 
-std::string ForFile(const std::string& message, const std::string& file)
-{
-    if (file.empty() || message.find(file) != std::string::npos) return message;
-    const size_t split = message.find(kParagraph);
-    if (split == std::string::npos) return ErrorBoxText(message) + kParagraph + file;
-    return message.substr(0, split) + kParagraph + file + ": " + message.substr(split + kParagraph.size());
-}
-
 std::string OneLine(const std::string& message)
 {
     std::string out;

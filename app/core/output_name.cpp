@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 namespace {
 

@@ -35,7 +35,7 @@
 #include "app/settings/settings_key.h"
 #include "app/window/status_bar.h"
 #include "app/window/window_font.h"
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 #include "ui_main_form.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include "meta/exif/image_info.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/byte_source.h"
-#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/markers.h"
 #include "meta/makernote/ms_info.h"
+#include "store/file_io.h"
 
 namespace {
 

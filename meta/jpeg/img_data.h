@@ -11,8 +11,8 @@
 
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_owner.h"
-#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/section.h"
+#include "store/file_io.h"
 
 class TImageInfo;
 class TIPTCdata;

@@ -9,7 +9,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 namespace {
 

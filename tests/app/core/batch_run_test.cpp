@@ -18,13 +18,13 @@
 #include <unistd.h>
 
 #include "app/core/batch_run.h"
-#include "app/core/copy_file.h"
 #include "app/core/error_text.h"
-#include "app/core/publish_queue.h"
 #include "meta/iptc/iptc_data.h"
-#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
+#include "store/copy_file.h"
+#include "store/file_io.h"
+#include "store/publish_queue.h"
 #include "tests/app/core/batch_fixtures.h"
 #include "tests/support/exiftool.h"
 #include "tests/support/file_permissions.h"

@@ -1,6 +1,6 @@
 // Output naming on real temporary folders.
 #include "app/core/output_name.h"
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 #include "tests/support/jpeg_fixtures.h"
 

@@ -34,7 +34,7 @@
 #include "app/core/maker.h"
 #include "app/window/dialogs.h"
 #include "app/core/error_text.h"
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 #include "app/core/metadata_listing.h"
 #include "app/window/metadata_view.h"
 #include "app/settings/settings_memory.h"

@@ -68,7 +68,7 @@ TEST(JpegImage, MissingFileCannotBeOpened)
     try {
         img.LoadFile("/nonexistent/x.jpg");
         FAIL();
-    } catch (const EMetaError& e) {
+    } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file /nonexistent/x.jpg.\n\nNo such file or directory");
     }
 }

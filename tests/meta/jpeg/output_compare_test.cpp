@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "meta/jpeg/file_io.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/output_compare.h"
+#include "store/file_io.h"
 #include "tests/support/jpeg_fixtures.h"
 
 using namespace fixture;
@@ -125,13 +125,13 @@ TEST(FileErrors, CarryTheSystemsReasonBelowThePlainMessage)
     try {
         OpenForReading(dir.Path());
         FAIL();
-    } catch (const EMetaError& e) {
+    } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + dir.Path() + ".\n\nNot a regular file");
     }
     try {
         tOutputFolder folder(dir / "missing", dir / "missing/a.jpg");
         FAIL();
-    } catch (const EMetaError& e) {
+    } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir / "missing/a.jpg" + ".\n\nNo such file or directory");
     }
 }

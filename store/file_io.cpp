@@ -1,4 +1,4 @@
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,8 +13,6 @@
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#include "meta/exif/end_ind.h"
 
 const char* const kTemporaryPrefix = ".zorezaz-part-";
 const char* const kTemporaryMark = "user.zorezaz.part";
@@ -76,6 +74,14 @@ std::string WithReason(const std::string& text, int err)
     return WithReason(text, std::string(std::strerror(err)));
 }
 
+std::string ForFile(const std::string& message, const std::string& file)
+{
+    if (file.empty() || message.find(file) != std::string::npos) return message;
+    const size_t split = message.find("\n\n");
+    if (split == std::string::npos) return WithReason(message, file);
+    return message.substr(0, split) + "\n\n" + file + ": " + message.substr(split + 2);
+}
+
 namespace {
 
 std::string FileErrorText(EFileError::TStep step, const std::string& file, int err)
@@ -93,7 +99,7 @@ std::string FileErrorText(EFileError::TStep step, const std::string& file, int e
 }  // namespace
 
 EFileError::EFileError(TStep step, std::string file, int err)
-    : EMetaError(FileErrorText(step, file, err)), Step(step), File(std::move(file)), Errno(err)
+    : std::runtime_error(FileErrorText(step, file, err)), Step(step), File(std::move(file)), Errno(err)
 {
 }
 
@@ -392,7 +398,7 @@ void tPendingFile::CreateNamed(mode_t mode)
 void tPendingFile::NameTemporary()
 {
     if (::flock(FFile.Get(), LOCK_EX | LOCK_NB) != 0)
-        throw EMetaError(WithReason("Cannot create file " + FForName, errno));
+        throw std::runtime_error(WithReason("Cannot create file " + FForName, errno));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string digits = RandomDigits();
         const std::string name = std::string(kTemporaryPrefix) + digits;

@@ -1,5 +1,6 @@
 #pragma once
-// The file-system operations the container needs, on native byte-string paths.
+// The file-system operations, on native byte-string paths; nothing here knows
+// a file format.
 // Outputs are written to a file without a name (or, where the file system
 // cannot make one, a temporary name) inside a folder opened once, and are
 // given their name only when complete.
@@ -8,11 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
-
-#include "meta/exif/end_ind.h"
 
 // An open file descriptor, closed when it goes out of scope.
 class tFileHandle {
@@ -38,10 +38,15 @@ private:
 std::string WithReason(const std::string& text, int err);
 std::string WithReason(const std::string& text, const std::string& reason);
 
+// `message` of an error met with `file`, made to name it: unchanged when it
+// does, otherwise the file goes before the reason ("Stream write error.\n\n
+// /x/a.jpg: No space left on device"), or below a message that has none.
+std::string ForFile(const std::string& message, const std::string& file);
+
 // A step on a file that failed, with the file (empty where the step does not
 // know it) and the system's error number, so a host can word it in its own
 // language; the message is the English one WithReason builds.
-class EFileError : public EMetaError {
+class EFileError : public std::runtime_error {
 public:
     enum class TStep { Open, NotRegular, Create, Read, Write };
     EFileError(TStep step, std::string file, int err);

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 // A copy of `source` under a temporary name in `folder`, ready to publish:
 // its bytes (copied by the kernel where it can) and its permission bits

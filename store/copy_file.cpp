@@ -1,4 +1,4 @@
-#include "app/core/copy_file.h"
+#include "store/copy_file.h"
 
 #include <cerrno>
 #include <stdexcept>

@@ -1,9 +1,7 @@
-#include "app/core/publish_queue.h"
+#include "store/publish_queue.h"
 
 #include <algorithm>
-
-#include "app/core/error_text.h"
-#include "meta/exif/end_ind.h"
+#include <stdexcept>
 
 namespace {
 // Folders kept open for their one sync; past this many, those no output still
@@ -125,7 +123,7 @@ void TPublishQueue::Publish(tJob& job)
             ++f;
             continue;
         }
-        if (!(*f)->Sync()) throw EMetaError("Cannot sync folder " + (*f)->Path());
+        if (!(*f)->Sync()) throw std::runtime_error("Cannot sync folder " + (*f)->Path());
         f = FFolders.erase(f);
     }
 }
@@ -170,7 +168,7 @@ void TPublishQueue::Finish()
     std::unique_lock<std::recursive_mutex> lock(FLock);
     FChanged.wait(lock, [this] { return FJobs.empty(); });
     for (const auto& folder : FFolders)
-        if (!folder->Sync()) Fail(std::make_exception_ptr(EMetaError("Cannot sync folder " + folder->Path())));
+        if (!folder->Sync()) Fail(std::make_exception_ptr(std::runtime_error("Cannot sync folder " + folder->Path())));
     FFolders.clear();
     RethrowFirstError();
 }

@@ -11,22 +11,22 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "meta/exif/end_ind.h"
-#include "meta/jpeg/file_io.h"
+#include "store/file_io.h"
 
 class TPublishQueue {
 public:
     // The error of one output, raised when the run is in hand with another
     // file: the message names only `Source`, whose output failed.
-    class EOutputFailed : public EMetaError {
+    class EOutputFailed : public std::runtime_error {
     public:
         EOutputFailed(const std::string& message, std::string source, std::exception_ptr cause = {})
-            : EMetaError(message), Source(std::move(source)), Cause(std::move(cause))
+            : std::runtime_error(message), Source(std::move(source)), Cause(std::move(cause))
         {
         }
         std::string Source;
