@@ -244,6 +244,7 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     FStopped = false;
     FDone = FTotal = 0;
     FWritten.clear();
+    FNamesTaken.clear();
     FOutputDirs.clear();
     FHasOutputId = false;
     FInOutputDir = false;
@@ -337,13 +338,16 @@ std::string TBatchRun::TargetFor(const std::string& fileName) const
     // AlreadyDone has just found the first name free: not looked up again.
     if (FFirstFree.first == fileName && !(queue && queue->Reserved(FFirstFree.second))) return FFirstFree.second;
     return GetOutputName(fileName, FOptions.NewFolderMode(), FOptions.OutputFolder(), FOptions.Prefix(),
-                         [queue](const std::string& path) { return queue && queue->Reserved(path); });
+                         [this, queue](const std::string& path) {
+                             return FNamesTaken.count(path) != 0 || (queue && queue->Reserved(path));
+                         });
 }
 
 void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
                        int kind)
 {
     FWritten.insert({file->Id().Dev, file->Id().Ino});
+    FNamesTaken.insert(target);
     TPublishQueue* queue = FQueue.get();
     // Something took the name after it was chosen (a folder, another
     // program): the next name free of it and of what waits to be published.
@@ -577,6 +581,8 @@ bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<boo
         const std::string name = NameOf(path);
         // Never an output's name, as GetOutputName gives none of that shape.
         if (IsTemporaryName(name)) continue;
+        // A name this run gave an output holds no earlier run's output.
+        if (FNamesTaken.count(path) != 0) continue;
         struct stat st;
         if (::fstatat(folder->Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (i == 0 && errno == ENOENT) FFirstFree = {fileName, path};

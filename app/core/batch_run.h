@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -227,6 +228,9 @@ private:
     bool FInStartDir = false;
     // What this run wrote, so a walk that meets it again leaves it alone.
     std::set<tFileId> FWritten;
+    // The names this run handed its outputs: taken, without asking the file
+    // system again (many sources of one name meet in a flat output folder).
+    std::unordered_set<std::string> FNamesTaken;
     std::string FStartFolder;
     std::shared_ptr<const tOutputFolder> FFolder;  // the one written into last
     std::string FFolderPath;                        // the walk's path of it (prefix mode)

@@ -107,7 +107,8 @@ std::string NameVariant(const std::string& candidate, unsigned long long i)
 std::string MakeUniqueName(const std::string& candidate, const tReservedNames& reserved)
 {
     auto taken = [&](const std::string& path) {
-        return IsTaken(path) || IsTemporaryShaped(path) || (reserved && reserved(path));
+        // The look-ups without a system call first.
+        return IsTemporaryShaped(path) || (reserved && reserved(path)) || IsTaken(path);
     };
     for (unsigned long long i = 0;; ++i) {
         std::string variant = NameVariant(candidate, i);
