@@ -90,7 +90,8 @@ QByteArray SamplePhoto()
     const QByteArray exif = Segment(0xE1, QByteArray("Exif\0\0", 6) + tiff);
     const QByteArray xmp =
         Segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) +
-                          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF><rdf:Description "
+                          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                          "<rdf:Description "
                           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\">"
                           "<dc:creator>Jane Doe</dc:creator><xmp:CreatorTool>Photo Editor 7</xmp:CreatorTool>"
                           "</rdf:Description></rdf:RDF></x:xmpmeta>");
