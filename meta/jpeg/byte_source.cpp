@@ -24,14 +24,19 @@ tByteSource::tByteSource(int fd, int64_t start, int64_t size, size_t firstRead)
 bool tByteSource::Refill()
 {
     if (FFd < 0) return false;
-    FBuffer.resize(FReads++ == 0 ? FFirstRead : kBufferSize);
+    const size_t want = FReads++ == 0 ? FFirstRead : kBufferSize;
+    // Not zeroed first: the read fills it, and a head costs one read of it per file.
+    if (FCapacity < want) {
+        FBuffer = std::make_unique_for_overwrite<char[]>(want);
+        FCapacity = want;
+    }
     ssize_t got;
     do {
-        got = ::pread(FFd, FBuffer.data(), FBuffer.size(), FNext);
+        got = ::pread(FFd, FBuffer.get(), want, FNext);
     } while (got < 0 && errno == EINTR);
     if (got < 0) throw EMetaError("Stream read error");
     if (FReads == 1) FFirstGot = static_cast<size_t>(got);
-    FData = FBuffer.data();
+    FData = FBuffer.get();
     FPos = 0;
     FLen = static_cast<size_t>(got);
     FNext += got;
@@ -81,10 +86,7 @@ bool tByteSource::SkipPast(uint8_t b)
 std::string tByteSource::TakeFirstRead()
 {
     std::string out;
-    if (FFd >= 0 && FReads == 1) {
-        FBuffer.resize(FFirstGot);
-        out.swap(FBuffer);
-    }
+    if (FFd >= 0 && FReads == 1) out.assign(FBuffer.get(), FFirstGot);
     FData = nullptr;
     FPos = FLen = 0;
     FNext = FSize;

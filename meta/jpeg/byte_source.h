@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class tByteSource {
@@ -57,5 +58,6 @@ private:
     size_t FFirstRead = kBufferSize;
     int FReads = 0;
     size_t FFirstGot = 0;
-    std::string FBuffer;
+    std::unique_ptr<char[]> FBuffer;
+    size_t FCapacity = 0;
 };
