@@ -26,11 +26,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +40,7 @@
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
+#include "meta/jpeg/jpeg_file.h"
 #include "meta/jpeg/markers.h"
 #include "meta/jpeg/mpf.h"
 #include "meta/jpeg/xmp_gain_map.h"
@@ -139,7 +140,7 @@ bool HoldsIptc(const std::string& payload)
     return iptc.HasData();
 }
 
-struct tChoices {
+struct tPick {
     bool Exif, Comment, Iptc, Other, Orientation;
 };
 
@@ -147,35 +148,36 @@ struct tChoices {
 // Returns false when nothing was written: the scan found nothing the choices
 // remove in any picture (the batch run then copies the file as it is; `copied`
 // says so), the head is damaged, or the library refused the file.
-bool Clean(const std::string& source, const std::string& target, const tChoices& c, std::string& header,
+bool Clean(const std::string& source, const std::string& target, const tPick& c, std::string& header,
            bool& copied)
 {
-    TimgData img(255);
-    const bool holds = img.ScanFile(source);
     copied = false;
-    if (img.Damaged) return false;
-    tCleaning choices;
+    struct stat st;
+    tFileHandle file(OpenForReading(source, st));
+    std::unique_ptr<tPictureFile> picture;
+    try {
+        picture = ScanJpeg(std::move(file), st, source, true);
+    } catch (const EDamagedFile&) {
+        return false;
+    }
+    tChoices choices;
     choices.Exif = c.Exif;
     choices.Comment = c.Comment;
     choices.Iptc = c.Iptc;
     choices.Other = c.Other;
-    img.Choices = choices;
+    choices.KeepOrientation = c.Orientation;
     try {
-        if (!(holds || (c.Other && img.HasOtherMetadata()) || img.FurtherPicturesHold(choices))) {
+        if (!picture->Removes(choices)) {
             copied = true;
             return false;
         }
-        img.StripOther = c.Other;
-        img.KeepOrientation = c.Orientation;
-        if (c.Comment) img.ReplaceComment("");
-        if (c.Exif) img.ExifRef = kNoRef;
-        if (c.Iptc && img.IptcContainer) {
-            img.IptcContainer->Clear();
-            img.ReplaceIptcSegment(img.IptcContainer->BuildSegmentPayload());
-        }
-        img.WriteHeaderSegments(header);
-        img.SaveAs(target);
-    } catch (const EMetaError&) {
+        const tPlan& plan = picture->Plan(choices);
+        static_cast<tJpegFile&>(*picture).Data().WriteHeaderSegments(header);
+        const auto folder = std::make_shared<const tOutputFolder>(FolderOf(target), target, true);
+        tPendingFile out(folder, target, plan.SourceMode);
+        picture->Write(plan, out, source, choices);
+        out.Publish(NameOf(target), true);
+    } catch (const std::exception&) {
         return false;
     }
     return true;
@@ -202,7 +204,7 @@ bool OtherMetadata(const tSegment& s)
 
 // No kind the choices remove in one picture's head; returns the bytes of the
 // gain-map packets written anew.
-size_t CheckHead(const std::vector<tSegment>& head, const tChoices& c)
+size_t CheckHead(const std::vector<tSegment>& head, const tPick& c)
 {
     size_t rewritten = 0;
     for (const tSegment& s : head) {
@@ -270,7 +272,7 @@ size_t ImageEnd(const std::string& name, size_t sos)
 
 // Every picture of `output` made from `input`: no removed kind left in any
 // head, the image data of each the source's.
-void CheckCopy(const std::string& input, const std::string& output, size_t headerSize, const tChoices& c)
+void CheckCopy(const std::string& input, const std::string& output, size_t headerSize, const tPick& c)
 {
     Check(output.compare(0, 2, "\xFF\xD8") == 0, "the copy starts with SOI");
 
@@ -317,7 +319,7 @@ void CheckCopy(const std::string& input, const std::string& output, size_t heade
 
 // A file found to need no cleaning is copied as it stands: it must hold
 // nothing the choices remove, in any picture.
-void CheckUnchanged(const std::string& input, const tChoices& c)
+void CheckUnchanged(const std::string& input, const tPick& c)
 {
     // (What does not start with SOI is no JPEG, and no JPEG head is read in it.)
     if (input.compare(0, 2, "\xFF\xD8") != 0) return;
@@ -338,7 +340,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // replays with the same.
     unsigned fold = static_cast<unsigned>(size);
     for (size_t i = 0; i < size; ++i) fold ^= data[i];
-    const tChoices choices{(fold & 1) != 0, (fold & 2) != 0, (fold & 4) != 0, (fold & 8) != 0, (fold & 16) != 0};
+    const tPick choices{(fold & 1) != 0, (fold & 2) != 0, (fold & 4) != 0, (fold & 8) != 0, (fold & 16) != 0};
     const tScratch& scratch = Scratch();
     const std::string input(reinterpret_cast<const char*>(data), size);
     WriteFile(scratch.Source, input);

@@ -606,6 +606,10 @@ Von %2.
         <translation>Beschädigter JPEG-Kopf in %1</translation>
     </message>
     <message>
+        <source>Damaged %1 file %2</source>
+        <translation>Beschädigte %1-Datei %2</translation>
+    </message>
+    <message>
         <source>JPEG error #%1 in %2: %3</source>
         <translation>JPEG-Fehler #%1 in %2: %3</translation>
     </message>

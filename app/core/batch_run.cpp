@@ -12,13 +12,9 @@
 
 #include "app/core/error_text.h"
 #include "app/core/output_name.h"
-#include "meta/exif/image_info.h"
-#include "meta/iptc/iptc_data.h"
-#include "meta/jpeg/img_data.h"
+#include "meta/clean/plan.h"
+#include "meta/formats/formats.h"
 #include "meta/jpeg/jpeg_image.h"
-#include "meta/jpeg/markers.h"
-#include "meta/jpeg/output_compare.h"
-#include "meta/jpeg/section.h"
 #include "store/copy_file.h"
 #include "store/file_io.h"
 #include "store/publish_queue.h"
@@ -107,20 +103,6 @@ bool HasType(const std::string& name, const std::array<std::string_view, N>& typ
     return false;
 }
 
-// A JPEG starts with SOI (ITU T.81 B.1.1.2); the name never tells. What
-// follows SOI is the scan's to judge: stray bytes there are cleaned away, a
-// head that cannot be read is a damaged file, not another type. Read without
-// moving the file's offset.
-bool StartsLikeJpeg(int fd, const std::string& fileName)
-{
-    unsigned char head[2];
-    ssize_t got;
-    do got = ::pread(fd, head, sizeof head, 0);
-    while (got < 0 && errno == EINTR);
-    if (got < 0) throw EFileError(EFileError::TStep::Read, fileName, errno);
-    return got == sizeof head && head[0] == 0xFF && head[1] == marker::SOI;
-}
-
 bool IsDirectory(const std::string& path)
 {
     struct stat st;
@@ -146,26 +128,6 @@ enum tOutputKind { kCleaned, kCopied };
 
 // The most _N variants looked at for an earlier run's output.
 constexpr unsigned long long kMaxVariants = 100000;
-
-// A comment with text, wherever it stands: one the file holds now, or an
-// earlier one the scan passed (known by its length; a run of joined
-// comments is empty only when it is all length fields).
-bool HasComment(const TimgData& data)
-{
-    for (int32_t i = 0; i < data.SegmentCount; ++i) {
-        const tSection& s = data.SegmentTable[static_cast<size_t>(i)];
-        if (s.Marker != marker::COM || !s.FromSource()) continue;
-        if (s.Count > 1 ? s.End - s.Start > int64_t{4} * s.Count : s.SegLength > 2) return true;
-    }
-    return false;
-}
-
-// A block that holds the orientation alone is what a cleaned file keeps: not metadata.
-bool HasExif(const TimgData& data)
-{
-    const tSection* exif = data.Section(data.ExifRef);
-    return exif && exif->ExifHeader && !data.ExifIsOrientationOnly();
-}
 
 bool SameFolder(int fd, const std::pair<uint64_t, uint64_t>& id)
 {
@@ -485,9 +447,10 @@ void TBatchRun::CleanFile(const std::string& fileName)
     if (FInHand.Name != fileName || (!FInHand.File && !FInHand.Error)) WrittenThisRun(fileName);
     if (FInHand.Error) std::rethrow_exception(FInHand.Error);
     const struct stat sourceStat = FInHand.Stat;
-    // Content decides: what only its name calls a JPEG is neither cleaned nor
-    // copied as unchanged, and is no failure.
-    if (!StartsLikeJpeg(FInHand.File->Get(), fileName)) {
+    // Content decides: a file that starts like no format cleaned here is
+    // neither cleaned nor copied as unchanged, and is no failure.
+    const tFormat* format = SniffFormat(FInHand.File->Get(), fileName);
+    if (!format) {
         FInHand = tInHand{};
         LeaveAlone(fileName, tReason::TCode::NotAPicture);
         return;
@@ -499,58 +462,36 @@ void TBatchRun::CleanFile(const std::string& fileName)
     };
     // Only what cleaning needs is decoded: no listing is ever shown here.
     // The scan keeps the open file; every read and copy below is of it.
-    auto data = std::make_unique<TimgData>(kBuildForCleaning);
-    data->ScanFile(fileName, std::move(*FInHand.File), sourceStat);
+    std::unique_ptr<tPictureFile> picture;
+    try {
+        picture = format->Scan(std::move(*FInHand.File), sourceStat, fileName, false);
+    } catch (const EDamagedFile& e) {
+        FInHand = tInHand{};
+        DamagedFile(*format, fileName, e.what());
+    }
     FInHand = tInHand{};
-    const int source = data->SourceFd();
-    // What a damaged head holds is unknown: neither cleaned nor copied as clean.
-    if (data->Damaged)
-        throw EBatchError("Damaged JPEG header in " + fileName, tReason(tReason::TCode::DamagedHead, fileName));
-    // The scan keeps the APP13 block; its datasets tell whether it holds IPTC.
-    if (data->IptcContainer && data->Section(data->IptcRef))
-        data->IptcContainer->ParseSegment(data->Section(data->IptcRef)->Bytes);
-    // Changed only when a chosen option removes something, from any of the
-    // file's pictures: an empty comment and an APP13 without datasets are not
-    // metadata, so a cleaned file is never cleaned again.
-    tCleaning choices;
+    const int source = picture->SourceFd();
+    tChoices choices;
     choices.Exif = FOptions.StripExif();
     choices.Comment = FOptions.StripCom();
     choices.Iptc = FOptions.StripIptc();
     choices.Other = FOptions.StripOther();
-    data->Choices = choices;
-    bool removesSomething = (choices.Exif && HasExif(*data)) || (choices.Comment && HasComment(*data)) ||
-                            (choices.Iptc && data->IptcContainer && data->IptcContainer->HasData()) ||
-                            (choices.Other && data->HasOtherMetadata());
-    try {
-        removesSomething = data->FurtherPicturesHold(choices) || removesSomething;
-    } catch (const EMetaError& e) {
-        throw EMetaError(e.what() + std::string(" of ") + fileName);
-    }
+    choices.KeepOrientation = FOptions.KeepOrientation();
+    // Changed only when a chosen option removes something: an empty comment
+    // is no metadata, so a cleaned file is never cleaned again.
+    const bool removesSomething = picture->Removes(choices);
     // In the output folder, a file with nothing to remove is an output (this
     // run's or an earlier one's) or already where outputs go.
     if (!removesSomething && FInOutputDir) return;
     if (removesSomething) {
-        const bool exif = FOptions.StripExif();
-        const bool com = FOptions.StripCom();
-        const bool iptc = FOptions.StripIptc() && data->IptcContainer;
-        // Every choice goes into one plan; the output is written once.
-        data->StripOther = FOptions.StripOther();
-        data->KeepOrientation = FOptions.KeepOrientation();
-        if (com) data->ReplaceComment("");
-        if (exif) data->ExifRef = kNoRef;
-        if (iptc) {
-            data->IptcContainer->Clear();
-            data->ReplaceIptcSegment(data->IptcContainer->BuildSegmentPayload());
-        }
-        // The size fields are brought up to date where the IPTC block is rebuilt.
-        const tOutputPlan plan = data->PlanFromScanned(iptc);
+        const tPlan& plan = picture->Plan(choices);
         // An earlier run's output is there already: nothing written, nothing new cleaned.
         if (AlreadyDone(fileName, [&](int fd) { return OutputMatches(plan, fd); })) {
             ++AlreadyCleanCount;
         } else {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
-            data->WriteOutput(plan, *out, fileName);
+            picture->Write(plan, *out, fileName, choices);
             keepDate(*out, target);
             Submit(std::move(out), target, fileName, kCleaned);
             ++ChangedCount;
@@ -567,6 +508,15 @@ void TBatchRun::CleanFile(const std::string& fileName)
         }
     }
     TakeQueueFailures();
+}
+
+void TBatchRun::DamagedFile(const tFormat& format, const std::string& fileName, const std::string& why)
+{
+    if (format.Type == tFileType::Jpeg)
+        throw EBatchError("Damaged JPEG header in " + fileName, tReason(tReason::TCode::DamagedHead, fileName));
+    tReason reason(tReason::TCode::DamagedFile, fileName);
+    reason.Detail = format.Name;
+    throw EBatchError("Damaged " + std::string(format.Name) + " file " + fileName + ": " + why, reason);
 }
 
 bool TBatchRun::AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches)

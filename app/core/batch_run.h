@@ -36,7 +36,7 @@ class TPublishQueue;
 class tOutputFolder;
 class tPendingFile;
 class tFileHandle;
-class TimgData;
+struct tFormat;
 
 // No strip option ticked: the run does not start.
 class ENothingToDo : public std::runtime_error {
@@ -73,6 +73,7 @@ struct tReason {
         ReadError,       // File could not be read to its end
         WriteError,      // the output of File could not be written
         DamagedHead,     // File's head cannot be read whole
+        DamagedFile,     // File's structure is broken; Detail: the format's name ("PNG")
         JpegError,       // Number: libjpeg's code; Detail: its own words
         // Left alone, not failures: no output, and the run goes on.
         NotAPicture,       // File is named as a JPEG but does not start like one
@@ -199,6 +200,8 @@ private:
     // An earlier run's output for `fileName` that `matches` accepts, under
     // the name it would get in an empty folder or one of its _N variants.
     bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches);
+    // Raises the error for a file whose structure `why` is broken.
+    [[noreturn]] void DamagedFile(const tFormat& format, const std::string& fileName, const std::string& why);
     void Fail(const std::string& file, const std::string& message, const tReason& reason);
     void LeaveAlone(const std::string& file, tReason::TCode code);
     void TakeQueueFailures();

@@ -93,8 +93,28 @@ void PlanPicture(int fd, tPicture& picture, const tCleaning& cleaning)
 
 bool tCleaning::Drops(const tSection& seg) const
 {
-    return (Exif && seg.Kind == tBlockKind::Exif) || (Comment && seg.Marker == marker::COM) ||
-           (Iptc && seg.Marker == marker::APP13) || (Other && IsOtherMetadata(seg.Kind));
+    tPart part;
+    part.Kind = PartKindOf(seg);
+    return FateOf(part, *this) != tFate::Keep;
+}
+
+tPartKind PartKindOf(const tSection& seg)
+{
+    if (seg.Marker == marker::COM) return tPartKind::Comment;
+    switch (seg.Kind) {
+    case tBlockKind::Exif: return tPartKind::Exif;
+    case tBlockKind::Photoshop: return tPartKind::Iptc;
+    case tBlockKind::Xmp:
+    case tBlockKind::ExtendedXmp:
+    case tBlockKind::OtherApp: return tPartKind::Other;
+    case tBlockKind::Jfif:
+    case tBlockKind::Icc:
+    case tBlockKind::Mpf:
+    case tBlockKind::GainMap:
+    case tBlockKind::Adobe: return tPartKind::Display;
+    case tBlockKind::Other: break;
+    }
+    return tPartKind::Picture;
 }
 
 bool tCleaning::IsOtherMetadata(tBlockKind kind)

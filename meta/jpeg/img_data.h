@@ -11,6 +11,8 @@
 
 #include "meta/exif/end_ind.h"
 #include "meta/iptc/iptc_owner.h"
+#include "meta/clean/clean_policy.h"
+#include "meta/clean/plan.h"
 #include "meta/jpeg/section.h"
 #include "store/file_io.h"
 
@@ -19,29 +21,20 @@ class TIPTCdata;
 class tByteSource;
 
 // What the user chose to remove; it holds for every picture of a file.
-struct tCleaning {
-    bool Exif = false, Comment = false, Iptc = false, Other = false;
-
+struct tCleaning : tChoices {
+    // Whether the segment goes from a further picture (FateOf decides).
     bool Drops(const tSection& seg) const;
     // XMP and the APPn blocks of cameras and programs.
     static bool IsOtherMetadata(tBlockKind kind);
 };
 
-// What one output file is made of, in order: bytes made anew (the header, a
-// rewritten block) and ranges of the source (kept segments, the image data),
-// adjacent ones joined. Built once per file, written once.
-struct tOutputPlan {
-    struct tPiece {
-        int64_t Offset = -1;  // where the range starts in the source; -1: `Bytes`
-        int64_t Length = 0;
-        std::string Bytes;
-    };
-    std::vector<tPiece> Pieces;
-    int64_t HeadLength = 0;  // where the first picture's image data starts in the output
-    int64_t Length = 0;      // the whole output
+// What a segment holds, in the words of the cleaning policy.
+tPartKind PartKindOf(const tSection& seg);
 
-    void AddBytes(const std::string& bytes);
-    void AddRange(int64_t offset, int64_t length);
+// One output file as a JPEG plan has it: the pieces, and what the written
+// heads are checked against.
+struct tOutputPlan : tPlan {
+    int64_t HeadLength = 0;  // where the first picture's image data starts in the output
 
     // What the written head is checked against before it is published.
     bool ExifRemoved = false, OtherRemoved = false;
@@ -51,10 +44,6 @@ struct tOutputPlan {
     bool CheckComment = false, CheckIptc = false;
     std::string Comment, Iptc;  // the only COM and APP13 blocks allowed then
     std::string Exif, Xmp;      // with those removed: the only such blocks allowed (or none)
-
-    int SourceFd = -1;          // the source to copy from; owned by `Source` or by the container
-    tFileHandle Source;
-    mode_t SourceMode = 0644;   // permission bits for the output
 };
 
 class TimgData : public tEndInd, public IIptcOwner {

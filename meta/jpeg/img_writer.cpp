@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "meta/exif/image_info.h"
+#include "meta/exif/tiff_block.h"
 #include "meta/jpeg/byte_source.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr uint16_t kOrientationTag = 0x0112;  // TIFF 6.0, IFD0
 
 enum tRefSlot { kApp0Slot, kExifSlot, kIptcSlot, kCommentSlot };
 
@@ -104,27 +104,6 @@ void TimgData::WriteHeaderSegments(std::string& out) const
 }
 
 
-void tOutputPlan::AddBytes(const std::string& bytes)
-{
-    if (bytes.empty()) return;
-    if (!Pieces.empty() && Pieces.back().Offset < 0)
-        Pieces.back().Bytes += bytes;
-    else
-        Pieces.push_back({-1, 0, bytes});
-    Length += static_cast<int64_t>(bytes.size());
-}
-
-void tOutputPlan::AddRange(int64_t offset, int64_t length)
-{
-    if (length <= 0) return;
-    tPiece* last = Pieces.empty() ? nullptr : &Pieces.back();
-    if (last && last->Offset >= 0 && last->Offset + last->Length == offset)
-        last->Length += length;
-    else
-        Pieces.push_back({offset, length, {}});
-    Length += length;
-}
-
 int32_t TimgData::Orientation() const
 {
     if (!ExifDecoder) return 0;
@@ -134,14 +113,12 @@ int32_t TimgData::Orientation() const
 
 std::string TimgData::OrientationBlock(int32_t orientation)
 {
-    // Exif header, a big-endian TIFF header, and IFD0 with one SHORT entry.
-    std::string block("\xFF\xE1\x00\x22" "Exif\0\0" "MM\x00\x2A\x00\x00\x00\x08" "\x00\x01", 20);
-    block += static_cast<char>(kOrientationTag >> 8);
-    block += static_cast<char>(kOrientationTag & 0xFF);
-    block += std::string("\x00\x03\x00\x00\x00\x01\x00", 7);
-    block += static_cast<char>(orientation);
-    block += std::string(6, '\0');  // the value field's padding, then no next directory
-    return block;
+    // The APP1 framing around the TIFF block: length, then the Exif header.
+    const std::string tiff = OrientationTiff(orientation);
+    std::string block("\xFF\xE1\x00\x00" "Exif\0\0", 10);
+    block[2] = static_cast<char>((tiff.size() + 8) >> 8);
+    block[3] = static_cast<char>((tiff.size() + 8) & 0xFF);
+    return block + tiff;
 }
 
 bool TimgData::ExifIsOrientationOnly() const
@@ -428,22 +405,7 @@ void TimgData::WriteOutput(const tOutputPlan& plan, tPendingFile& out, const std
     // What the scan read of the source is in memory: those ranges go out with
     // the bytes made anew in one write, mostly the whole head, and the kernel
     // copies the rest.
-    const std::string* read = plan.SourceFd == FSource.Get() ? &FHead : nullptr;
-    std::string bytes;
-    for (const tOutputPlan::tPiece& piece : plan.Pieces) {
-        if (piece.Offset < 0) {
-            bytes += piece.Bytes;
-        } else if (read && piece.Offset <= static_cast<int64_t>(read->size()) &&
-                   piece.Length <= static_cast<int64_t>(read->size()) - piece.Offset) {
-            bytes.append(*read, static_cast<size_t>(piece.Offset), static_cast<size_t>(piece.Length));
-        } else {
-            out.Write(bytes);
-            bytes.clear();
-            Ensure(CopyRange(plan.SourceFd, piece.Offset, piece.Length, out.Fd()) == piece.Length,
-                   "Stream read error");
-        }
-    }
-    out.Write(bytes);
+    WritePlan(plan, out, plan.SourceFd == FSource.Get() ? &FHead : nullptr);
     // The proof before the name appears: what was removed is not there, and
     // nothing was lost or added on the way.
     bool matches = false;

@@ -15,19 +15,21 @@ build=${2:-}
 LAYERS='
 store                                        # files: open, output folder, pending file, kernel copy, publish; no format
 find                                         # the walker: folders and wildcard masks; no format, no files written
-meta/exif        store                       # the EXIF decoder over a byte block, and the library exception
+meta/clean       store                       # parts and their kinds, the one cleaning policy, plans, the check
+meta/exif        meta/clean                  # the EXIF decoder over a byte block, and the library exception
 meta/makernote   meta/exif                   # maker notes, reached by the decoder through hooks only
 meta/iptc        meta/exif                   # IPTC datasets; the image container through IIptcOwner only
 meta/xmp         meta/exif                   # XMP packets read as XML
 meta/jpeg        meta/makernote meta/iptc meta/xmp  # the container: scan, plan, write through the store
-app/core         meta/jpeg find              # the batch run: walk, names, resume, counts; no widgets
+meta/formats     meta/jpeg                   # the one table of formats: which one a file is, from its first bytes
+app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
 app/window       app/core app/settings       # the windows
 app/cli          app/core                    # the command line
 tests/support    meta/exif                   # fixture builders for every test
 tests/man                                    # the manual pages against zorezaz-cli --help; includes nothing of ours
 tests/translations                           # the translation files; includes nothing of ours
-fuzz             meta/jpeg tests/meta/iptc tests/support  # fuzz targets over the library, seeds from the fixtures
+fuzz             meta/formats tests/meta/iptc tests/support  # fuzz targets over the library, seeds from the fixtures
 bench            app/window find tests/support  # benchmarks of any layer
 tools            app/window                  # helpers for the README: screenshots
 '

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "meta/jpeg/img_data.h"
-#include "meta/jpeg/output_compare.h"
+#include "meta/clean/plan.h"
 #include "store/file_io.h"
 #include "tests/support/jpeg_fixtures.h"
 

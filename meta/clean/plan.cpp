@@ -1,8 +1,9 @@
-#include "meta/jpeg/output_compare.h"
+#include "meta/clean/plan.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,54 @@ namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 
-// Reads exactly `n` bytes at `offset`; false on an error or an early end.
+int64_t SizeOf(int fd)
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+}  // namespace
+
+void tPlan::AddBytes(const std::string& bytes)
+{
+    if (bytes.empty()) return;
+    if (!Pieces.empty() && Pieces.back().Offset < 0)
+        Pieces.back().Bytes += bytes;
+    else
+        Pieces.push_back({-1, 0, bytes});
+    Length += static_cast<int64_t>(bytes.size());
+}
+
+void tPlan::AddRange(int64_t offset, int64_t length)
+{
+    if (length <= 0) return;
+    tPiece* last = Pieces.empty() ? nullptr : &Pieces.back();
+    if (last && last->Offset >= 0 && last->Offset + last->Length == offset)
+        last->Length += length;
+    else
+        Pieces.push_back({offset, length, {}});
+    Length += length;
+}
+
+void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
+{
+    std::string bytes;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0) {
+            bytes += piece.Bytes;
+        } else if (head && piece.Offset <= static_cast<int64_t>(head->size()) &&
+                   piece.Length <= static_cast<int64_t>(head->size()) - piece.Offset) {
+            bytes.append(*head, static_cast<size_t>(piece.Offset), static_cast<size_t>(piece.Length));
+        } else {
+            out.Write(bytes);
+            bytes.clear();
+            if (CopyRange(plan.SourceFd, piece.Offset, piece.Length, out.Fd()) != piece.Length)
+                throw EFileError(EFileError::TStep::Read, {}, 0);
+        }
+    }
+    out.Write(bytes);
+}
+
 bool ReadAt(int fd, char* buffer, size_t n, int64_t offset)
 {
     while (n > 0) {
@@ -38,20 +86,12 @@ bool RangesEqual(int a, int64_t aOffset, int b, int64_t bOffset, int64_t length)
     return true;
 }
 
-int64_t SizeOf(int fd)
-{
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
-}
-
-}  // namespace
-
-bool OutputMatches(const tOutputPlan& plan, int fd)
+bool OutputMatches(const tPlan& plan, int fd)
 {
     if (SizeOf(fd) != plan.Length) return false;
     int64_t at = 0;
     std::string bytes;
-    for (const tOutputPlan::tPiece& piece : plan.Pieces) {
+    for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
             bytes.assign(piece.Bytes.size(), '\0');
             if (!ReadAt(fd, bytes.data(), bytes.size(), at) || bytes != piece.Bytes) return false;

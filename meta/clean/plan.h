@@ -1,0 +1,48 @@
+#pragma once
+// How a cleaned copy is made, for any format: a list of pieces, each either
+// bytes made anew or a range of the source that the kernel copies. Writing a
+// plan, comparing a file with one and publishing are the same for every format.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include "store/file_io.h"
+
+struct tPlan {
+    struct tPiece {
+        int64_t Offset = -1;  // where the range starts in the source; -1: `Bytes`
+        int64_t Length = 0;
+        std::string Bytes;
+    };
+    std::vector<tPiece> Pieces;
+    int64_t Length = 0;  // the whole output
+
+    int SourceFd = -1;         // the source to copy from; owned by `Source` or by the scanned file
+    tFileHandle Source;
+    mode_t SourceMode = 0644;  // permission bits for the output
+
+    // Adjacent bytes, and adjacent ranges, are joined into one piece.
+    void AddBytes(const std::string& bytes);
+    void AddRange(int64_t offset, int64_t length);
+};
+
+// Writes `plan` to the end of `out`. `head`, when given, is what was read of
+// the source from its start: ranges inside it go out from memory with the
+// new bytes in one write; the kernel copies the rest. Raises "Stream read
+// error" or "Stream write error".
+void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head = nullptr);
+
+// True when the file open at `fd` holds exactly the bytes writing `plan`
+// would produce: its size first, then every piece, read in chunks (memory
+// stays small whatever the file's size).
+bool OutputMatches(const tPlan& plan, int fd);
+
+// True when the files open at `a` and `b` hold the same bytes.
+bool SameContent(int a, int b);
+// True when `length` bytes at `aOffset` of `a` equal those at `bOffset` of `b`.
+bool RangesEqual(int a, int64_t aOffset, int b, int64_t bOffset, int64_t length);
+// Reads exactly `n` bytes at `offset`; false on an error or an early end.
+bool ReadAt(int fd, char* buffer, size_t n, int64_t offset);

@@ -1,0 +1,43 @@
+#include "meta/formats/formats.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <unistd.h>
+
+#include "meta/jpeg/jpeg_file.h"
+
+const std::vector<tFormat>& Formats()
+{
+    static const std::vector<tFormat> formats = {
+        {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
+    };
+    return formats;
+}
+
+const tFormat& FormatOf(tFileType type)
+{
+    const auto& all = Formats();
+    return *std::find_if(all.begin(), all.end(), [&](const tFormat& f) { return f.Type == type; });
+}
+
+const tFormat* SniffFormat(std::string_view first)
+{
+    for (const tFormat& format : Formats())
+        if (format.Sniff(first)) return &format;
+    return nullptr;
+}
+
+const tFormat* SniffFormat(int fd, const std::string& name)
+{
+    char first[kSniffLength];
+    size_t got = 0;
+    while (got < sizeof first) {
+        const ssize_t n = ::pread(fd, first + got, sizeof first - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw EFileError(EFileError::TStep::Read, name, errno);
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return SniffFormat(std::string_view(first, got));
+}
