@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "meta/clean/clean_policy.h"
+
 class IBatchOptions {
 public:
     virtual ~IBatchOptions() = default;
@@ -63,3 +65,15 @@ struct TBatchSettings : IBatchOptions {
     bool KeepGoing() const override { return SkipFailed; }
     bool KeepDates() const override { return FileDates; }
 };
+
+// The strip choices as the cleaning policy takes them.
+inline tChoices ChoicesOf(const IBatchOptions& options)
+{
+    tChoices choices;
+    choices.Exif = options.StripExif();
+    choices.Comment = options.StripCom();
+    choices.Iptc = options.StripIptc();
+    choices.Other = options.StripOther();
+    choices.KeepOrientation = options.KeepOrientation();
+    return choices;
+}

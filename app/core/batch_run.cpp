@@ -471,12 +471,7 @@ void TBatchRun::CleanFile(const std::string& fileName)
     }
     FInHand = tInHand{};
     const int source = picture->SourceFd();
-    tChoices choices;
-    choices.Exif = FOptions.StripExif();
-    choices.Comment = FOptions.StripCom();
-    choices.Iptc = FOptions.StripIptc();
-    choices.Other = FOptions.StripOther();
-    choices.KeepOrientation = FOptions.KeepOrientation();
+    const tChoices choices = ChoicesOf(FOptions);
     // Changed only when a chosen option removes something: an empty comment
     // is no metadata, so a cleaned file is never cleaned again.
     const bool removesSomething = picture->Removes(choices);

@@ -1,8 +1,12 @@
 #include "app/core/metadata_listing.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "meta/exif/image_info.h"
+#include "meta/exif/tiff_block.h"
+#include "meta/formats/formats.h"
+#include "meta/makernote/ms_info.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/img_data.h"
 #include "meta/jpeg/markers.h"
@@ -53,27 +57,35 @@ const char* KindName(const tSection& s)
     return s.Marker == marker::COM ? "comment" : "image structure";
 }
 
-// What the options would do to a segment of this kind.
-std::string Fate(const tSection& s, const IBatchOptions& o, const TimgData& data)
+// What the options would do to a segment, as the cleaning policy decides it.
+std::string Fate(int32_t index, const tSection& s, const IBatchOptions& o, const TimgData& data)
 {
-    const bool other = s.Kind == tBlockKind::Xmp || s.Kind == tBlockKind::ExtendedXmp || s.Kind == tBlockKind::OtherApp;
-    if (s.Kind == tBlockKind::Exif && o.StripExif()) {
+    tPart part;
+    part.Kind = PartKindOf(s);
+    if (index == data.ExifRef) {
+        part.Orientation = data.Orientation();
+        part.NothingToRemove = data.ExifIsOrientationOnly();
+    }
+    const bool gainMap = index == data.XmpRef && s.Held() &&
+                         HasGainMapProperties(std::string_view(s.Bytes).substr(std::min(s.Bytes.size(), 2 + kXmpIdentifier.size())));
+    // The first APP13 is rebuilt without its datasets.
+    part.KeepsSomething = part.Kind == tPartKind::Iptc || gainMap;
+    const tFate fate = FateOf(part, ChoicesOf(o));
+    switch (part.Kind) {
+    case tPartKind::Exif:
         // A block of the orientation alone is what a cleaned file keeps: no
         // file is changed for it, and where one is, the same block is written
         // again unless the orientation is dropped.
-        if (&s == data.Section(data.ExifRef) && data.ExifIsOrientationOnly())
-            return o.KeepOrientation() && data.Orientation() > 1 ? "kept (orientation only)"
-                                                                 : "orientation only, removed only with other metadata";
+        if (fate == tFate::Keep) return o.StripExif() ? "kept (orientation only)" : "kept";
+        if (part.NothingToRemove) return "orientation only, removed only with other metadata";
         return "removed (EXIF)";
+    case tPartKind::Comment: return fate == tFate::Keep ? "kept" : "removed (COM)";
+    case tPartKind::Iptc: return fate == tFate::Keep ? "kept" : "replaced by an empty IPTC block";
+    case tPartKind::Other:
+        if (fate == tFate::Keep) return "kept";
+        return fate == tFate::Rewrite ? "removed (other), gain-map properties kept" : "removed (other)";
+    default: return "kept";
     }
-    if (s.Marker == marker::COM && o.StripCom()) return "removed (COM)";
-    if (s.Kind == tBlockKind::Photoshop && o.StripIptc()) return "replaced by an empty IPTC block";
-    if (other && o.StripOther()) {
-        const bool gainMap = s.Kind == tBlockKind::Xmp && s.Held() &&
-                             HasGainMapProperties(std::string_view(s.Bytes).substr(std::min(s.Bytes.size(), 2 + kXmpIdentifier.size())));
-        return gainMap ? "removed (other), gain-map properties kept" : "removed (other)";
-    }
-    return "kept";
 }
 
 // The JPEG thumbnail that IFD1 points at (Exif 2.3 section 4.5.4), if any.
@@ -151,23 +163,85 @@ std::string XmpSection(const std::string& packet)
     return out.empty() ? head + "; no properties\n" : out;
 }
 
+// The EXIF of a format that carries it as a TIFF block.
+std::string ExifSection(const std::string& tiff)
+{
+    TImageInfo exif(255);
+    exif.OnMakerNote = [](TImageInfo& decoder) { TmsInfo(decoder.TiffMode, &decoder).DecodeMakerNote(); };
+    try {
+        if (!DecodeTiff(exif, tiff)) return "  EXIF: " + std::to_string(tiff.size()) + " bytes without a TIFF header\n";
+    } catch (const EMetaError& e) {
+        return "  EXIF: " + std::string(e.what()) + "\n";
+    }
+    std::string out;
+    Listing(out, "  EXIF:\n", exif.Listing);
+    Listing(out, "  Maker note:\n", exif.MakerListing);
+    Listing(out, "  Thumbnail directory (IFD1):\n", exif.ThumbnailListing);
+    return out;
+}
+
+// A file of a format other than JPEG: its parts with their fates, then what
+// its metadata says.
+std::string DescribePicture(const tPictureFile& picture, const IBatchOptions& options)
+{
+    const tChoices choices = ChoicesOf(options);
+    std::string out = "  Parts:\n";
+    char line[200];
+    for (const tPart& part : picture.Parts()) {
+        std::snprintf(line, sizeof line, "    %-28s %-8s %10lld bytes  %s\n", part.Name.c_str(), KindName(part.Kind),
+                      static_cast<long long>(part.Length), FateText(part, choices).c_str());
+        out += line;
+    }
+    const tPictureFile::tTexts& texts = picture.Texts;
+    if (!texts.ExifTiff.empty()) out += ExifSection(texts.ExifTiff);
+    std::string lines;
+    for (const auto& [keyword, text] : texts.Lines) {
+        std::string shown = text;
+        for (char& c : shown)
+            if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+        lines += "\r\n" + keyword + " = " + shown;
+    }
+    Listing(out, "  Text:\n", lines);
+    if (!texts.Xmp.empty()) out += XmpSection(texts.Xmp);
+    if (!std::any_of(picture.Parts().begin(), picture.Parts().end(), [](const tPart& p) {
+            return p.Kind != tPartKind::Display && p.Kind != tPartKind::Picture;
+        }))
+        out += "  No metadata.\n";
+    return out;
+}
+
 }  // namespace
 
 std::string DescribeFile(const std::string& fileName, const IBatchOptions& options)
 {
     std::string out = fileName + "\n";
+    // Content decides which format lists the file, as it decides which one cleans it.
+    try {
+        struct stat st;
+        tFileHandle file(OpenForReading(fileName, st));
+        if (const tFormat* format = SniffFormat(file.Get(), fileName); format && format->Type != tFileType::Jpeg) {
+            try {
+                return out + DescribePicture(*format->Scan(std::move(file), st, fileName, true), options);
+            } catch (const EDamagedFile& e) {
+                return out + "  Damaged " + format->Name + " file: " + e.what() + "\n";
+            }
+        }
+    } catch (const std::exception&) {
+        // The JPEG reading below says why the file cannot be read.
+    }
     TimgData data(255);
     const bool holds = data.ScanFile(fileName);
     if (data.Damaged) return out + "  Damaged JPEG header: what it holds cannot be read.\n";
     if (data.SegmentCount == 0) return out + "  Not a JPEG file.\n";
     out += "  Head segments:\n";
     char line[160];
-    for (const tSection& s : data.SegmentTable) {
+    for (int32_t i = 0; i < static_cast<int32_t>(data.SegmentTable.size()); ++i) {
+        const tSection& s = data.SegmentTable[static_cast<size_t>(i)];
         if (!s.FromSource()) continue;
         const std::string count = s.Count > 1 ? " x" + std::to_string(s.Count) : "";
         std::snprintf(line, sizeof line, "    %-6s %-16s %10lld bytes%-7s %s\n", MarkerName(s.Marker).c_str(),
                       KindName(s), static_cast<long long>(s.End - s.Start), count.c_str(),
-                      s.Marker == marker::SOS ? "" : Fate(s, options, data).c_str());
+                      s.Marker == marker::SOS ? "" : Fate(i, s, options, data).c_str());
         out += line;
     }
     if (data.StrayBytes > 0)
