@@ -1,5 +1,9 @@
 #include "meta/clean/picture_file.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
 ECheckFailed::ECheckFailed(const std::string& source)
     : std::runtime_error("Cannot clean " + source + ": the written file did not match what was planned")
 {
@@ -23,6 +27,16 @@ void tPictureFile::Write(const tPlan& plan, tPendingFile& out, const std::string
 
 bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const
 {
+    // Every part the policy keeps goes out whole, copied from the source.
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    for (const tPlan::tPiece& piece : plan.Pieces)
+        if (piece.Offset >= 0) ranges.emplace_back(piece.Offset, piece.Offset + piece.Length);
+    std::sort(ranges.begin(), ranges.end());
+    for (const tPart& part : FParts) {
+        if (part.Offset < 0 || part.Length <= 0 || FateOf(part, choices) != tFate::Keep) continue;
+        auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(part.Offset, INT64_MAX));
+        if (after == ranges.begin() || std::prev(after)->second < part.Offset + part.Length) return false;
+    }
     if (!OutputMatches(plan, fd)) return false;
     try {
         const std::unique_ptr<tPictureFile> written = Reread(fd);

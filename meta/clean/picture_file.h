@@ -60,9 +60,10 @@ protected:
     // Reads the output open at `fd` as this format, for the check. Raises
     // EDamagedFile when it cannot be read.
     virtual std::unique_ptr<tPictureFile> Reread(int fd) const;
-    // The check before publish: the output is as long as planned, every
-    // piece (new bytes and kept ranges) is there byte for byte, and read
-    // again with this format's scanner it holds no part the choices remove.
+    // The check before publish: every part the policy keeps is copied whole
+    // from the source, the output is as long as planned, every piece (new
+    // bytes and kept ranges) is there byte for byte, and read again with
+    // this format's scanner it holds no part the choices remove.
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;
     // What the scan read of the source from its start; kept ranges inside it
     // are written from memory.

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "meta/clean/picture_file.h"
+#include "tests/support/jpeg_fixtures.h"
+
+using fixture::TempDir;
+
+namespace {
+
+tPart Part(tPartKind kind, int32_t orientation = 0, bool nothing = false, bool keeps = false)
+{
+    tPart p;
+    p.Kind = kind;
+    p.Orientation = orientation;
+    p.NothingToRemove = nothing;
+    p.KeepsSomething = keeps;
+    return p;
+}
+
+tChoices Pick(bool exif, bool com, bool iptc, bool other, bool orientation = false)
+{
+    tChoices c;
+    c.Exif = exif;
+    c.Comment = com;
+    c.Iptc = iptc;
+    c.Other = other;
+    c.KeepOrientation = orientation;
+    return c;
+}
+
+TEST(CleaningPolicy, EachKindGoesOnlyWithItsChoiceAndOrientationAndKeptPropertiesAreRewritten)
+{
+    const tChoices all = Pick(true, true, true, true), none = Pick(false, false, false, false);
+    const struct {
+        const char* What;
+        tPart Part;
+        tChoices Choices;
+        tFate Fate;
+        bool Removes;  // a reason to change the file
+    } rows[] = {
+        {"EXIF, chosen", Part(tPartKind::Exif, 6), all, tFate::Drop, true},
+        {"EXIF, not chosen", Part(tPartKind::Exif, 6), Pick(false, true, true, true), tFate::Keep, false},
+        {"EXIF with orientation kept", Part(tPartKind::Exif, 6), Pick(true, false, false, false, true), tFate::Rewrite, true},
+        {"EXIF of orientation 1, orientation kept", Part(tPartKind::Exif, 1), Pick(true, false, false, false, true), tFate::Drop, true},
+        {"orientation-only EXIF, kept", Part(tPartKind::Exif, 6, true), Pick(true, false, false, false, true), tFate::Keep, false},
+        {"orientation-only EXIF, orientation not wanted", Part(tPartKind::Exif, 6, true), all, tFate::Drop, false},
+        {"comment", Part(tPartKind::Comment), Pick(false, true, false, false), tFate::Drop, true},
+        {"empty comment", Part(tPartKind::Comment, 0, true), all, tFate::Drop, false},
+        {"comment, other chosen", Part(tPartKind::Comment), Pick(false, false, false, true), tFate::Keep, false},
+        {"IPTC", Part(tPartKind::Iptc), Pick(false, false, true, false), tFate::Drop, true},
+        {"IPTC beside resources", Part(tPartKind::Iptc, 0, false, true), all, tFate::Rewrite, true},
+        {"XMP", Part(tPartKind::Other), Pick(false, false, false, true), tFate::Drop, true},
+        {"XMP with gain-map properties", Part(tPartKind::Other, 0, false, true), all, tFate::Rewrite, true},
+        {"XMP of gain-map properties alone", Part(tPartKind::Other, 0, true, true), all, tFate::Rewrite, false},
+        {"other, not chosen", Part(tPartKind::Other), Pick(true, true, true, false), tFate::Keep, false},
+        {"colour profile", Part(tPartKind::Display), all, tFate::Keep, false},
+        {"picture data", Part(tPartKind::Picture), all, tFate::Keep, false},
+        {"EXIF, nothing chosen", Part(tPartKind::Exif, 6), none, tFate::Keep, false},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(FateOf(r.Part, r.Choices), r.Fate) << r.What;
+        EXPECT_EQ(Removes(r.Part, r.Choices), r.Removes) << r.What;
+    }
+}
+
+// A format of lines: "E..." is EXIF, "C..." a comment, anything else the
+// picture. It is enough to drive the check before publish.
+class tLineFile : public tPictureFile {
+public:
+    explicit tLineFile(int fd)
+    {
+        FSource = tFileHandle(::dup(fd));
+        std::string all(static_cast<size_t>(::lseek(fd, 0, SEEK_END)), '\0');
+        if (!ReadAt(fd, all.data(), all.size(), 0)) throw EDamagedFile("cannot read");
+        for (size_t at = 0; at < all.size();) {
+            const size_t end = std::min(all.find('\n', at), all.size() - 1) + 1;
+            tPart p;
+            p.Kind = all[at] == 'E' ? tPartKind::Exif : all[at] == 'C' ? tPartKind::Comment : tPartKind::Picture;
+            p.Offset = static_cast<int64_t>(at);
+            p.Length = static_cast<int64_t>(end - at);
+            FParts.push_back(p);
+            at = end;
+        }
+    }
+    tFileType Type() const override { return tFileType::Jpeg; }
+    const tPlan& Plan(const tChoices& choices) override
+    {
+        FPlan.Pieces.clear();
+        FPlan.Length = 0;
+        FPlan.SourceFd = FSource.Get();
+        for (const tPart& p : FParts)
+            if (FateOf(p, choices) == tFate::Keep) FPlan.AddRange(p.Offset, p.Length);
+        return FPlan;
+    }
+    tPlan FPlan;
+
+protected:
+    std::unique_ptr<tPictureFile> Reread(int fd) const override { return std::make_unique<tLineFile>(fd); }
+};
+
+TEST(CheckBeforePublish, FiresForEveryWayAWrittenCopyCanDifferFromItsPlan)
+{
+    TempDir dir;
+    const std::string src = dir.Write("a.txt", "picture 1\nE camera\nC hello\npicture 2\n");
+    const tFileHandle in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    const tChoices exif = Pick(true, false, false, false);
+    const struct {
+        const char* What;
+        void (*Alter)(tPlan&);
+        bool Fires;
+    } rows[] = {
+        {"the plan as made", [](tPlan&) {}, false},
+        {"a dropped part written after all", [](tPlan& p) { p.AddRange(10, 9); }, true},
+        {"new bytes that bring the kind back", [](tPlan& p) { p.AddBytes("E again\n"); }, true},
+        {"a length other than planned", [](tPlan& p) { p.Length += 1; }, true},
+        {"a kept range from the wrong place", [](tPlan& p) { p.Pieces[0].Offset += 1; }, true},
+        {"a kept part left out", [](tPlan& p) { p.Length -= p.Pieces.back().Length; p.Pieces.pop_back(); }, true},
+    };
+    for (const auto& r : rows) {
+        tLineFile file(in.Get());
+        file.Plan(exif);
+        tPlan& plan = file.FPlan;
+        r.Alter(plan);
+        const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), "out", true);
+        tPendingFile out(folder, "out");
+        if (r.Fires)
+            EXPECT_THROW(file.Write(plan, out, src, exif), ECheckFailed) << r.What;
+        else
+            EXPECT_NO_THROW(file.Write(plan, out, src, exif)) << r.What;
+    }
+}
+
+}  // namespace
