@@ -234,14 +234,21 @@ als bereits sauber und wird nicht ein zweites Mal geschrieben:
 „Fertig  (2 Dateien bearbeitet, 4 bereits sauber)“.</translation>
     </message>
     <message>
-        <source>A file&apos;s content decides, not its name: a file named .jpg that holds no
-JPEG picture is left alone, and so are pictures and videos of other
-types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).
-They are neither cleaned nor copied; the totals count them, and the
-list at the end names each with its reason.</source>
-        <translation>Der Inhalt einer Datei entscheidet, nicht ihr Name: Eine Datei namens .jpg,
-die kein JPEG-Bild enthält, bleibt unberührt, ebenso Bilder und Videos
-anderer Typen (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 und ähnliche).
+        <source>File types
+Zorezaz cleans JPEG, PNG and WebP pictures; untick a type to leave
+its files as they are. A file&apos;s content decides, not its name: a PNG
+named .jpg is cleaned as a PNG and keeps its name. A file that holds
+no such picture, one of a type not ticked, and pictures and videos of
+other types (HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like) are
+left alone: neither cleaned nor copied; the totals count them, and
+the list at the end names each with its reason.</source>
+        <translation>Dateitypen
+Zorezaz bereinigt JPEG-, PNG- und WebP-Bilder; ohne Häkchen bei einem
+Typ bleiben seine Dateien, wie sie sind. Der Inhalt einer Datei
+entscheidet, nicht ihr Name: Ein PNG namens .jpg wird als PNG bereinigt
+und behält seinen Namen. Eine Datei, die kein solches Bild enthält, eine
+Datei eines nicht angekreuzten Typs sowie Bilder und Videos anderer Typen
+(HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 und ähnliche) bleiben unberührt:
 Sie werden weder bereinigt noch kopiert; die Summen zählen sie, und die
 Liste am Ende nennt jede mit ihrem Grund.</translation>
     </message>
@@ -622,17 +629,6 @@ Tick at least one of EXIF, comment, IPTC, or XMP and other metadata under Output
 Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IPTC oder XMP und andere Metadaten.</translation>
     </message>
     <message>
-        <source>1 file left alone</source>
-        <translation>1 Datei unberührt</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n files left alone</source>
-        <translation>
-            <numerusform>%n Datei unberührt</numerusform>
-            <numerusform>%n Dateien unberührt</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>not a picture Zorezaz can clean</source>
         <translation>kein Bild, das Zorezaz bereinigen kann</translation>
     </message>
@@ -641,20 +637,59 @@ Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IP
         <translation>Dateityp nicht unterstützt</translation>
     </message>
     <message>
-        <source>1 file is no JPEG picture Zorezaz can clean and was left alone, without output:</source>
-        <translation>1 Datei ist kein JPEG-Bild, das Zorezaz bereinigen kann, und blieb unberührt, ohne Ausgabe:</translation>
-    </message>
-    <message>
-        <source>%1 files are no JPEG pictures Zorezaz can clean and were left alone, without output:</source>
-        <translation>%1 Dateien sind keine JPEG-Bilder, die Zorezaz bereinigen kann, und blieben unberührt, ohne Ausgabe:</translation>
-    </message>
-    <message>
         <source>No output was written for these files (%1 skipped, %2 left alone):</source>
         <translation>Für diese Dateien wurde keine Ausgabe geschrieben (%1 übersprungen, %2 unberührt):</translation>
     </message>
     <message>
         <source>Files left alone</source>
         <translation>Unberührte Dateien</translation>
+    </message>
+    <message>
+        <source>File types:</source>
+        <translation>Dateitypen:</translation>
+    </message>
+    <message>
+        <source>&amp;JPEG</source>
+        <translation>&amp;JPEG</translation>
+    </message>
+    <message>
+        <source>PN&amp;G</source>
+        <translation>PN&amp;G</translation>
+    </message>
+    <message>
+        <source>&amp;WebP</source>
+        <translation>&amp;WebP</translation>
+    </message>
+    <message>
+        <source>1 file of another type left alone</source>
+        <translation>1 Datei anderen Typs unberührt</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files of other types left alone</source>
+        <translation>
+            <numerusform>%n Datei anderen Typs unberührt</numerusform>
+            <numerusform>%n Dateien anderer Typen unberührt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>type not ticked under File types</source>
+        <translation>Typ unter „Dateitypen“ nicht angekreuzt</translation>
+    </message>
+    <message>
+        <source>Nothing to do.
+
+Tick at least one of JPEG, PNG, or WebP under File types.</source>
+        <translation>Nichts zu tun.
+
+Kreuzen Sie unter „Dateitypen“ mindestens einen an: JPEG, PNG oder WebP.</translation>
+    </message>
+    <message>
+        <source>1 file was not cleaned and was left alone, without output:</source>
+        <translation>1 Datei wurde nicht bereinigt und blieb unberührt, ohne Ausgabe:</translation>
+    </message>
+    <message>
+        <source>%1 files were not cleaned and were left alone, without output:</source>
+        <translation>%1 Dateien wurden nicht bereinigt und blieben unberührt, ohne Ausgabe:</translation>
     </message>
 </context>
 <context>

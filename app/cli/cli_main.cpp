@@ -1,11 +1,14 @@
 // zorezaz-cli: the batch run without a window, for scripts and servers. It runs
 // the same engine as the OK button and prints the status line's texts.
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,19 +23,23 @@ namespace {
 constexpr const char* kUsage =
     "Usage: zorezaz-cli START [--subfolders] [--exif] [--com] [--iptc] [--other]\n"
     "                   [--drop-orientation] (--prefix TEXT | --out DIR [--copy-unchanged])\n"
-    "                   [--keep-dates] [--keep-going] [--no-flush]\n"
+    "                   [--types LIST] [--keep-dates] [--keep-going] [--no-flush]\n"
     "       zorezaz-cli --list [--exif] [--com] [--iptc] [--other] FILE...\n"
     "\n"
-    "Removes metadata from every *.jpg and *.jpeg file in the folder START,\n"
-    "losslessly: the image data is copied byte for byte and source files are\n"
-    "never overwritten. A file's content decides, not its name: one named as a\n"
-    "JPEG that is none is left alone (\"not a picture Zorezaz can clean\"), and\n"
-    "so are pictures and videos of other types (.png .webp .heic .heif .hif\n"
-    ".avif .gif .tif .tiff .bmp .mov .mp4 .m4v .3gp: \"type not supported\"):\n"
-    "neither cleaned nor copied, each named on standard error as\n"
-    "\"Left alone FILE: REASON\" and counted in the totals.\n"
+    "Removes metadata from the pictures in the folder START (JPEG: *.jpg and\n"
+    "*.jpeg; PNG: *.png; WebP: *.webp), losslessly: the image data is copied\n"
+    "byte for byte and source files are never overwritten. A file's content\n"
+    "decides, not its name: a PNG named .jpg is cleaned as a PNG and keeps its\n"
+    "name; one that is no such picture is left alone (\"not a picture Zorezaz\n"
+    "can clean\"), and so is one of a type --types leaves out (\"type not\n"
+    "ticked under File types\") and every picture and video of other types\n"
+    "(.heic .heif .hif .avif .gif .tif .tiff .bmp .mov .mp4 .m4v .3gp: \"type\n"
+    "not supported\"): neither cleaned nor copied, each named on standard error\n"
+    "as \"Left alone FILE: REASON\" and counted in the totals.\n"
     "\n"
     "  --subfolders      also walk the folders below START\n"
+    "  --types LIST      clean only pictures of these types, a comma list of\n"
+    "                    jpeg, png and webp (default: all three)\n"
     "  --exif            strip EXIF tags (the APP1 block)\n"
     "  --com             strip the COM text (an empty comment takes its place)\n"
     "  --iptc            strip IPTC info (the APP13 block keeps no datasets)\n"
@@ -69,8 +76,8 @@ constexpr const char* kUsage =
     "already taken gets _1, _2, ... before its extension, unless it already holds\n"
     "exactly what this run would write: then the file counts as already clean and\n"
     "nothing is written, so a run that was stopped or failed can simply be run\n"
-    "again: \"Done  (2 files processed, 4 already clean, 1 skipped, 3 files left\n"
-    "alone)\".\n"
+    "again: \"Done  (2 files processed, 4 already clean, 1 skipped, 3 files of\n"
+    "other types left alone)\".\n"
     "\n"
     "The program prints \"Processing \" and the name of each file it reads, then\n"
     "the totals. Interrupted (Ctrl+C, SIGTERM), it finishes the file in hand,\n"
@@ -115,6 +122,25 @@ int UsageError(const std::string& message)
 {
     std::fprintf(stderr, "zorezaz-cli: %s\nTry 'zorezaz-cli --help'.\n", message.c_str());
     return 2;
+}
+
+// The types of a --types list ("jpeg,png"), or the usage error's message.
+std::string ParseTypes(const std::string& list, std::set<tFileType>& types)
+{
+    types.clear();
+    size_t from = 0;
+    while (true) {
+        const size_t comma = std::min(list.find(',', from), list.size());
+        const std::string word = list.substr(from, comma - from);
+        const auto* known = std::find_if(std::begin(kFileTypes), std::end(kFileTypes),
+                                         [&](const auto& t) { return word == t.Word; });
+        if (known == std::end(kFileTypes))
+            return word.empty() ? "--types needs a comma list of jpeg, png and webp"
+                                : "unknown type " + word + " in --types (jpeg, png, webp)";
+        types.insert(known->Type);
+        if (comma == list.size()) return {};
+        from = comma + 1;
+    }
 }
 
 }  // namespace
@@ -163,6 +189,10 @@ int main(int argc, char** argv)
             options.FileDates = true;
         } else if (arg == "--keep-going") {
             options.SkipFailed = true;
+        } else if (arg == "--types") {
+            if (i + 1 >= argc) return UsageError(arg + " needs a value");
+            const std::string error = ParseTypes(argv[++i], options.Types);
+            if (!error.empty()) return UsageError(error);
         } else if (arg == "--prefix" || arg == "--out") {
             if (i + 1 >= argc) return UsageError(arg + " needs a value");
             if (arg == "--prefix") {

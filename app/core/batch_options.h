@@ -2,9 +2,16 @@
 // What one batch run needs to know of the user's choices. The main window
 // answers from its controls, the command line from its arguments.
 
+#include <set>
 #include <string>
 
 #include "meta/clean/clean_policy.h"
+
+// The types the File types row offers, in its order, with their --types words.
+inline constexpr struct {
+    tFileType Type;
+    const char* Word;
+} kFileTypes[] = {{tFileType::Jpeg, "jpeg"}, {tFileType::Png, "png"}, {tFileType::Webp, "webp"}};
 
 class IBatchOptions {
 public:
@@ -34,6 +41,13 @@ public:
     // Outputs and unchanged copies get the source's last-write time. Off
     // unless asked for: when a photo was last changed can tell when it was taken.
     virtual bool KeepDates() const { return false; }
+    // Ticked under File types: files whose content is of another type are
+    // named as left alone. None ticked: the run does not start.
+    virtual bool TypeTicked(tFileType type) const
+    {
+        (void)type;
+        return true;
+    }
 };
 
 // Options held as plain values (command line, tests).
@@ -50,6 +64,7 @@ struct TBatchSettings : IBatchOptions {
     bool Orientation = true;
     bool SkipFailed = false;
     bool FileDates = false;
+    std::set<tFileType> Types{tFileType::Jpeg, tFileType::Png, tFileType::Webp};
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }
@@ -64,6 +79,7 @@ struct TBatchSettings : IBatchOptions {
     bool KeepOrientation() const override { return Orientation; }
     bool KeepGoing() const override { return SkipFailed; }
     bool KeepDates() const override { return FileDates; }
+    bool TypeTicked(tFileType type) const override { return Types.count(type) != 0; }
 };
 
 // The strip choices as the cleaning policy takes them.

@@ -25,6 +25,11 @@ ENothingToDo::ENothingToDo()
 {
 }
 
+ENoFileType::ENoFileType()
+    : std::runtime_error("Nothing to do.\n\nTick at least one of JPEG, PNG, or WebP under File types.")
+{
+}
+
 EInvalidOutputFolder::EInvalidOutputFolder()
     : std::runtime_error("You must specify a valid output folder.")
 {
@@ -87,19 +92,23 @@ tReason ReasonOf(const std::exception& error, const std::string& file)
 
 namespace {
 
-// Whether `name` ends in one of `types` (ASCII case folded, as the walk's masks match).
-template <size_t N>
-bool HasType(const std::string& name, const std::array<std::string_view, N>& types)
+// Whether `name` ends in `type` (ASCII case folded, as the walk's masks match).
+bool HasType(const std::string& name, std::string_view type)
 {
-    for (std::string_view type : types) {
-        if (name.size() < type.size()) continue;
-        bool same = true;
-        for (size_t i = 0; same && i < type.size(); ++i) {
-            const char c = name[name.size() - type.size() + i];
-            same = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == type[i];
-        }
-        if (same) return true;
+    if (name.size() < type.size()) return false;
+    for (size_t i = 0; i < type.size(); ++i) {
+        const char c = name[name.size() - type.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != type[i]) return false;
     }
+    return true;
+}
+
+// Whether `name` is named as a picture of a format cleaned here.
+bool NamedAsFormat(const std::string& name)
+{
+    for (const tFormat& format : Formats())
+        for (std::string_view type : format.Extensions)
+            if (HasType(name, type)) return true;
     return false;
 }
 
@@ -173,7 +182,9 @@ TBatchRun::TBatchRun(const IBatchOptions& options) : FOptions(options)
 {
     // One mask per type taken; the finder reports them mask by mask.
     std::string masks;
-    for (std::string_view type : kJpegTypes) masks += "*" + std::string(type) + ";";
+    // Every format's, ticked or not: the files of a type not ticked are named as left alone.
+    for (const tFormat& format : Formats())
+        for (std::string_view type : format.Extensions) masks += "*" + std::string(type) + ";";
     for (std::string_view type : kLeftAloneTypes) masks += "*" + std::string(type) + ";";
     masks.pop_back();
     IMLFind.FileMask = masks;
@@ -193,6 +204,9 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     if (FRunning) return;  // one walk at a time: the finder's listing state is shared
     if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc() && !FOptions.StripOther())
         throw ENothingToDo();
+    if (std::none_of(std::begin(kFileTypes), std::end(kFileTypes),
+                     [this](const auto& t) { return FOptions.TypeTicked(t.Type); }))
+        throw ENoFileType();
     if (FOptions.NewFolderMode() && FOptions.OutputFolder().empty()) throw EInvalidOutputFolder();
     if (!FOptions.NewFolderMode() && FOptions.Prefix().find('/') != std::string::npos) throw EInvalidPrefix();
     TRunningFlag running(FRunning);
@@ -331,7 +345,9 @@ void TBatchRun::Fail(const std::string& file, const std::string& message, const 
 
 void TBatchRun::LeaveAlone(const std::string& file, tReason::TCode code)
 {
-    const char* why = code == tReason::TCode::NotAPicture ? "not a picture Zorezaz can clean" : "type not supported";
+    const char* why = code == tReason::TCode::NotAPicture     ? "not a picture Zorezaz can clean"
+                      : code == tReason::TCode::TypeNotChosen ? "type not ticked under File types"
+                                                              : "type not supported";
     LeftAlone.push_back({file, why, tReason(code, file)});
     if (OnLeftAlone) OnLeftAlone(LeftAlone.back());
 }
@@ -417,7 +433,7 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
 {
     CheckStop();
     // Another type is named, and not even opened: this run writes none.
-    if (!HasType(fileName, kJpegTypes)) {
+    if (!NamedAsFormat(fileName)) {
         ++FDone;
         LeaveAlone(fileName, tReason::TCode::TypeNotSupported);
     // What this run wrote was not there to be counted, and is no file to handle.
@@ -453,6 +469,12 @@ void TBatchRun::CleanFile(const std::string& fileName)
     if (!format) {
         FInHand = tInHand{};
         LeaveAlone(fileName, tReason::TCode::NotAPicture);
+        return;
+    }
+    // Whatever its name: a PNG named .jpg is a PNG, left alone with PNG unticked.
+    if (!FOptions.TypeTicked(format->Type)) {
+        FInHand = tInHand{};
+        LeaveAlone(fileName, tReason::TCode::TypeNotChosen);
         return;
     }
     // The source's last-write time onto an output, before it is handed on to
@@ -559,8 +581,11 @@ std::string TBatchRun::Totals() const
     if (clean != 0)
         text += text.empty() ? files(clean) + " already clean" : ", " + std::to_string(clean) + " already clean";
     if (!Skipped.empty()) text += ", " + std::to_string(Skipped.size()) + " skipped";
-    // Files of other types, and files only named as JPEGs: one count.
-    if (!LeftAlone.empty()) text += ", " + files(static_cast<int>(LeftAlone.size())) + " left alone";
+    // Files of types not cleaned or not ticked, and files only named as pictures: one count.
+    if (!LeftAlone.empty())
+        text += ", " + (LeftAlone.size() == 1 ? std::string("1 file of another type")
+                                              : std::to_string(LeftAlone.size()) + " files of other types") +
+                " left alone";
     // "(2 of 3 files changed.)" as it always read, when nothing follows.
     if (FOptions.CopyTicked() && clean == 0 && Skipped.empty() && LeftAlone.empty()) text += ".";
     return "(" + text + ")";

@@ -1,6 +1,7 @@
 #pragma once
-// The batch run behind the OK button: walks the start folder for JPEG files and
-// cleans each one; pictures and videos of other types are named, never touched.
+// The batch run behind the OK button: walks the start folder for the pictures
+// of the formats Zorezaz cleans and cleans each one of a ticked type; pictures
+// and videos of other types are named, never touched.
 // Free of widgets, so the window and the command line share it.
 
 #include <array>
@@ -23,14 +24,13 @@
 #include "find/find_text.h"
 #include "meta/exif/end_ind.h"
 
-// The extensions (lower case, with the dot; matched in any case) the walk
-// takes. A file named as a JPEG is cleaned when its content is one; the
-// pictures and videos of other types are named as left alone, never opened,
-// so no folder of them passes for clean.
-inline constexpr std::array<std::string_view, 2> kJpegTypes = {".jpg", ".jpeg"};
-inline constexpr std::array<std::string_view, 14> kLeftAloneTypes = {
-    ".png", ".webp", ".heic", ".heif", ".hif", ".avif", ".gif",
-    ".tif", ".tiff", ".bmp", ".mov", ".mp4", ".m4v", ".3gp"};
+// Besides the extensions of the formats cleaned here (Formats()), the walk
+// takes these (lower case, with the dot; matched in any case): pictures and
+// videos no format cleans, named as left alone and never opened, so no folder
+// of them passes for clean. A file named as a format's is cleaned when its
+// content is one of a ticked type.
+inline constexpr std::array<std::string_view, 12> kLeftAloneTypes = {
+    ".heic", ".heif", ".hif", ".avif", ".gif", ".tif", ".tiff", ".bmp", ".mov", ".mp4", ".m4v", ".3gp"};
 
 class TPublishQueue;
 class tOutputFolder;
@@ -42,6 +42,12 @@ struct tFormat;
 class ENothingToDo : public std::runtime_error {
 public:
     ENothingToDo();
+};
+
+// No type ticked under File types: the run does not start.
+class ENoFileType : public std::runtime_error {
+public:
+    ENoFileType();
 };
 
 // New-folder mode without an output folder.
@@ -76,8 +82,9 @@ struct tReason {
         DamagedFile,     // File's structure is broken; Detail: the format's name ("PNG")
         JpegError,       // Number: libjpeg's code; Detail: its own words
         // Left alone, not failures: no output, and the run goes on.
-        NotAPicture,       // File is named as a JPEG but does not start like one
+        NotAPicture,       // File is named as a picture cleaned here but does not start like one
         TypeNotSupported,  // File is a picture or video of a type not cleaned here
+        TypeNotChosen,     // File's content is of a type not ticked under File types
     };
     tReason() = default;
     explicit tReason(TCode code, std::string file = {}, int error = 0)
@@ -134,9 +141,10 @@ public:
     int32_t AlreadyCleanCount = 0;
     // What was skipped with KeepGoing, in the order it failed.
     std::vector<tSkipped> Skipped;
-    // Files the walk took that are no JPEG: named as one but holding
-    // something else, or pictures and videos of another type (kLeftAloneTypes).
-    // Never opened as pictures, never copied, never an error.
+    // Files the walk took that are not cleaned: named as a picture cleaned
+    // here but holding something else or a type not ticked, or pictures and
+    // videos of another type (kLeftAloneTypes). Never cleaned, never copied,
+    // never an error.
     std::vector<tSkipped> LeftAlone;
 
     // Receives each status text ("Processing " + file, then the totals) as bytes.
@@ -154,8 +162,8 @@ public:
     // Each file left alone, as the walk meets it.
     std::function<void(const tSkipped&)> OnLeftAlone;
 
-    // The OK button: checks the options (ENothingToDo, EInvalidOutputFolder,
-    // EInvalidPrefix) and the start folder (the finder's errors) before
+    // The OK button: checks the options (ENothingToDo, ENoFileType,
+    // EInvalidOutputFolder, EInvalidPrefix) and the start folder (the finder's errors) before
     // anything changes, resets the counters, creates the output folder one
     // level deep ("Cannot create " + folder), then walks and cleans. Without
     // KeepGoing any error from the walk or from one file ends the whole run;

@@ -100,11 +100,14 @@ constexpr const char* kParagraphs[] = {
                       "cleaned files in your file manager."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
-                      "A file's content decides, not its name: a file named .jpg that holds no\n"
-                      "JPEG picture is left alone, and so are pictures and videos of other\n"
-                      "types (PNG, WebP, HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like).\n"
-                      "They are neither cleaned nor copied; the totals count them, and the\n"
-                      "list at the end names each with its reason."),
+                      "File types\n"
+                      "Zorezaz cleans JPEG, PNG and WebP pictures; untick a type to leave\n"
+                      "its files as they are. A file's content decides, not its name: a PNG\n"
+                      "named .jpg is cleaned as a PNG and keeps its name. A file that holds\n"
+                      "no such picture, one of a type not ticked, and pictures and videos of\n"
+                      "other types (HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like) are\n"
+                      "left alone: neither cleaned nor copied; the totals count them, and\n"
+                      "the list at the end names each with its reason."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Show metadata\n"

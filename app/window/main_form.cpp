@@ -41,7 +41,7 @@
 namespace {
 
 // The client area's designed height: the options, OK and the link.
-constexpr int kClientHeight = 353;
+constexpr int kClientHeight = 377;
 
 std::string Bytes(const QString& text)
 {
@@ -338,6 +338,9 @@ std::vector<tSettingRow> TMainForm::SettingRows()
         box("KeepOrientation", true, ui->cbKeepOrientation),
         // Off: when a photo was last changed can tell when it was taken.
         box("KeepDates", false, ui->cbKeepDates),
+        box("TypeJpeg", true, ui->cbTypeJpeg),
+        box("TypePng", true, ui->cbTypePng),
+        box("TypeWebp", true, ui->cbTypeWebp),
     };
 }
 
@@ -437,9 +440,11 @@ void TMainForm::dropEvent(QDropEvent* event)
 
 void TMainForm::SetRunning(bool running)
 {
-    // OK becomes Stop; the output options stay as they were at OK.
+    // OK becomes Stop; the options stay as they were at OK.
     ui->Button1->setText(running ? tr("S&top") : tr("&OK"));
     ui->GroupBox2->setEnabled(!running);
+    // The File types row chooses what the run does, as the output options do.
+    for (const auto& row : TypeBoxes()) row.second->setEnabled(!running);
     FProgress->setVisible(running);
 }
 
@@ -470,7 +475,15 @@ TBatchSettings TMainForm::ControlsOptions() const
     o.CopyAll = ui->cbCopyAllFiles->isChecked();
     o.SkipFailed = ui->cbKeepGoing->isChecked();
     o.FileDates = ui->cbKeepDates->isChecked();
+    o.Types.clear();
+    for (const auto& [type, box] : TypeBoxes())
+        if (box->isChecked()) o.Types.insert(type);
     return o;
+}
+
+std::vector<std::pair<tFileType, QCheckBox*>> TMainForm::TypeBoxes() const
+{
+    return {{tFileType::Jpeg, ui->cbTypeJpeg}, {tFileType::Png, ui->cbTypePng}, {tFileType::Webp, ui->cbTypeWebp}};
 }
 
 QString TMainForm::TotalsText() const
@@ -495,7 +508,8 @@ QString TMainForm::TotalsText() const
     if (skipped != 0) parts << tr("%n skipped", nullptr, skipped);
     const int leftAlone = static_cast<int>(run.LeftAlone.size());
     if (leftAlone != 0)
-        parts << (leftAlone == 1 ? tr("1 file left alone") : tr("%n files left alone", nullptr, leftAlone));
+        parts << (leftAlone == 1 ? tr("1 file of another type left alone")
+                                 : tr("%n files of other types left alone", nullptr, leftAlone));
     // "(2 of 3 files changed.)" as it always read, when nothing follows.
     const bool fullStop = FRunOptions.CopyTicked() && parts.size() == 1;
     return QStringLiteral("(") + parts.join(QStringLiteral(", ")) + (fullStop ? "." : "") + ")";
@@ -543,6 +557,7 @@ QString TMainForm::ReasonText(const tReason& reason)
     // Files left alone: the list names the file before these.
     case TCode::NotAPicture: return tr("not a picture Zorezaz can clean");
     case TCode::TypeNotSupported: return tr("type not supported");
+    case TCode::TypeNotChosen: return tr("type not ticked under File types");
     }
     return ShownText(reason.Detail);
 }
@@ -565,6 +580,8 @@ void TMainForm::StartRun()
             FBatch->Execute(start, subfolders);
         } catch (const ENothingToDo&) {
             end = TEnd::NothingToDo;
+        } catch (const ENoFileType&) {
+            end = TEnd::NoFileType;
         } catch (const EInvalidOutputFolder&) {
             end = TEnd::InvalidOutputFolder;
         } catch (const EInvalidPrefix&) {
@@ -608,6 +625,11 @@ void TMainForm::RunEnded(TEnd end, const tReason& reason)
                                     tr("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and "
                                        "other metadata under Output options."));
         break;
+    case TEnd::NoFileType:
+        TDialogs::Current().Message(this, TDialogs::TKind::Information, tr("Information"),
+                                    tr("Nothing to do.\n\nTick at least one of JPEG, PNG, or WebP under "
+                                       "File types."));
+        break;
     case TEnd::InvalidOutputFolder:
         TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),
                                     tr("You must specify a valid output folder."));
@@ -637,9 +659,8 @@ void TMainForm::RunEnded(TEnd end, const tReason& reason)
             text = n == 1 ? tr("1 file could not be cleaned and was left without output:")
                           : tr("%1 files could not be cleaned and were left without output:").arg(n);
         else if (n == 0)
-            text = m == 1 ? tr("1 file is no JPEG picture Zorezaz can clean and was left alone, without output:")
-                          : tr("%1 files are no JPEG pictures Zorezaz can clean and were left alone, without "
-                               "output:").arg(m);
+            text = m == 1 ? tr("1 file was not cleaned and was left alone, without output:")
+                          : tr("%1 files were not cleaned and were left alone, without output:").arg(m);
         else
             text = tr("No output was written for these files (%1 skipped, %2 left alone):").arg(n).arg(m);
         TDialogs::Current().ShowList(this, n == 0 ? tr("Files left alone") : tr("Skipped files"), text, lines);

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -19,6 +20,7 @@ namespace Ui {
 class TMainForm;
 }
 class THelpForm;
+class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QTimer;
@@ -88,11 +90,13 @@ private:
     };
     // How a run ended; the option errors are worded by the window, in the
     // user's language (the batch run's own words are English).
-    enum class TEnd { Done, NothingToDo, InvalidOutputFolder, InvalidPrefix, Error };
+    enum class TEnd { Done, NothingToDo, NoFileType, InvalidOutputFolder, InvalidPrefix, Error };
 
     void FormCreate();
     // The options as the controls show them now.
     TBatchSettings ControlsOptions() const;
+    // The File types row: each type and its box.
+    std::vector<std::pair<tFileType, QCheckBox*>> TypeBoxes() const;
     // The kept options, each once: its key, its first-start value, its control.
     std::vector<tSettingRow> SettingRows();
     // The totals of the last run, "(2 files processed, 1 skipped)", and the

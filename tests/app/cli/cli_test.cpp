@@ -221,7 +221,8 @@ TEST(Cli, FilesLeftAloneAreNamedOnStandardErrorAndAreNoFailure)
         const TResult r = Cli(dir, Q(dir / "in") + " --exif --com --iptc --other --out " + Q(dir / "out") +
                                        " --copy-unchanged" + keepGoing);
         EXPECT_EQ(r.Status, 0) << r.Err;
-        EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")), "Done  (2 of 3 files changed, 5 files left alone)\n");
+        EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")),
+                  "Done  (2 of 3 files changed, 3 files of other types left alone)\n");
         std::set<std::string> lines;
         std::istringstream err(r.Err);
         for (std::string line; std::getline(err, line);) lines.insert(line);
@@ -233,6 +234,50 @@ TEST(Cli, FilesLeftAloneAreNamedOnStandardErrorAndAreNoFailure)
         for (const auto& e : fs::directory_iterator(dir / "out")) written.insert(e.path().filename());
         EXPECT_EQ(written, (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
     }
+}
+
+TEST(Cli, TypesChooseWhatIsCleanedAndAnUnknownWordIsAUsageError)
+{
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    WriteFile(dir / "in/a.jpg", batchfix::ExifAndComment());
+    WriteFile(dir / "in/b.jpeg", batchfix::ExifOnly());
+    const std::string leftA = "Left alone " + dir / "in/a.jpg" + ": type not ticked under File types.\n";
+    const struct {
+        const char* Types;  // nullptr: no --types
+        int Status;
+        const char* Error;  // the usage error, or the start of standard error
+        const char* Done;
+    } cases[] = {
+        {nullptr, 0, "", "Done  (2 files processed)\n"},
+        {"jpeg", 0, "", "Done  (2 files processed)\n"},
+        {"webp,jpeg,png", 0, "", "Done  (2 files processed)\n"},
+        {"png,webp", 0, "Left alone ", "Done  (0 files processed, 2 files of other types left alone)\n"},
+        {"png", 0, "Left alone ", "Done  (0 files processed, 2 files of other types left alone)\n"},
+        {"jpeg,gif", 2, "zorezaz-cli: unknown type gif in --types (jpeg, png, webp)\n", nullptr},
+        {"JPEG", 2, "zorezaz-cli: unknown type JPEG in --types (jpeg, png, webp)\n", nullptr},
+        {"", 2, "zorezaz-cli: --types needs a comma list of jpeg, png and webp\n", nullptr},
+        {"jpeg,", 2, "zorezaz-cli: --types needs a comma list of jpeg, png and webp\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Types ? c.Types : "(none)");
+        fs::remove_all(dir / "out");
+        const TResult r = Cli(dir, Q(dir / "in") + " --exif --out " + Q(dir / "out") +
+                                       (c.Types ? " --types " + Q(c.Types) : std::string()));
+        EXPECT_EQ(r.Status, c.Status) << r.Err;
+        EXPECT_EQ(r.Err.substr(0, std::string(c.Error).size()), c.Error);
+        if (!c.Done) {
+            EXPECT_EQ(r.Out, "");
+            EXPECT_FALSE(Exists(dir / "out"));
+            continue;
+        }
+        EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")), c.Done);
+        // Unticked, the JPEGs are named; nothing is written for them.
+        EXPECT_EQ(r.Err.find(leftA) != std::string::npos, *c.Error != '\0');
+        EXPECT_EQ(Exists(dir / "out/a.jpg"), *c.Error == '\0');
+    }
+    EXPECT_EQ(Cli(dir, Q(dir / "in") + " --exif --out " + Q(dir / "out") + " --types").Err,
+              "zorezaz-cli: --types needs a value\nTry 'zorezaz-cli --help'.\n");
 }
 
 TEST(Cli, PrefixModeAndAnEmptyPrefix)
@@ -302,6 +347,7 @@ TEST(Cli, ArgumentsAreChecked)
     EXPECT_NE(r.Out.find("Usage: zorezaz-cli START"), std::string::npos);
     EXPECT_NE(r.Out.find("--copy-unchanged"), std::string::npos);
     EXPECT_NE(r.Out.find("--keep-going"), std::string::npos);
+    EXPECT_NE(r.Out.find("--types LIST"), std::string::npos);
 
     for (const std::string args : {"", "in --exif", "in --exif --prefix a --out b", "in --exif --prefix",
                                    "in --exif --prefix a --copy-unchanged", "in out --exif --prefix a",

@@ -153,9 +153,7 @@ inline std::map<std::string, std::string> MixedFolder()
 // The files MixedFolder leaves alone, each with its reason as the CLI words it.
 inline std::map<std::string, std::string> MixedLeftAlone()
 {
-    return {{"phone.png", "type not supported."},
-            {"photo.webp", "type not supported."},
-            {"photo.HEIC", "type not supported."},
+    return {{"photo.HEIC", "type not supported."},
             {"IMG_0001.jpg", "not a picture Zorezaz can clean."},
             {"zeros.jpg", "not a picture Zorezaz can clean."}};
 }

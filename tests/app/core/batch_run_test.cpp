@@ -19,6 +19,7 @@
 
 #include "app/core/batch_run.h"
 #include "app/core/error_text.h"
+#include "meta/formats/formats.h"
 #include "meta/iptc/iptc_data.h"
 #include "meta/jpeg/head_reader.h"
 #include "meta/jpeg/img_data.h"
@@ -172,6 +173,64 @@ TEST_F(BatchRun, NothingTickedStopsBeforeAnythingChanges)
         EXPECT_STREQ(e.what(), "Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or XMP and other "
                                "metadata under Output options.");
     }
+    // Strip options ticked, but no file type: no run either, with its own words.
+    options.Exif = true;
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    options.Types.clear();
+    try {
+        run.Execute(Start, false);
+        ADD_FAILURE() << "no error";
+    } catch (const ENoFileType& e) {
+        EXPECT_STREQ(e.what(), "Nothing to do.\n\nTick at least one of JPEG, PNG, or WebP under File types.");
+    }
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_EQ(Names(Start), (std::set<std::string>{"a.jpg", "sub"}));
+}
+
+TEST_F(BatchRun, FilesOfATypeNotTickedAreLeftAloneAndNamedWhateverTheyAreCalled)
+{
+    const std::map<std::string, std::string> files = {{"a.jpg", ExifAndComment()},
+                                                      {"b.JPEG", Plain()},
+                                                      {"zeros.jpg", std::string(64, '\0')},
+                                                      {"x.gif", "GIF89a"}};
+    for (const auto& [name, bytes] : files) WriteFile(Start + "/" + name, bytes);
+    const std::string notTicked = "type not ticked under File types.", notAPicture = "not a picture Zorezaz can clean.",
+                      unsupported = "type not supported.";
+    const struct {
+        std::set<tFileType> Types;
+        std::set<std::string> Written;
+        std::map<std::string, std::string> LeftAlone;  // name: reason
+        const char* Totals;
+    } cases[] = {
+        // JPEG unticked: the JPEGs are named, by the reason of the tick; the others keep theirs.
+        {{tFileType::Png, tFileType::Webp},
+         {},
+         {{"a.jpg", notTicked}, {"b.JPEG", notTicked}, {"zeros.jpg", notAPicture}, {"x.gif", unsupported}},
+         "Done  (0 of 0 files changed, 4 files of other types left alone)"},
+        {{tFileType::Jpeg},
+         {"a.jpg", "b.JPEG"},
+         {{"zeros.jpg", notAPicture}, {"x.gif", unsupported}},
+         "Done  (1 of 2 files changed, 2 files of other types left alone)"},
+    };
+    options.NewFolder = true;
+    options.Output = Out;
+    options.CopyAll = true;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Totals);
+        options.Types = c.Types;
+        fs::remove_all(Out);
+        run.Execute(Start, false);
+        EXPECT_EQ(Names(Out), c.Written);
+        std::map<std::string, std::string> left;
+        for (const tSkipped& s : run.LeftAlone) {
+            left[s.File.substr(Start.size() + 1)] = s.Line().substr(s.File.size() + 2);
+            EXPECT_EQ(s.Reason.Code == tReason::TCode::TypeNotChosen, s.Line().find(notTicked) != std::string::npos);
+        }
+        EXPECT_EQ(left, c.LeftAlone);
+        EXPECT_EQ(statuses.back(), c.Totals);
+        EXPECT_TRUE(run.Skipped.empty());
+    }
+    for (const auto& [name, bytes] : files) EXPECT_EQ(ReadFile(Start + "/" + name), bytes);
 }
 
 TEST_F(BatchRun, ExistingTargetsAreNeverReplaced)
@@ -586,10 +645,10 @@ TEST_F(BatchRun, ContentDecidesAndEveryFileOfAnotherTypeIsLeftAloneByName)
 
         EXPECT_EQ(Names(Out), (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
         EXPECT_EQ(ReadFile(Out + "/b.jpg"), Plain());
-        EXPECT_EQ(statuses.back(), "Done  (2 of 3 files changed, 8 files left alone)");
+        EXPECT_EQ(statuses.back(), "Done  (2 of 3 files changed, 6 files of other types left alone)");
         EXPECT_TRUE(run.Skipped.empty());
         // The count first agrees with what the walk reported.
-        EXPECT_EQ(progress, std::make_pair(11, 11));
+        EXPECT_EQ(progress, std::make_pair(9, 9));
         std::map<std::string, std::string> left;
         for (const tSkipped& s : run.LeftAlone) left[s.File.substr(Start.size() + 1)] = s.Line();
         std::vector<std::string> lines;
@@ -600,15 +659,15 @@ TEST_F(BatchRun, ContentDecidesAndEveryFileOfAnotherTypeIsLeftAloneByName)
         for (const char* name : {"sub/empty.jpg", "sub/short.jpg"})
             EXPECT_EQ(left[name], Start + "/" + name + ": not a picture Zorezaz can clean.");
         EXPECT_EQ(left["sub/clip.MoV"], Start + "/sub/clip.MoV: type not supported.");
-        EXPECT_EQ(left.size(), 8u);
-        EXPECT_EQ(reported.size(), 8u);
+        EXPECT_EQ(left.size(), 6u);
+        EXPECT_EQ(reported.size(), 6u);
         for (const tSkipped& s : run.LeftAlone)
             EXPECT_EQ(s.Reason.Code, s.File.find(".jpg") != std::string::npos ? tReason::TCode::NotAPicture
                                                                               : tReason::TCode::TypeNotSupported);
     }
     // The other types have no "Processing" line: they are never opened.
     for (const std::string& p : Processed())
-        for (const char* type : {".png", ".webp", ".HEIC", ".MoV"}) EXPECT_EQ(p.find(type), std::string::npos) << p;
+        for (const char* type : {".HEIC", ".MoV"}) EXPECT_EQ(p.find(type), std::string::npos) << p;
     for (const auto& [name, bytes] : files) EXPECT_EQ(ReadFile(Start + "/" + name), bytes);
 }
 
@@ -631,7 +690,11 @@ TEST_F(BatchRun, TheWalkTakesEveryTypeOfTheTableInAnyCase)
         EXPECT_EQ(s.Reason.Code, tReason::TCode::TypeNotSupported);
     }
     EXPECT_EQ(left, expected);
-    EXPECT_EQ(statuses.back(), "Done  (0 files processed, 28 files left alone)");
+    EXPECT_EQ(statuses.back(), "Done  (0 files processed, 24 files of other types left alone)");
+    // A type left alone is no format's: the walk would never clean it.
+    for (const tFormat& format : Formats())
+        for (std::string_view type : format.Extensions)
+            EXPECT_EQ(std::count(kLeftAloneTypes.begin(), kLeftAloneTypes.end(), type), 0) << type;
 }
 
 namespace {
@@ -958,10 +1021,10 @@ TEST_F(BatchRun, TotalsNameWhatWasDoneWithOneFileOrMany)
         {true, 2, 1, 0, 0, "Done  (2 of 3 files changed.)"},
         {true, 0, 0, 4, 0, "Done  (0 of 4 files changed, 4 already clean)"},
         {true, 1, 1, 2, 1, "Done  (1 of 4 files changed, 2 already clean, 1 skipped)"},
-        {false, 3, 0, 0, 0, "Done  (3 files processed, 2 files left alone)", 2},
-        {false, 0, 0, 1, 1, "Done  (1 file already clean, 1 skipped, 1 file left alone)", 1},
-        {true, 1, 1, 0, 0, "Done  (1 of 2 files changed, 1 file left alone)", 1},
-        {true, 0, 0, 0, 0, "Done  (0 of 0 files changed, 5 files left alone)", 5},
+        {false, 3, 0, 0, 0, "Done  (3 files processed, 2 files of other types left alone)", 2},
+        {false, 0, 0, 1, 1, "Done  (1 file already clean, 1 skipped, 1 file of another type left alone)", 1},
+        {true, 1, 1, 0, 0, "Done  (1 of 2 files changed, 1 file of another type left alone)", 1},
+        {true, 0, 0, 0, 0, "Done  (0 of 0 files changed, 5 files of other types left alone)", 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);

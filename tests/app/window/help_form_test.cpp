@@ -54,13 +54,14 @@ private slots:
         for (int empty : {2, 6, 8, 12, 17, 21, 26, 32, 33}) QCOMPARE(lines[empty - 1], QString());
         QVERIFY(lines.last().startsWith("https://"));
         // The options and the behaviour the window added, each under its own heading.
-        for (const char* heading : {"Strip XMP and other metadata", "Keep orientation", "Keep file dates",
+        for (const char* heading : {"File types", "Strip XMP and other metadata", "Keep orientation", "Keep file dates",
                                     "Skip files that cannot be cleaned", "Stopping and running again",
                                     "Open output folder", "Show metadata", "Drag and drop", "Keyboard"})
             QVERIFY2(lines.indexOf(heading) > 33, heading);
         // Why the file dates are not kept unless asked.
         const QString text = lines.join(' ');
         QVERIFY(text.contains("The time a photo was last changed can itself reveal when it was taken"));
+        QVERIFY(text.contains("a PNG named .jpg is cleaned as a PNG and keeps its name"));
     }
 
     void focusIsOnCloseAndEnterCloses()

@@ -210,6 +210,13 @@ private slots:
         QVERIFY(w.W<QLineEdit>("edStartFolder")->isEnabled());
         QCOMPARE(Shown(w.Check("cbInclSub")->text()), QString("Include subfolders"));
         QVERIFY(!w.Check("cbInclSub")->isChecked());
+        QCOMPARE(w.W<QLabel>("lblFileTypes")->text(), QString("File types:"));
+        const std::pair<const char*, const char*> types[] = {
+            {"cbTypeJpeg", "JPEG"}, {"cbTypePng", "PNG"}, {"cbTypeWebp", "WebP"}};
+        for (const auto& [name, caption] : types) {
+            QCOMPARE(Shown(w.Check(name)->text()), QString(caption));
+            QVERIFY(w.Check(name)->isChecked());  // every type cleaned until unticked
+        }
         const std::pair<const char*, const char*> strips[] = {{"cbExif", "Strip EXIF tags"},
                                                               {"cbCOM", "Strip COM text"},
                                                               {"cbIPTC", "Strip IPTC info"},
@@ -253,8 +260,10 @@ private slots:
     void designedBoundsAndSizeLimits()
     {
         TWindow w(*store);
-        QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 97));
-        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 118, 409, 187));
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 121));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 142, 409, 187));
+        QCOMPARE(w.Check("cbTypeJpeg")->geometry(), QRect(80, 88, 64, 17));
+        QCOMPARE(w.Check("cbTypeWebp")->geometry(), QRect(220, 88, 64, 17));
         QCOMPARE(w.Check("cbStripOther")->geometry(), QRect(18, 46, 250, 17));
         QCOMPARE(w.Check("cbKeepOrientation")->geometry(), QRect(272, 46, 122, 17));
         QCOMPARE(w.Check("cbKeepGoing")->geometry(), QRect(16, 160, 218, 17));
@@ -262,9 +271,12 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 281, 21));
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 79, 185, 21));
         QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 106, 218, 17));
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 317, 75, 25));
-        QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 317, 140, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 341, 75, 25));
+        QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 341, 140, 25));
         QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
+        // The row's boxes lie inside their group.
+        for (const char* name : {"lblFileTypes", "cbTypeJpeg", "cbTypePng", "cbTypeWebp"})
+            QVERIFY2(w.W<QGroupBox>("GroupBox1")->rect().contains(w.W<QWidget>(name)->geometry()), name);
         // Nothing lies outside the client area, above the status line.
         const QRect client = w.W<QWidget>("centralwidget")->rect();
         for (QWidget* child : w.W<QWidget>("centralwidget")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -289,7 +301,7 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->width(), 285);
         QCOMPARE(w.W<QToolButton>("btnNewFolder")->x(), 467);
         QCOMPARE(w.W<TURLLabel>("URLLabel1")->x(), 357);
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 317, 75, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 341, 75, 25));
         w.form.resize(300, 500);  // neither narrower nor taller
         QTRY_COMPARE(w.form.width(), 426);
         QCOMPARE(w.form.height(), w.form.minimumHeight());
@@ -311,7 +323,8 @@ private slots:
             seen << at->objectName();
         }
         // The radio buttons are one stop, at the selected one; arrows move between them.
-        QCOMPARE(seen, QStringList({"URLLabel1", "edStartFolder", "btnStartFolder", "cbInclSub", "cbExif", "cbCOM",
+        QCOMPARE(seen, QStringList({"URLLabel1", "edStartFolder", "btnStartFolder", "cbInclSub", "cbTypeJpeg",
+                                    "cbTypePng", "cbTypeWebp", "cbExif", "cbCOM",
                                     "cbIPTC", "cbStripOther", "cbKeepOrientation", "rbNewFolder", "edOutputFolder",
                                     "btnNewFolder", "cbCopyAllFiles", "cbKeepGoing", "cbKeepDates"}));
         QTest::keyClick(w.W<QPushButton>("Button1"), Qt::Key_Tab, Qt::ShiftModifier);
@@ -412,6 +425,22 @@ private slots:
         QCOMPARE(dialogs->Messages[0].Text, QString("Nothing to do.\n\nTick at least one of EXIF, comment, IPTC, or "
                                                      "XMP and other metadata under Output options."));
         QCOMPARE(w.Status(), QString("before"));
+        // Something to strip, but no type ticked: no run either.
+        w.Check("cbExif")->setChecked(true);
+        dir.Write("a.jpg", batchfix::ExifOnly());
+        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp"}) w.Check(name)->setChecked(false);
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(2));
+        QCOMPARE(dialogs->Messages[1].Kind, TDialogs::TKind::Information);
+        QCOMPARE(dialogs->Messages[1].Text,
+                 QString("Nothing to do.\n\nTick at least one of JPEG, PNG, or WebP under File types."));
+        QCOMPARE(w.Status(), QString("before"));
+        QVERIFY(!fixture::Exists(dir / "copy_a.jpg"));
+        // One is enough.
+        w.Check("cbTypeWebp")->setChecked(true);
+        w.Ok();
+        QCOMPARE(dialogs->Messages.size(), size_t(2));
+        QCOMPARE(w.Status(), QString("Done  (0 files processed, 1 file of another type left alone)"));
     }
 
     void anyOutputFolderButAnEmptyOne()
@@ -575,7 +604,8 @@ private slots:
             ++processing;
             okTexts << Shown(w.W<QPushButton>("Button1")->text());
             okEnabled = okEnabled && w.W<QPushButton>("Button1")->isEnabled();
-            optionsEnabled = optionsEnabled || w.W<QComboBox>("comboPrefix")->isEnabled();
+            optionsEnabled = optionsEnabled || w.W<QComboBox>("comboPrefix")->isEnabled() ||
+                             w.Check("cbTypePng")->isEnabled();
             progressShown = progressShown && !w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden();
         });
         w.Ok();
@@ -587,6 +617,7 @@ private slots:
         QVERIFY(progressShown);
         QCOMPARE(Shown(w.W<QPushButton>("Button1")->text()), QString("OK"));
         QVERIFY(w.W<QComboBox>("comboPrefix")->isEnabled());
+        QVERIFY(w.Check("cbTypePng")->isEnabled());
         QVERIFY(!w.W<QLineEdit>("edOutputFolder")->isEnabled());  // its own state comes back too
         QVERIFY(w.form.findChild<QProgressBar*>("ProgressBar1")->isHidden());
         QCOMPARE(w.Status(), QString("Done  (2 files processed)"));
@@ -708,7 +739,7 @@ private slots:
         QVERIFY(visibleAfterAnswer);
         QVERIFY(!w.form.isVisible());
         QVERIFY(w.Status().startsWith("Stopped  ("));
-        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(12));
+        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(15));
         QCOMPARE(Names(dir / "in").size(), size_t(21));  // the sources and one output
     }
 
@@ -797,8 +828,14 @@ private slots:
         v["Other"] = {kRegInteger, "\0\0\0\0"s};
         v["KeepOrientation"] = {kRegInteger, "\0\0\0\0"s};
         v["KeepDates"] = {kRegInteger, "\x01\0\0\0"s};
+        v["TypeJpeg"] = {kRegInteger, "\x01\0\0\0"s};
+        v["TypePng"] = {kRegInteger, "\0\0\0\0"s};
+        v["TypeWebp"] = {kRegInteger, "\x01\0\0\0"s};
         {
             TWindow w(*store);
+            QVERIFY(w.Check("cbTypeJpeg")->isChecked());
+            QVERIFY(!w.Check("cbTypePng")->isChecked());
+            QVERIFY(w.Check("cbTypeWebp")->isChecked());
             QVERIFY(w.Check("cbKeepGoing")->isChecked());
             QVERIFY(!w.Check("cbStripOther")->isChecked());
             QVERIFY(!w.Check("cbKeepOrientation")->isChecked());
@@ -817,9 +854,13 @@ private slots:
             QCOMPARE(store->OpenCount, 0);
 
             w.Check("cbCopyAllFiles")->setChecked(true);
+            w.Check("cbTypeJpeg")->setChecked(false);
             w.form.show();
             QVERIFY(w.form.close());
         }
+        QCOMPARE(v["TypeJpeg"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+        QCOMPARE(v["TypePng"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
+        QCOMPARE(v["TypeWebp"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
         QCOMPARE(v["InclSubfolders"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));  // written back as 1
         QCOMPARE(v["Source"], (TStoredValue{kRegString, "/photos\0"s}));
         QCOMPARE(v["Prefix"], (TStoredValue{kRegString, "new_\0"s}));
@@ -828,9 +869,10 @@ private slots:
         QCOMPARE(v["Other"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["KeepOrientation"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["KeepDates"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
-        QCOMPARE(v.size(), size_t(12));  // the copy tick is not kept
+        QCOMPARE(v.size(), size_t(15));  // the copy tick is not kept
         TWindow again(*store);
         QVERIFY(!again.Check("cbCopyAllFiles")->isChecked());
+        QVERIFY(!again.Check("cbTypeJpeg")->isChecked());
     }
 
     void anOlderFileWithoutTheNewerValuesLoadsWhole()
@@ -846,6 +888,7 @@ private slots:
         QVERIFY(!w.Check("cbExif")->isChecked());
         for (const char* name : {"cbStripOther", "cbKeepOrientation"}) QVERIFY(w.Check(name)->isChecked());
         QVERIFY(!w.Check("cbKeepDates")->isChecked());
+        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp"}) QVERIFY(w.Check(name)->isChecked());
         QVERIFY(dialogs->Messages.empty());
     }
 
@@ -1046,9 +1089,10 @@ private slots:
             dialogs->Lists.clear();
             w.Ok();
             QVERIFY(dialogs->Messages.empty());
-            QCOMPARE(w.Status(), QString("Done  (2 of 3 files changed, 5 files left alone)"));
+            QCOMPARE(w.Status(), QString("Done  (2 of 3 files changed, 3 files of other types left alone)"));
             QCOMPARE(dialogs->Lists.size(), size_t(1));
             QCOMPARE(dialogs->Lists[0].Caption, QString("Files left alone"));
+            QCOMPARE(dialogs->Lists[0].Text, QString("3 files were not cleaned and were left alone, without output:"));
             QStringList expected;
             for (const auto& [name, why] : batchfix::MixedLeftAlone()) expected << Q(dir / ("in/" + name)) + ": " + Q(why);
             QStringList lines = dialogs->Lists[0].Lines;
@@ -1057,6 +1101,17 @@ private slots:
             QCOMPARE(lines, expected);
             QCOMPARE(fixture::Exists(dir / "out/IMG_0001.jpg") || fixture::Exists(dir / "out/zeros.jpg"), false);
         }
+        // JPEG unticked: its files are named too, by the reason of the tick, and none is written.
+        w.Check("cbTypeJpeg")->setChecked(false);
+        fs::remove_all(dir / "out");
+        dialogs->Lists.clear();
+        w.Ok();
+        QCOMPARE(w.Status(), QString("Done  (0 of 0 files changed, 6 files of other types left alone)"));
+        QCOMPARE(dialogs->Lists.size(), size_t(1));
+        for (const char* name : {"a.jpg", "b.jpg", "c.JPEG"})
+            QVERIFY2(dialogs->Lists[0].Lines.contains(Q(dir / (std::string("in/") + name)) + ": type not ticked under File types."),
+                     name);
+        QVERIFY(fs::is_empty(dir / "out"));
     }
 
     void theSkippedListCanBeCopied()
@@ -1401,17 +1456,20 @@ private slots:
             w.Ok();
             QCOMPARE(dialogs->Messages.back().Text, "Der Ordner " + Q(dir / "fehlt") + " existiert nicht.");
             // Files left alone, beside a skipped one.
-            dir.Write("b.png", batchfix::PhonePng());
+            dir.Write("b.gif", "GIF89a");
             dir.Write("zeros.jpg", std::string(64, '\0'));
             w.W<QLineEdit>("edStartFolder")->setText(Q(dir.Path()));
             w.Ok();
-            QCOMPARE(w.Status(), QString("Fertig  (1 Datei bereits sauber, 1 übersprungen, 2 Dateien unberührt)"));
+            QCOMPARE(w.Status(),
+                     QString("Fertig  (1 Datei bereits sauber, 1 übersprungen, 2 Dateien anderer Typen unberührt)"));
             QCOMPARE(dialogs->Lists.back().Caption, QString("Übersprungene Dateien"));
-            QVERIFY(dialogs->Lists.back().Lines.contains(Q(dir / "b.png") + ": Dateityp nicht unterstützt."));
+            QVERIFY(dialogs->Lists.back().Lines.contains(Q(dir / "b.gif") + ": Dateityp nicht unterstützt."));
             QVERIFY(dialogs->Lists.back().Lines.contains(Q(dir / "zeros.jpg") +
                                                           ": kein Bild, das Zorezaz bereinigen kann."));
             QCOMPARE(TMainForm::ReasonText(tReason(tReason::TCode::OpenFile, "/x/a.jpg", EACCES)),
                      QString("Die Datei /x/a.jpg kann nicht geöffnet werden.\n\nZugriff verweigert"));
+            QCOMPARE(TMainForm::ReasonText(tReason(tReason::TCode::TypeNotChosen, "/x/a.png")),
+                     QString("Typ unter „Dateitypen“ nicht angekreuzt"));
             THelpForm help;
             QCOMPARE(help.windowTitle(), QString("Hilfe"));
             const QString helpText = help.findChild<QPlainTextEdit*>("Memo1")->toPlainText();
