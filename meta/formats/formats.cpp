@@ -15,12 +15,6 @@ const std::vector<tFormat>& Formats()
     return formats;
 }
 
-const tFormat& FormatOf(tFileType type)
-{
-    const auto& all = Formats();
-    return *std::find_if(all.begin(), all.end(), [&](const tFormat& f) { return f.Type == type; });
-}
-
 const tFormat* SniffFormat(std::string_view first)
 {
     for (const tFormat& format : Formats())

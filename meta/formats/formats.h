@@ -31,7 +31,6 @@ struct tFormat {
 };
 
 const std::vector<tFormat>& Formats();
-const tFormat& FormatOf(tFileType type);
 // The format the file open at `fd` starts like, or nullptr. Raises
 // EFileError (Read) when its first bytes cannot be read.
 const tFormat* SniffFormat(int fd, const std::string& name);
