@@ -12,8 +12,8 @@
         <translation>Metadaten anzeigen</translation>
     </message>
     <message>
-        <source>JPEG images</source>
-        <translation>JPEG-Bilder</translation>
+        <source>Pictures Zorezaz cleans</source>
+        <translation>Bilder, die Zorezaz bereinigt</translation>
     </message>
     <message>
         <source>All files</source>
@@ -418,13 +418,13 @@ Bereinigte Dateien werden neben ihren Originalen gespeichert; wählen Sie ein Pr
     <message>
         <source>Zorezaz %1
 
-Removes EXIF tags, comments, IPTC information, XMP and other metadata from JPEG files, losslessly and without touching the originals.
+Removes EXIF tags, comments, IPTC information, XMP and other metadata from pictures, losslessly and without touching the originals.
 
 Made by %2.
 %3</source>
         <translation>Zorezaz %1
 
-Entfernt EXIF-Angaben, Kommentare, IPTC-Angaben, XMP und andere Metadaten aus JPEG-Dateien, verlustfrei und ohne die Originale anzutasten.
+Entfernt EXIF-Angaben, Kommentare, IPTC-Angaben, XMP und andere Metadaten aus Bildern, verlustfrei und ohne die Originale anzutasten.
 
 Von %2.
 %3</translation>

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/error_text.h"
+#include "meta/formats/formats.h"
 
 namespace {
 TDialogs* gCurrent = nullptr;
@@ -42,12 +43,20 @@ std::optional<std::string> TDialogs::ChooseFolder(QWidget* parent, const QString
     return BytesOfShownPath(chosen);
 }
 
-std::optional<std::string> TDialogs::ChooseJpeg(QWidget* parent, const QString& initialFolder)
+std::optional<std::string> TDialogs::ChoosePicture(QWidget* parent, const QString& initialFolder)
 {
+    // Every format's extensions, in lower and upper case (the filter is
+    // case-sensitive here); content decides, so "All files" is offered too.
+    QString masks;
+    for (const tFormat& format : Formats())
+        for (std::string_view ext : format.Extensions) {
+            const QString e = QString::fromLatin1(ext.data(), static_cast<qsizetype>(ext.size()));
+            masks += QStringLiteral(" *") + e + QStringLiteral(" *") + e.toUpper();
+        }
     const QString chosen = QFileDialog::getOpenFileName(
         parent, tr("Show metadata"), initialFolder,
-        tr("JPEG images") + QStringLiteral(" (*.jpg *.jpeg *.JPG *.JPEG *.Jpg *.Jpeg);;") + tr("All files") +
-            QStringLiteral(" (*)"));
+        tr("Pictures Zorezaz cleans") + QStringLiteral(" (") + masks.trimmed() + QStringLiteral(");;") +
+            tr("All files") + QStringLiteral(" (*)"));
     if (chosen.isEmpty()) return std::nullopt;
     return BytesOfShownPath(chosen);
 }

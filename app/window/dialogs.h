@@ -25,7 +25,7 @@ public:
     // The chosen folder as file-system bytes, or nothing on cancel.
     virtual std::optional<std::string> ChooseFolder(QWidget* parent, const QString& initial);
     // A JPEG file to look into, as file-system bytes, or nothing on cancel.
-    virtual std::optional<std::string> ChooseJpeg(QWidget* parent, const QString& initialFolder);
+    virtual std::optional<std::string> ChoosePicture(QWidget* parent, const QString& initialFolder);
     virtual void OpenUrl(const QUrl& url);
     // A question with Yes and No; true for Yes.
     virtual bool Ask(QWidget* parent, const QString& caption, const QString& text);

@@ -705,7 +705,7 @@ void TMainForm::Close1Click()
 
 void TMainForm::ShowMetadata1Click()
 {
-    const auto file = TDialogs::Current().ChooseJpeg(this, FStartPath.Edit->text());
+    const auto file = TDialogs::Current().ChoosePicture(this, FStartPath.Edit->text());
     if (!file) return;
     auto* view = new TMetadataView(this);
     view->SetListing(ShownText(*file), DescribeFile(*file, ControlsOptions()));
@@ -731,7 +731,7 @@ void TMainForm::About1Click()
 {
     TDialogs::Current().About(
         this, tr("About Zorezaz"),
-        tr("Zorezaz %1\n\nRemoves EXIF tags, comments, IPTC information, XMP and other metadata from JPEG "
-           "files, losslessly and without touching the originals.\n\nMade by %2.\n%3")
+        tr("Zorezaz %1\n\nRemoves EXIF tags, comments, IPTC information, XMP and other metadata from "
+           "pictures, losslessly and without touching the originals.\n\nMade by %2.\n%3")
             .arg(kVersion, kMakerName, kWebsite));
 }

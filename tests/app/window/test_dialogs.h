@@ -37,7 +37,7 @@ public:
         FolderAnswers.pop_front();
         return answer;
     }
-    std::optional<std::string> ChooseJpeg(QWidget*, const QString& initialFolder) override
+    std::optional<std::string> ChoosePicture(QWidget*, const QString& initialFolder) override
     {
         FileAsked << initialFolder;
         if (FileAnswers.empty()) return std::nullopt;
