@@ -7,12 +7,16 @@
 // ratios to `cp -r` and to `cp -r && sync` timed in the same round (the
 // machine may be shared: a ratio from one round is fairer than one across
 // rounds), for the default run and for --no-flush, and the run's peak
-// resident memory.
+// resident memory. Then a set of PNG and a set of WebP pictures of 0.1-5 MB,
+// each with EXIF (make, model, dates, GPS) and XMP, the PNGs also with text
+// chunks: their ratios and peak memory are checked against the goals, and
+// every source must have its cleaned output.
 //
-//   bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only]
+//   bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures]
 //
 // --make-only leaves the generated sets in SCRATCH_DIR and times nothing, for
-// profiling a run by hand.
+// profiling a run by hand; --pictures makes and times the PNG and WebP sets
+// only.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,6 +34,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -44,6 +49,16 @@ constexpr int kSmallFolders = 50;
 constexpr int kSmallDistinct = 100;
 constexpr double kSmallMin = 20e3, kSmallMax = 2e6, kSmallUsual = 200e3;
 constexpr int kRounds = 5;  // the median of these counts
+// The PNG and WebP sets: sizes spread evenly on a log scale, each file taking
+// the base picture nearest its size behind metadata of its own.
+constexpr int kPictureFiles = 300;
+constexpr int kPictureDistinct = 24;
+constexpr double kPictureMin = 100e3, kPictureMax = 5e6;
+// The goals for those sets.
+constexpr double kGoalRatio = 1.2;  // to cp -r && sync, and --no-flush to cp -r
+constexpr double kGoalPeakMB = 32;
+// Every one of those pictures names its owner in EXIF, XMP and (PNG) text.
+constexpr const char* kOwner = "A. Person";
 
 std::string ReadFile(const std::string& path)
 {
@@ -55,6 +70,8 @@ void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 // A noisy w x h image compresses badly, which is what makes it 2-8 MB.
 std::string NoisyJpeg(int width, int height, std::mt19937& rng)
@@ -153,6 +170,165 @@ std::string ExifSegment()
     return Segment(0xE1, std::string("Exif\0\0", 6) + tiff);
 }
 
+std::string Le16(uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+std::string Le32(uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+std::string Be32(uint32_t v)
+{
+    return {static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+            static_cast<char>(v & 0xFF)};
+}
+
+struct tEntry {
+    uint16_t Tag, Type;
+    uint32_t Count;
+    std::string Value;  // little-endian
+};
+
+tEntry Ascii(uint16_t tag, const std::string& text) { return {tag, 2, static_cast<uint32_t>(text.size() + 1), text + '\0'}; }
+tEntry Long(uint16_t tag, uint32_t v) { return {tag, 4, 1, Le32(v)}; }
+tEntry Degrees(uint16_t tag, uint32_t d, uint32_t m, uint32_t hundredthSeconds)
+{
+    return {tag, 5, 3, Le32(d) + Le32(1) + Le32(m) + Le32(1) + Le32(hundredthSeconds) + Le32(100)};
+}
+
+// A TIFF 6.0 directory placed at `at`: the entries (sorted by tag), no next
+// directory, then the values longer than 4 bytes, each at an even offset.
+std::string Ifd(const std::vector<tEntry>& entries, uint32_t at)
+{
+    std::string dir = Le16(static_cast<uint32_t>(entries.size())), values;
+    const uint32_t valuesAt = at + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
+    for (const tEntry& e : entries) {
+        dir += Le16(e.Tag) + Le16(e.Type) + Le32(e.Count);
+        if (e.Value.size() <= 4) {
+            dir += e.Value + std::string(4 - e.Value.size(), '\0');
+        } else {
+            dir += Le32(valuesAt + static_cast<uint32_t>(values.size()));
+            values += e.Value;
+            if (values.size() % 2) values += '\0';
+        }
+    }
+    return dir + Le32(0) + values;
+}
+
+// What a phone writes, told apart by `n`: make, model, owner, dates and GPS
+// position in IFD0, its EXIF and its GPS directory (little-endian TIFF bytes,
+// as PNG's eXIf and WebP's EXIF chunk hold them).
+std::string PhoneTiff(int n)
+{
+    const std::string date = "2025:" + std::to_string(10 + n % 3) + ":" + std::to_string(10 + n % 19) + " " +
+                             std::to_string(10 + n % 14) + ":" + std::to_string(10 + n % 50) + ":" +
+                             std::to_string(10 + n % 50);
+    std::vector<tEntry> ifd0 = {Ascii(0x010F, "Bench"), Ascii(0x0110, "Phone " + std::to_string(n % 7)),
+                                {0x0112, 3, 1, Le16(1)}, Ascii(0x0132, date), Ascii(0x013B, kOwner),
+                                Long(0x8769, 0), Long(0x8825, 0)};
+    const std::vector<tEntry> exif = {Ascii(0x9003, date), Ascii(0x9004, date),
+                                      Ascii(0xA431, "SN" + std::to_string(100000 + n))};
+    const std::vector<tEntry> gps = {Ascii(0x0001, "N"), Degrees(0x0002, 48, 51, static_cast<uint32_t>(n % 6000)),
+                                     Ascii(0x0003, "E"), Degrees(0x0004, 2, 21, static_cast<uint32_t>(n * 7 % 6000)),
+                                     Ascii(0x001D, date.substr(0, 10))};
+    const uint32_t exifAt = 8 + static_cast<uint32_t>(Ifd(ifd0, 8).size());
+    const uint32_t gpsAt = exifAt + static_cast<uint32_t>(Ifd(exif, exifAt).size());
+    ifd0[5].Value = Le32(exifAt);
+    ifd0[6].Value = Le32(gpsAt);
+    return std::string("II\x2A\x00\x08\x00\x00\x00", 8) + Ifd(ifd0, 8) + Ifd(exif, exifAt) + Ifd(gps, gpsAt);
+}
+
+// An XMP packet with creator, date and place, padded as editors pad it.
+std::string XmpPacket(int n)
+{
+    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+           "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+           "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" "
+           "xmp:CreateDate=\"2025-11-" + std::to_string(10 + n % 19) + "T12:00:00\" exif:GPSLatitude=\"48," +
+           std::to_string(n % 60) + ".5N\" exif:GPSLongitude=\"2,21.1E\">\n"
+           "<dc:creator><rdf:Seq><rdf:li>" + std::string(kOwner) + "</rdf:li></rdf:Seq></dc:creator>\n"
+           "</rdf:Description></rdf:RDF></x:xmpmeta>\n" +
+           std::string(1024, ' ') + "\n<?xpacket end=\"w\"?>";
+}
+
+std::string Deflated(const std::string& bytes, int level)
+{
+    uLongf size = compressBound(bytes.size());
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+                  bytes.size(), level) != Z_OK) {
+        std::fprintf(stderr, "zlib failed\n");
+        std::exit(1);
+    }
+    out.resize(size);
+    return out;
+}
+
+// A PNG chunk: length, type, data, and the CRC of type and data.
+std::string PngChunk(const char* type, const std::string& data)
+{
+    const std::string body = std::string(type, 4) + data;
+    return Be32(static_cast<uint32_t>(data.size())) + body +
+           Be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+}
+
+// A w x h RGB picture: a gradient with noise in the low six bits, so that
+// deflate gains little, and its IDAT cut into chunks of `idatSize` bytes as
+// encoders cut it (libpng: 8 KiB).
+std::string NoisyPng(int width, int height, size_t idatSize, std::mt19937& rng)
+{
+    std::string raw;
+    raw.reserve(static_cast<size_t>(height) * (1 + static_cast<size_t>(width) * 3));
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';  // filter type None
+        for (int x = 0; x < width * 3; ++x)
+            raw += static_cast<char>(((x / 3 + y) & 0xC0) | (rng() & 0x3F));
+    }
+    const std::string data = Deflated(raw, Z_BEST_SPEED);
+    std::string png = "\x89PNG\r\n\x1A\n";
+    png += PngChunk("IHDR", Be32(static_cast<uint32_t>(width)) + Be32(static_cast<uint32_t>(height)) +
+                                std::string("\x08\x02\x00\x00\x00", 5));
+    for (size_t at = 0; at < data.size(); at += idatSize) png += PngChunk("IDAT", data.substr(at, idatSize));
+    return png + PngChunk("IEND", "");
+}
+
+// cwebp's lossy picture of w x h pixels of noise: RIFF, WEBP, one VP8 chunk.
+std::string NoisyWebp(int width, int height, std::mt19937& rng, const std::string& scratch)
+{
+    const std::string ppm = scratch + "/base.ppm", webp = scratch + "/base.webp";
+    std::string pixels = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; ++i) pixels += static_cast<char>(rng());
+    WriteFile(ppm, pixels);
+    if (std::system(("cwebp -quiet -q 100 -m 0 " + Q(ppm) + " -o " + Q(webp)).c_str()) != 0) {
+        std::fprintf(stderr, "cwebp failed (Debian package webp)\n");
+        std::exit(1);
+    }
+    std::string out = ReadFile(webp);
+    fs::remove(ppm);
+    fs::remove(webp);
+    if (out.size() < 20 || out.compare(0, 4, "RIFF") != 0 || out.compare(12, 4, "VP8 ") != 0) {
+        std::fprintf(stderr, "cwebp wrote no simple lossy WebP\n");
+        std::exit(1);
+    }
+    return out;
+}
+
+// A RIFF chunk: FourCC, little-endian size, data, a pad byte to an even size.
+std::string RiffChunk(const char* fourcc, const std::string& data)
+{
+    return std::string(fourcc, 4) + Le32(static_cast<uint32_t>(data.size())) + data +
+           (data.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// The simple file made extended: VP8X with the EXIF and XMP flags and the
+// canvas size, its VP8 chunk as it stands, EXIF and XMP after it, the RIFF
+// size made to fit.
+std::string ExtendedWebp(const std::string& simple, int width, int height, const std::string& exif,
+                         const std::string& xmp)
+{
+    std::string vp8x = "\x0C" + std::string(3, '\0');  // EXIF (0x08) and XMP (0x04) present
+    vp8x += Le32(static_cast<uint32_t>(width - 1)).substr(0, 3) + Le32(static_cast<uint32_t>(height - 1)).substr(0, 3);
+    const std::string body = "WEBP" + RiffChunk("VP8X", vp8x) + simple.substr(12) + RiffChunk("EXIF", exif) +
+                             RiffChunk("XMP ", xmp);
+    return "RIFF" + Le32(static_cast<uint32_t>(body.size())) + body;
+}
+
 std::vector<std::string> CorpusFiles(const std::string& corpus)
 {
     std::vector<std::string> files;
@@ -191,8 +367,6 @@ tRun Timed(const std::string& command)
     return {took.count(), usage.ru_maxrss};
 }
 
-std::string Q(const std::string& s) { return "'" + s + "'"; }
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -200,15 +374,89 @@ double Median(std::vector<double> v)
     return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// What zorezaz-cli made of a flat set: how many sources have an output of
+// their name, the first without one, how many outputs still name the owner
+// (a run that removed nothing is no cleaning to time), and the last line it
+// printed and the first it wrote on standard error.
+struct tOutputs {
+    int Sources = 0, Cleaned = 0, StillNamed = 0;
+    std::string Missing, Named, Said, FirstError;
+};
+
+tOutputs CheckOutputs(const std::string& set, const std::string& out, const std::string& said,
+                      const std::string& errors)
+{
+    tOutputs o;
+    // grep reads the outputs, not this process: what it holds when it forks
+    // would count in the next contender's peak memory.
+    const std::string named = said + ".named";
+    Timed("grep -rlF -- " + Q(kOwner) + " " + Q(out) + " >" + Q(named) + " 2>/dev/null; true");
+    std::ifstream namedLines(named);
+    for (std::string line; std::getline(namedLines, line); ++o.StillNamed)
+        if (o.Named.empty()) o.Named = line;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(set)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        ++o.Sources;
+        std::error_code error;
+        if (fs::file_size(out + "/" + name, error) > 0 && !error)
+            ++o.Cleaned;
+        else if (o.Missing.empty())
+            o.Missing = name;
+    }
+    std::ifstream lines(said);
+    for (std::string line; std::getline(lines, line);) o.Said = line;
+    std::ifstream errorLines(errors);
+    std::getline(errorLines, o.FirstError);
+    return o;
+}
+
+const char* Mark(bool met) { return met ? "✓" : "✗"; }
+
+// The goals for one set, from its medians; a set nothing was cleaned in
+// meets or misses no timing goal.
+void PrintGoals(const char* type, double durable, double noFlush, long peakKiB, const tOutputs& o)
+{
+    const bool any = o.Cleaned > 0;
+    auto ratio = [&](const char* what, double value) {
+        std::printf("  goal: %-38s <= %4.1f x  %5.2f x  %s\n", what, kGoalRatio, value,
+                    any ? Mark(value <= kGoalRatio) : "- (nothing cleaned)");
+    };
+    ratio("zorezaz-cli / cp -r && sync", durable);
+    ratio("zorezaz-cli --no-flush / cp -r", noFlush);
+    std::printf("  goal: %-38s <= %4.0f MB %5.1f MB  %s\n", "peak RSS of zorezaz-cli", kGoalPeakMB, peakKiB / 1024.0,
+                any ? Mark(peakKiB / 1024.0 <= kGoalPeakMB) : "- (nothing cleaned)");
+    if (!any) {
+        std::printf("  %s not cleaned by this build: no output for any of the %d files\n", type, o.Sources);
+        std::printf("    zorezaz-cli said: %s\n", o.Said.c_str());
+        if (!o.FirstError.empty()) std::printf("    first on standard error: %s\n", o.FirstError.c_str());
+    } else {
+        std::printf("  outputs: %d of %d sources cleaned %s", o.Cleaned, o.Sources, Mark(o.Cleaned == o.Sources));
+        if (o.Cleaned != o.Sources)
+            std::printf(" (none for %s; first on standard error: %s)", o.Missing.c_str(), o.FirstError.c_str());
+        std::printf("\n");
+        std::printf("  outputs naming the owner (\"%s\"): %d %s", kOwner, o.StillNamed, Mark(o.StillNamed == 0));
+        if (o.StillNamed) std::printf(" (first: %s)", o.Named.c_str());
+        std::printf("\n");
+    }
+}
+
 // Each contender copies `set` into a fresh folder beside it; written data is
 // flushed and the output removed between runs so no run pays for another's
-// writes. Without `durable` (tmpfs) only cp -r and --no-flush run.
+// writes. Without `durable` (tmpfs) only cp -r and --no-flush run. With a
+// `checked` type (a flat set) every strip option is on, zorezaz-cli's texts go
+// to files beside the output, and after the last round its outputs and the
+// goals are checked.
 void Compare(const std::string& title, const std::string& cli, const std::string& set, const std::string& scratch,
-             bool durable = true)
+             bool durable = true, const char* checked = nullptr)
 {
     const std::string out = scratch + "/out";
+    const std::string said = scratch + "/cli.out", errors = scratch + "/cli.err";
     const std::string clean = "rm -rf " + Q(out) + " && sync";
-    const std::string run = Q(cli) + " " + Q(set) + " --subfolders --exif --com --iptc --out " + Q(out);
+    const std::string run = Q(cli) + " " + Q(set) + " --subfolders --exif --com --iptc" +
+                            (checked ? " --other" : "") + " --out " + Q(out);
+    const std::string quiet = checked ? " >" + Q(said) + " 2>" + Q(errors) : " >/dev/null";
     struct tContender {
         const char* Name;
         std::string Command;
@@ -218,8 +466,8 @@ void Compare(const std::string& title, const std::string& cli, const std::string
     } all[] = {
         {"cp -r", "cp -r " + Q(set) + " " + Q(out), false, {}, {}, {}},
         {"cp -r && sync", "cp -r " + Q(set) + " " + Q(out) + " && sync", true, {}, {}, {}},
-        {"zorezaz-cli", run + " >/dev/null", true, {}, {}, {}},
-        {"zorezaz-cli --no-flush", run + " --no-flush >/dev/null", false, {}, {}, {}},
+        {"zorezaz-cli", run + quiet, true, {}, {}, {}},
+        {"zorezaz-cli --no-flush", run + " --no-flush" + quiet, false, {}, {}, {}},
     };
     std::vector<tContender*> contenders;
     for (auto& c : all)
@@ -238,6 +486,8 @@ void Compare(const std::string& title, const std::string& cli, const std::string
             if (durable) c->ToCpSync.push_back(c->Seconds.back() / all[1].Seconds.back());
         }
     }
+    // The last run was --no-flush's: its outputs are still there.
+    const tOutputs outputs = checked ? CheckOutputs(set, out, said, errors) : tOutputs{};
     Timed(clean);
     std::printf("%s, medians of %d rounds\n", title.c_str(), kRounds);
     std::printf("  %-24s %9s %10s %16s %12s\n", "", "seconds", "/ cp -r", durable ? "/ cp -r && sync" : "",
@@ -250,6 +500,9 @@ void Compare(const std::string& title, const std::string& cli, const std::string
             std::printf("%16s", "");
         std::printf(" %9.1f MB\n", c->PeakKiB / 1024.0);
     }
+    if (checked)
+        PrintGoals(checked, Median(all[2].ToCpSync), Median(all[3].ToCp), std::max(all[2].PeakKiB, all[3].PeakKiB),
+                   outputs);
     std::printf("\n");
     std::fflush(stdout);
 }
@@ -316,38 +569,89 @@ void MakeSmallSet(const std::string& dir, const std::vector<std::string>& heads)
                 total / 1e6);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// Base pictures of sizes spread over the set's range, made by `make(bytes)`;
+// each of the set's files takes the one nearest a size drawn evenly on a log
+// scale, and `dress(base, n)` gives it metadata of its own.
+template <class tMake, class tDress>
+void MakePictureSet(const std::string& dir, const char* type, const char* extension, tMake make, tDress dress)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only]\n");
-        return 2;
+    std::mt19937 rng(2028);
+    std::vector<decltype(make(0.0, 0))> bases;
+    for (int i = 0; i < kPictureDistinct; ++i)
+        bases.push_back(make(kPictureMin * std::pow(kPictureMax / kPictureMin, (i + 0.5) / kPictureDistinct), i));
+    std::uniform_real_distribution<double> unit(0, 1);
+    uint64_t total = 0;
+    double smallest = 1e12, largest = 0;
+    for (int n = 0; n < kPictureFiles; ++n) {
+        const double want = kPictureMin * std::pow(kPictureMax / kPictureMin, unit(rng));
+        const auto base = std::min_element(bases.begin(), bases.end(), [&](const auto& a, const auto& b) {
+            return std::abs(static_cast<double>(a.size()) - want) < std::abs(static_cast<double>(b.size()) - want);
+        });
+        const std::string bytes = dress(*base, n);
+        total += bytes.size();
+        smallest = std::min(smallest, static_cast<double>(bytes.size()));
+        largest = std::max(largest, static_cast<double>(bytes.size()));
+        WriteFile(dir + "/picture" + std::to_string(n) + extension, bytes);
     }
-    const std::string cli = fs::absolute(argv[1]).string();
-    const std::string scratch = argc > 2 ? std::string(argv[2]) : fs::temp_directory_path().string() + "/zorezaz-bench";
-    const bool makeOnly = argc > 3 && std::string(argv[3]) == "--make-only";
-    const std::string corpus = fs::path(ZOREZAZ_SOURCE_DIR).parent_path().string() + "/shared/corpus";
-    fs::remove_all(scratch);
-    fs::create_directories(scratch + "/set");
-    fs::create_directories(scratch + "/small");
+    std::printf("Generated %s set: %d files of %.2f-%.2f MB, %.0f MB\n", type, kPictureFiles, smallest / 1e6,
+                largest / 1e6, total / 1e6);
+}
 
-    // Made in a child process, so that the programs timed later are not
-    // started from a process holding the images (their peak memory would
-    // count it).
-    const pid_t maker = fork();
-    if (maker == 0) {
-        const std::vector<std::string> heads = Heads(corpus);
-        MakeLargeSet(scratch + "/set", heads);
-        MakeSmallSet(scratch + "/small", heads);
-        std::fflush(stdout);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(maker, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
-    if (makeOnly) return 0;
-    std::printf("\n");
+// Every PNG has eXIf, XMP in iTXt and tEXt/zTXt before its IDAT; every other
+// one also text and tIME after it, as some editors add them.
+void MakePngSet(const std::string& dir)
+{
+    std::mt19937 rng(2029);
+    const double perPixel = NoisyPng(256, 256, 8192, rng).size() / 65536.0;
+    auto make = [&](double bytes, int i) {
+        const double pixels = std::max(256.0, bytes / perPixel);
+        const int width = std::max(16, static_cast<int>(std::sqrt(pixels * 1.5)));
+        // Mostly libpng's 8 KiB IDAT chunks, some larger, some one chunk.
+        const size_t idat = i % 4 == 3 ? (1u << 20) : i % 8 == 1 ? 65536 : 8192;
+        return NoisyPng(width, std::max(16, static_cast<int>(pixels / width)), idat, rng);
+    };
+    auto dress = [](const std::string& png, int n) {
+        const size_t afterIhdr = 8 + 25, iend = png.size() - 12;
+        std::string before = PngChunk("eXIf", PhoneTiff(n)) +
+                             PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + XmpPacket(n)) +
+                             PngChunk("tEXt", std::string("Author\0", 7) + kOwner) +
+                             PngChunk("tEXt", std::string("Comment\0", 8) + "taken at home, picture " +
+                                                  std::to_string(n)) +
+                             PngChunk("zTXt", std::string("Description\0\0", 13) +
+                                                  Deflated("a description that must not be published", 6));
+        std::string after;
+        if (n % 2)
+            after = PngChunk("tEXt", std::string("date:modify\0", 12) + "2025-11-12T10:00:00+01:00") +
+                    PngChunk("tIME", std::string("\x07\xE9\x0B\x0C\x0A\x00\x00", 7));
+        return png.substr(0, afterIhdr) + before + png.substr(afterIhdr, iend - afterIhdr) + after + png.substr(iend);
+    };
+    MakePictureSet(dir, "PNG", ".png", make, dress);
+}
+
+// Every WebP is extended: VP8X, the picture, EXIF and XMP.
+void MakeWebpSet(const std::string& dir, const std::string& scratch)
+{
+    std::mt19937 rng(2030);
+    const double perPixel = NoisyWebp(256, 256, rng, scratch).size() / 65536.0;
+    struct tBase {
+        std::string Bytes;
+        int Width, Height;
+        size_t size() const { return Bytes.size(); }
+    };
+    auto make = [&](double bytes, int) {
+        const double pixels = std::max(256.0, bytes / perPixel);
+        const int width = std::max(16, static_cast<int>(std::sqrt(pixels * 1.5)));
+        const int height = std::max(16, static_cast<int>(pixels / width));
+        return tBase{NoisyWebp(width, height, rng, scratch), width, height};
+    };
+    auto dress = [](const tBase& base, int n) {
+        return ExtendedWebp(base.Bytes, base.Width, base.Height, PhoneTiff(n), XmpPacket(n));
+    };
+    MakePictureSet(dir, "WebP", ".webp", make, dress);
+}
+
+void CompareJpegSets(const std::string& cli, const std::string& scratch, const std::string& corpus)
+{
     Compare("Generated set (" + std::to_string(kFiles) + " photos of 2-8 MB)", cli, scratch + "/set", scratch);
     Compare("Many small files (" + std::to_string(kSmallFiles) + " photos of 20 KB-2 MB in " +
                 std::to_string(kSmallFolders) + " folders)",
@@ -363,6 +667,51 @@ int main(int argc, char** argv)
         std::printf("The same small files on tmpfs: skipped, no /dev/shm\n\n");
     }
     if (fs::is_directory(corpus)) Compare("Small real corpus (../shared/corpus)", cli, corpus, scratch);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures]\n");
+        return 2;
+    }
+    const std::string cli = fs::absolute(argv[1]).string();
+    const std::string scratch = argc > 2 ? std::string(argv[2]) : fs::temp_directory_path().string() + "/zorezaz-bench";
+    const bool makeOnly = argc > 3 && std::string(argv[3]) == "--make-only";
+    const bool picturesOnly = argc > 3 && std::string(argv[3]) == "--pictures";
+    const std::string corpus = fs::path(ZOREZAZ_SOURCE_DIR).parent_path().string() + "/shared/corpus";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch + "/set");
+    fs::create_directories(scratch + "/small");
+    fs::create_directories(scratch + "/png");
+    fs::create_directories(scratch + "/webp");
+
+    // Made in a child process, so that the programs timed later are not
+    // started from a process holding the images (their peak memory would
+    // count it).
+    const pid_t maker = fork();
+    if (maker == 0) {
+        if (!picturesOnly) {
+            const std::vector<std::string> heads = Heads(corpus);
+            MakeLargeSet(scratch + "/set", heads);
+            MakeSmallSet(scratch + "/small", heads);
+        }
+        MakePngSet(scratch + "/png");
+        MakeWebpSet(scratch + "/webp", scratch);
+        std::fflush(stdout);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(maker, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+    if (makeOnly) return 0;
+    std::printf("\n");
+    if (!picturesOnly) CompareJpegSets(cli, scratch, corpus);
+    const std::string pictures = std::to_string(kPictureFiles) + " pictures of 0.1-5 MB)";
+    Compare("PNG set (" + pictures, cli, scratch + "/png", scratch, true, "PNG");
+    Compare("WebP set (" + pictures, cli, scratch + "/webp", scratch, true, "WebP");
     fs::remove_all(scratch);
     return 0;
 }

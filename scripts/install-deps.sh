@@ -7,7 +7,8 @@ pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev libgtes
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       qt6-l10n-tools qt6-translations-l10n  # lupdate, lrelease; Qt's own German
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
-      dpkg-dev file librsvg2-bin appstream groff-base)  # make package and its tests
+      dpkg-dev file librsvg2-bin appstream groff-base  # make package and its tests
+      zlib1g-dev webp)  # make bench: the PNG set's IDAT, cwebp for the WebP set
 fuzz_pkgs=(clang libclang-rt-dev)
 [ "${1:-}" = fuzz ] && pkgs+=("${fuzz_pkgs[@]}")
 missing=()
