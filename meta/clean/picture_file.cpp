@@ -37,7 +37,7 @@ bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choic
         auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(part.Offset, INT64_MAX));
         if (after == ranges.begin() || std::prev(after)->second < part.Offset + part.Length) return false;
     }
-    if (!OutputMatches(plan, fd)) return false;
+    if (!OutputFollowsPlan(plan, fd)) return false;
     try {
         const std::unique_ptr<tPictureFile> written = Reread(fd);
         return written && !RemovesAny(written->Parts(), choices);

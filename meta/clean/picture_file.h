@@ -61,9 +61,9 @@ protected:
     // EDamagedFile when it cannot be read.
     virtual std::unique_ptr<tPictureFile> Reread(int fd) const;
     // The check before publish: every part the policy keeps is copied whole
-    // from the source, the output is as long as planned, every piece (new
-    // bytes and kept ranges) is there byte for byte, and read again with
-    // this format's scanner it holds no part the choices remove.
+    // from the source, the output follows the plan (OutputFollowsPlan), and
+    // read again with this format's scanner it holds no part the choices
+    // remove.
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;
     // What the scan read of the source from its start; kept ranges inside it
     // are written from memory.

@@ -74,7 +74,8 @@ bool ReadAt(int fd, char* buffer, size_t n, int64_t offset)
 
 bool RangesEqual(int a, int64_t aOffset, int b, int64_t bOffset, int64_t length)
 {
-    std::string x(kChunk, '\0'), y(kChunk, '\0');
+    const size_t buffer = static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(length, 0), kChunk));
+    std::string x(buffer, '\0'), y(buffer, '\0');
     while (length > 0) {
         const size_t n = static_cast<size_t>(std::min<int64_t>(length, kChunk));
         if (!ReadAt(a, x.data(), n, aOffset) || !ReadAt(b, y.data(), n, bOffset)) return false;
@@ -100,6 +101,27 @@ bool OutputMatches(const tPlan& plan, int fd)
             if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, piece.Length)) return false;
             at += piece.Length;
         }
+    }
+    return true;
+}
+
+bool OutputFollowsPlan(const tPlan& plan, int fd)
+{
+    if (SizeOf(fd) != plan.Length) return false;
+    int64_t at = 0;
+    std::string bytes;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0) {
+            bytes.assign(piece.Bytes.size(), '\0');
+            if (!ReadAt(fd, bytes.data(), bytes.size(), at) || bytes != piece.Bytes) return false;
+            at += static_cast<int64_t>(bytes.size());
+            continue;
+        }
+        const int64_t edge = std::min(piece.Length, kEdgeCheck);
+        if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, edge) ||
+            !RangesEqual(plan.SourceFd, piece.Offset + piece.Length - edge, fd, at + piece.Length - edge, edge))
+            return false;
+        at += piece.Length;
     }
     return true;
 }

@@ -40,6 +40,13 @@ void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head = n
 // stays small whatever the file's size).
 bool OutputMatches(const tPlan& plan, int fd);
 
+// The check of a copy just written from `plan`: its size, every new byte,
+// and each kernel-copied range at both ends (up to kEdgeCheck bytes each),
+// which catches a range copied from the wrong place or cut short without
+// reading the picture data back.
+bool OutputFollowsPlan(const tPlan& plan, int fd);
+inline constexpr int64_t kEdgeCheck = 4096;
+
 // True when the files open at `a` and `b` hold the same bytes.
 bool SameContent(int a, int b);
 // True when `length` bytes at `aOffset` of `a` equal those at `bOffset` of `b`.
