@@ -218,8 +218,9 @@ TEST(WebpFile, CleanedFilesHoldNoRemovedChunkAndEveryKeptOneAsItWas)
         // The tools wrote what the row says: the orientation, a colour profile with the EXIF.
         const auto tags = fixture::Exiftool("-Orientation", source);
         EXPECT_EQ(tags.count("Orientation") ? std::stoi(tags.at("Orientation")) : 0, row.Orientation);
-        if (row.Orientation > 0 && std::string(row.Name).find("ICC") != std::string::npos)
+        if (row.Orientation > 0 && std::string(row.Name).find("ICC") != std::string::npos) {
             EXPECT_TRUE(std::any_of(inChunks.begin(), inChunks.end(), [](auto& k) { return k.FourCC == "ICCP"; }));
+        }
         for (const tChoices& c : {Choices(true, true, false), Choices(true, false, false), Choices(false, true, false),
                                   Choices(true, true, true)}) {
             SCOPED_TRACE(testing::Message() << "exif " << c.Exif << " other " << c.Other << " orientation "
