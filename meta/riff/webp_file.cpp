@@ -120,7 +120,8 @@ tWebpFile::tWebpFile(tFileHandle file, tRiff riff, mode_t mode, bool listing)
             const std::string payload = ReadRiffBytes(fd, chunk.PayloadOffset(), read);
             const std::string_view tiff = TiffOf(payload);
             part.Orientation = OrientationIn(tiff);
-            part.NothingToRemove = part.Orientation > 1 && tiff == OrientationTiff(part.Orientation);
+            // Only our own block counts as the orientation alone: a framed one is written anew.
+            part.NothingToRemove = part.Orientation > 1 && payload == OrientationTiff(part.Orientation);
             if (listing) Texts.ExifTiff = tiff;
         } else if (chunk.FourCC == "XMP " && !xmpSeen && listing) {
             xmpSeen = true;

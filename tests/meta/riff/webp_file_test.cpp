@@ -336,6 +336,13 @@ TEST(WebpFile, PartsAreRunsOfChunksNamedByFourCCAndListingsGetTheTexts)
     EXPECT_EQ(listed->Texts.Xmp, "<x/>");
     const auto cleaning = Scan(path);
     EXPECT_TRUE(cleaning->Texts.ExifTiff.empty() && cleaning->Texts.Xmp.empty());
+
+    // The orientation alone is nothing to remove as this program writes it, not framed.
+    const tChoices keep = Choices(true, false, true);
+    const std::string vp8l = RiffChunk("VP8L", "/\x0f\xc0\x03");
+    EXPECT_FALSE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", OrientationTiff(6))})))->Removes(keep));
+    EXPECT_TRUE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", Bytes("Exif\0\0") + OrientationTiff(6))})))
+                    ->Removes(keep));
 }
 
 TEST(WebpFile, CheckBeforePublishFindsAPlanAlteredAfterPlanning)
