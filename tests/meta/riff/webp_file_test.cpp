@@ -22,6 +22,7 @@
 namespace {
 
 using fixture::ReadFile;
+using namespace std::string_literals;
 
 struct tChunk {
     std::string FourCC, Payload, Raw;  // Raw: header, payload and pad byte
@@ -45,23 +46,11 @@ std::vector<tChunk> Walk(const std::string& file, size_t* riffEnd = nullptr)
     return chunks;
 }
 
-// A literal with its zero bytes.
-template <size_t N>
-std::string Bytes(const char (&literal)[N])
-{
-    return std::string(literal, N - 1);
-}
-
 std::string Riff(const std::vector<std::string>& chunks, const std::string& trailer = {})
 {
     std::string body = "WEBP";
     for (const std::string& c : chunks) body += c;
     return "RIFF" + LittleEndian32(static_cast<uint32_t>(body.size())) + body + trailer;
-}
-
-void Run(const std::string& command)
-{
-    ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
 }
 
 // A 16 x 16 picture with alpha, different for each `seed`, as PAM.
@@ -125,7 +114,8 @@ struct tRow {
 
 std::string Tool(const fixture::TempDir& dir, const std::string& name, const std::string& command)
 {
-    Run("cd " + dir.Path() + " && (" + command + ")");
+    const std::string line = "cd " + dir.Path() + " && (" + command + ") >/dev/null 2>&1";
+    EXPECT_EQ(std::system(line.c_str()), 0) << command;
     return dir / name;
 }
 
@@ -174,9 +164,9 @@ const std::vector<tRow>& Rows()
          [](auto& d) {
              const std::vector<tChunk> still = Walk(ReadFile(Tool(d, "l.webp", "cwebp -lossless a.pam -o l.webp")));
              const std::string vp8x("\x1C\0\0\0\x0F\0\0\x0F\0\0", 10);  // alpha, EXIF, XMP
-             return d.Write("o.webp", Riff({RiffChunk("VP8X", vp8x), Bytes("ZZZ1\3\0\0\0abcP"), still.at(0).Raw,
+             return d.Write("o.webp", Riff({RiffChunk("VP8X", vp8x), "ZZZ1\3\0\0\0abcP"s, still.at(0).Raw,
                                             RiffChunk("EXIF", std::string("Exif\0\0", 6) + CameraTiff(5)),
-                                            RiffChunk("ZZZ2", ""), RiffChunk("XMP ", "Jane"), Bytes("ZZZ1\1\0\0\0zQ")},
+                                            RiffChunk("ZZZ2", ""), RiffChunk("XMP ", "Jane"), "ZZZ1\1\0\0\0zQ"s},
                                            "TRAILER"));
          },
          5},
@@ -294,24 +284,29 @@ TEST(WebpFile, DamagedStructureIsRefused)
 {
     const std::string vp8l = RiffChunk("VP8L", "/\x0f\xc0\x03");
     const struct {
-        const char* Name;
+        const char* Reason;  // what the error says
         std::string Bytes;
     } rows[] = {
-        {"a RIFF size past the end", Riff({vp8l}).replace(4, 1, "\x40")},
-        {"a chunk past the RIFF's end", Riff({Bytes("VP8L\x40\0\0\0abcd")})},
-        {"a chunk header cut short", Riff({vp8l, "ZZ"})},
-        {"an odd chunk without its pad byte", Riff({vp8l, Bytes("ZZZZ\1\0\0\0z")})},
-        {"a RIFF size below its form type", Bytes("RIFF\2\0\0\0WEBP")},
+        {"the RIFF size runs past the end of the file", Riff({vp8l}).replace(4, 1, "\x40")},
+        {"a chunk runs past the end of the RIFF", Riff({"VP8L\x40\0\0\0abcd"s})},
+        {"a chunk header runs past the end of the RIFF", Riff({vp8l, "ZZ"})},
+        {"a chunk's pad byte runs past the end of the RIFF", Riff({vp8l, "ZZZZ\1\0\0\0z"s})},
+        {"the RIFF size is too small for its form type", "RIFF\2\0\0\0WEBP"s},
         {"no image chunk", Riff({RiffChunk("VP8X", std::string(10, '\0')), RiffChunk("EXIF", "MM")})},
-        {"an animation without frames", Riff({RiffChunk("ANIM", std::string(6, '\0'))})},
-        {"another RIFF form", Riff({vp8l}).replace(8, 4, "AVI ")},
+        {"no image chunk", Riff({RiffChunk("ANIM", std::string(6, '\0'))})},
+        {"the RIFF holds no WebP", Riff({vp8l}).replace(8, 4, "AVI ")},
         {"more chunks than any picture holds", Riff({vp8l, Many("ZZZZ", "ZZZZ", kMaxRiffChunks)})},
         {"more runs of chunks than any picture holds", Riff({vp8l, Many("YYYY", "ZZZZ", kMaxWebpParts)})},
     };
     fixture::TempDir dir;
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.Name);
-        EXPECT_THROW(Scan(dir.Write("d.webp", row.Bytes)), EDamagedFile);
+        SCOPED_TRACE(row.Reason);
+        try {
+            Scan(dir.Write("d.webp", row.Bytes));
+            ADD_FAILURE() << "scanned";
+        } catch (const EDamagedFile& e) {
+            EXPECT_STREQ(e.what(), row.Reason);
+        }
     }
     EXPECT_NO_THROW(Scan(dir.Write("d.webp", Riff({vp8l}))));
 }
@@ -341,7 +336,7 @@ TEST(WebpFile, PartsAreRunsOfChunksNamedByFourCCAndListingsGetTheTexts)
     const tChoices keep = Choices(true, false, true);
     const std::string vp8l = RiffChunk("VP8L", "/\x0f\xc0\x03");
     EXPECT_FALSE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", OrientationTiff(6))})))->Removes(keep));
-    EXPECT_TRUE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", Bytes("Exif\0\0") + OrientationTiff(6))})))
+    EXPECT_TRUE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", "Exif\0\0"s + OrientationTiff(6))})))
                     ->Removes(keep));
 }
 
