@@ -6,6 +6,7 @@ set -euo pipefail
 pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       qt6-l10n-tools qt6-translations-l10n  # lupdate, lrelease; Qt's own German
+      webp libwebp-dev  # cwebp, img2webp, webpmux make the WebP fixtures; libwebp decodes them in the tests
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
       dpkg-dev file librsvg2-bin appstream groff-base  # make package and its tests
       zlib1g-dev webp)  # make bench: the PNG set's IDAT, cwebp for the WebP set

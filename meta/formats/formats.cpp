@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include "meta/jpeg/jpeg_file.h"
+#include "meta/riff/webp_file.h"
 
 const std::vector<tFormat>& Formats()
 {
     static const std::vector<tFormat> formats = {
         {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
+        {tFileType::Webp, "WebP", "webp", {".webp"}, LooksLikeWebp, ScanWebp},
     };
     return formats;
 }
