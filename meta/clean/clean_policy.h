@@ -52,6 +52,9 @@ struct tPart {
     // Holds something a cleaned file keeps beside what goes (Photoshop
     // resources beside IPTC, gain-map properties in XMP): rewritten, not dropped.
     bool KeepsSomething = false;
+    // Kept, but with its sizes or flags brought up to date for what went (a
+    // RIFF header, WebP's VP8X): written anew, not copied as it stands.
+    bool Adjusted = false;
 };
 
 // The rule: what `choices` do to `part`.

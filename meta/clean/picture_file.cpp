@@ -33,7 +33,7 @@ bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choic
         if (piece.Offset >= 0) ranges.emplace_back(piece.Offset, piece.Offset + piece.Length);
     std::sort(ranges.begin(), ranges.end());
     for (const tPart& part : FParts) {
-        if (part.Offset < 0 || part.Length <= 0 || FateOf(part, choices) != tFate::Keep) continue;
+        if (part.Offset < 0 || part.Length <= 0 || part.Adjusted || FateOf(part, choices) != tFate::Keep) continue;
         auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(part.Offset, INT64_MAX));
         if (after == ranges.begin() || std::prev(after)->second < part.Offset + part.Length) return false;
     }

@@ -61,7 +61,7 @@ protected:
     // EDamagedFile when it cannot be read.
     virtual std::unique_ptr<tPictureFile> Reread(int fd) const;
     // The check before publish: every part the policy keeps is copied whole
-    // from the source, the output follows the plan (OutputFollowsPlan), and
+    // from the source (but those Adjusted), the output follows the plan (OutputFollowsPlan), and
     // read again with this format's scanner it holds no part the choices
     // remove.
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;

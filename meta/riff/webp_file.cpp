@@ -97,6 +97,7 @@ tWebpFile::tWebpFile(tFileHandle file, tRiff riff, mode_t mode, bool listing)
     FSource = std::move(file);
     const int fd = FSource.Get();
     FParts.push_back({tPartKind::Picture, 0, kRiffHeaderLength, "RIFF"});
+    FParts.back().Adjusted = true;
     bool exifSeen = false, xmpSeen = false;
     const tRiffChunk* previous = nullptr;
     for (const tRiffChunk& chunk : FRiff.Chunks) {
@@ -113,6 +114,7 @@ tWebpFile::tWebpFile(tFileHandle file, tRiff riff, mode_t mode, bool listing)
         tPart& part = FParts.back();
         const int64_t read = std::min(chunk.Size, kMaxWebpPayloadRead);
         if (chunk.FourCC == "VP8X" && chunk.Size > 0) {
+            part.Adjusted = true;
             note.Flags = static_cast<uint8_t>(ReadRiffBytes(fd, chunk.PayloadOffset(), 1)[0]);
         } else if (kind == tPartKind::Exif && !exifSeen) {
             // Readers take the first EXIF chunk; the ones after it hold no orientation that counts.
