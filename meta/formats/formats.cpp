@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include "meta/jpeg/jpeg_file.h"
+#include "meta/png/png_file.h"
 
 const std::vector<tFormat>& Formats()
 {
     static const std::vector<tFormat> formats = {
         {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
+        {tFileType::Png, "PNG", "png", {".png"}, LooksLikePng, ScanPng},
     };
     return formats;
 }
