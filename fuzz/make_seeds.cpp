@@ -11,6 +11,7 @@
 #include "maker_note_builder.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/png_fixtures.h"
 #include "tests/support/tiff_builder.h"
 
 namespace {
@@ -112,6 +113,33 @@ void Write(const fs::path& dir, const std::string& name, const std::string& byte
 
 }  // namespace
 
+// PNGs with every kind of chunk the format names, in the places writers put them.
+void WritePngSeeds(const fs::path& dir)
+{
+    using namespace fixture;
+    const std::string tiff = TiffWithSubDirectories(false);
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+    Write(dir, "plain.png", TinyPng());
+    Write(dir, "every-kind.png",
+          TinyPng({PngChunk("gAMA", std::string("\0\0\xB1\x8F", 4)), PngChunk("eXIf", tiff), TextChunk("Author", "Ann"),
+                   ZtxtChunk("Comment", "a comment"), ItxtChunk("XML:com.adobe.xmp", xmp, true),
+                   PngChunk("tIME", std::string(7, '\1')), TextChunk("Raw profile type iptc", "\niptc\n 0\n"),
+                   PngChunk("prVt", "x")},
+                  {TextChunk("Raw profile type exif", "\nexif\n 0\n")}, 2));
+    Write(dir, "exif-after-data.png", TinyPng({}, {PngChunk("eXIf", tiff)}, 3) + "trailer");
+    std::vector<std::string> chunks = PngPictureData(8, 8, 3);
+    chunks.insert(chunks.begin() + 1, TextChunk("Software", "x"));
+    chunks.insert(chunks.begin(), PngIhdr(8, 8));
+    chunks.push_back(PngIend());
+    Write(dir, "text-amid-data.png", PngFile(chunks));
+    const auto u32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    const std::string frame = PngPictureData(4, 3)[0];
+    const std::string fctl = u32(4) + u32(3) + u32(0) + u32(0) + std::string("\0\1\0\x0A\0\0", 6);
+    Write(dir, "apng.png", PngFile({PngIhdr(4, 3), PngChunk("acTL", u32(2) + u32(0)), PngChunk("fcTL", u32(0) + fctl),
+                                    frame, PngChunk("fcTL", u32(1) + fctl),
+                                    PngChunk("fdAT", u32(2) + frame.substr(8, frame.size() - 12)), PngIend()}));
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -196,6 +224,7 @@ int main(int argc, char** argv)
         {"iptc-only-in-further-picture", fixture::MultiPicture(exif, {}, {fixture::AfterSoi(jpeg, iptc)})},
     };
     for (const auto& [name, bytes] : holes) Write(regress / "clean", name, EveryChoice(bytes));
+    WritePngSeeds(out / "png");
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",
