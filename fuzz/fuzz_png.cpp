@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "meta/exif/tiff_block.h"
 #include "meta/png/png_file.h"
 #include "tests/support/png_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using fixture::HoldsRemoved;
 using fixture::tPngChunkAt;
 
 struct tScratch {
@@ -52,32 +52,6 @@ const std::string& Folder()
 {
     static const tScratch scratch;
     return scratch.Dir;
-}
-
-// An eXIf a cleaned file may hold: nothing, or the orientation alone.
-bool MinimalExif(const std::string& data)
-{
-    for (int o = 1; o <= 8; ++o)
-        if (data == OrientationTiff(o)) return true;
-    return data.empty();
-}
-
-// True when `c` holds something `choices` remove, told from its type and
-// keyword alone.
-bool HoldsRemoved(const tPngChunkAt& c, const tChoices& choices)
-{
-    static const std::vector<std::string> kept{"iCCP", "sRGB", "gAMA", "cHRM", "cICP", "mDCV", "cLLI", "pHYs", "sBIT",
-                                               "bKGD", "tRNS", "hIST", "sPLT", "acTL", "fcTL", "fdAT"};
-    if (c.Type == "eXIf") return choices.Exif && !MinimalExif(c.Data());
-    if (c.Type == "tEXt" || c.Type == "zTXt" || c.Type == "iTXt") {
-        std::string k = c.Data().substr(0, c.Data().find('\0'));
-        std::transform(k.begin(), k.end(), k.begin(), [](char x) { return x >= 'A' && x <= 'Z' ? x + 32 : x; });
-        if (k == "raw profile type exif" || k == "raw profile type app1") return choices.Exif;
-        if (k == "raw profile type iptc" || k == "raw profile type 8bim") return choices.Iptc;
-        return k == "comment" ? choices.Comment : choices.Other;
-    }
-    const bool critical = c.Type[0] >= 'A' && c.Type[0] <= 'Z';
-    return !critical && choices.Other && std::find(kept.begin(), kept.end(), c.Type) == kept.end();
 }
 
 void WriteFile(const std::string& name, const std::string& bytes)

@@ -127,17 +127,8 @@ void WritePngSeeds(const fs::path& dir)
                    PngChunk("prVt", "x")},
                   {TextChunk("Raw profile type exif", "\nexif\n 0\n")}, 2));
     Write(dir, "exif-after-data.png", TinyPng({}, {PngChunk("eXIf", tiff)}, 3) + "trailer");
-    std::vector<std::string> chunks = PngPictureData(8, 8, 3);
-    chunks.insert(chunks.begin() + 1, TextChunk("Software", "x"));
-    chunks.insert(chunks.begin(), PngIhdr(8, 8));
-    chunks.push_back(PngIend());
-    Write(dir, "text-amid-data.png", PngFile(chunks));
-    const auto u32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
-    const std::string frame = PngPictureData(4, 3)[0];
-    const std::string fctl = u32(4) + u32(3) + u32(0) + u32(0) + std::string("\0\1\0\x0A\0\0", 6);
-    Write(dir, "apng.png", PngFile({PngIhdr(4, 3), PngChunk("acTL", u32(2) + u32(0)), PngChunk("fcTL", u32(0) + fctl),
-                                    frame, PngChunk("fcTL", u32(1) + fctl),
-                                    PngChunk("fdAT", u32(2) + frame.substr(8, frame.size() - 12)), PngIend()}));
+    Write(dir, "text-amid-data.png", TextAmidPictureData());
+    Write(dir, "apng.png", TinyApng({TextChunk("Author", "Ann")}));
 }
 
 int main(int argc, char** argv)

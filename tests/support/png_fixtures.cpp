@@ -1,6 +1,10 @@
 #include "tests/support/png_fixtures.h"
 
+#include <algorithm>
+
 #include <zlib.h>
+
+#include "meta/exif/tiff_block.h"
 
 namespace fixture {
 
@@ -73,6 +77,26 @@ std::string TinyPng(const std::vector<std::string>& before, const std::vector<st
     return PngFile(chunks);
 }
 
+std::string TinyApng(const std::vector<std::string>& before)
+{
+    const std::string frame = PngPictureData(4, 3)[0];
+    const std::string fctl = U32(4) + U32(3) + U32(0) + U32(0) + std::string("\0\1\0\x0A\0\0", 6);
+    std::vector<std::string> chunks{PngIhdr(4, 3), PngChunk("acTL", U32(2) + U32(0))};
+    chunks.insert(chunks.end(), before.begin(), before.end());
+    chunks.insert(chunks.end(), {PngChunk("fcTL", U32(0) + fctl), frame, PngChunk("fcTL", U32(1) + fctl),
+                                 PngChunk("fdAT", U32(2) + frame.substr(8, frame.size() - 12)), PngIend()});
+    return PngFile(chunks);
+}
+
+std::string TextAmidPictureData()
+{
+    std::vector<std::string> chunks = PngPictureData(16, 16, 4);
+    chunks.insert(chunks.begin() + 2, TextChunk("Author", "Ann"));
+    chunks.insert(chunks.begin(), PngIhdr(16, 16));
+    chunks.push_back(PngIend());
+    return PngFile(chunks);
+}
+
 std::string TextChunk(const std::string& keyword, const std::string& text)
 {
     return PngChunk("tEXt", keyword + '\0' + text);
@@ -107,6 +131,26 @@ std::vector<tPngChunkAt> WalkPng(const std::string& png)
         if (chunks.back().Type == "IEND") break;
     }
     return chunks;
+}
+
+bool HoldsRemoved(const tPngChunkAt& c, const tChoices& choices)
+{
+    static const std::vector<std::string> kept{"iCCP", "sRGB", "gAMA", "cHRM", "cICP", "mDCV", "cLLI", "pHYs", "sBIT",
+                                               "bKGD", "tRNS", "hIST", "sPLT", "acTL", "fcTL", "fdAT"};
+    if (c.Type == "eXIf") {
+        bool minimal = c.Data().empty();
+        for (int o = 1; o <= 8; ++o) minimal |= c.Data() == OrientationTiff(o);
+        return choices.Exif && !minimal;
+    }
+    if (c.Type == "tEXt" || c.Type == "zTXt" || c.Type == "iTXt") {
+        std::string k = c.Data().substr(0, c.Data().find('\0'));
+        std::transform(k.begin(), k.end(), k.begin(), [](char x) { return x >= 'A' && x <= 'Z' ? char(x + 32) : x; });
+        if (k == "raw profile type exif" || k == "raw profile type app1") return choices.Exif;
+        if (k == "raw profile type iptc" || k == "raw profile type 8bim") return choices.Iptc;
+        return k == "comment" ? choices.Comment : choices.Other;
+    }
+    const bool critical = c.Type[0] >= 'A' && c.Type[0] <= 'Z';
+    return !critical && choices.Other && std::find(kept.begin(), kept.end(), c.Type) == kept.end();
 }
 
 }  // namespace fixture

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "meta/clean/clean_policy.h"
+
 namespace fixture {
 
 // `raw` as a zlib stream.
@@ -27,6 +29,11 @@ std::string PngIend();
 std::string TinyPng(const std::vector<std::string>& before = {}, const std::vector<std::string>& after = {},
                     int pieces = 1, int width = 4, int height = 3);
 
+// An APNG of two frames: acTL, fcTL, IDAT, fcTL, fdAT, with `before` after acTL.
+std::string TinyApng(const std::vector<std::string>& before = {});
+// A 16 x 16 picture whose data is cut into 4 IDAT chunks with a tEXt Author amid them.
+std::string TextAmidPictureData();
+
 // Text chunks (ISO/IEC 15948 11.3.4).
 std::string TextChunk(const std::string& keyword, const std::string& text);
 std::string ZtxtChunk(const std::string& keyword, const std::string& text);
@@ -43,5 +50,10 @@ struct tPngChunkAt {
 };
 // The chunks of `png` up to IEND; stops at the first that does not fit.
 std::vector<tPngChunkAt> WalkPng(const std::string& png);
+
+// True when `c` holds something `choices` remove, told from its type and
+// keyword alone, without the library. An eXIf of nothing or of the
+// orientation alone holds nothing to remove.
+bool HoldsRemoved(const tPngChunkAt& c, const tChoices& choices);
 
 }  // namespace fixture
