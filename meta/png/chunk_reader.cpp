@@ -1,5 +1,6 @@
 #include "meta/png/chunk_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "meta/clean/picture_file.h"

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include <zlib.h>
 
 #include "meta/exif/image_info.h"
