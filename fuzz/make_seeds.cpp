@@ -11,6 +11,7 @@
 #include "maker_note_builder.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 #include "tests/support/jpeg_fixtures.h"
+#include "tests/support/png_fixtures.h"
 #include "tests/support/tiff_builder.h"
 
 namespace {
@@ -112,6 +113,24 @@ void Write(const fs::path& dir, const std::string& name, const std::string& byte
 
 }  // namespace
 
+// PNGs with every kind of chunk the format names, in the places writers put them.
+void WritePngSeeds(const fs::path& dir)
+{
+    using namespace fixture;
+    const std::string tiff = TiffWithSubDirectories(false);
+    const std::string xmp = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+    Write(dir, "plain.png", TinyPng());
+    Write(dir, "every-kind.png",
+          TinyPng({PngChunk("gAMA", std::string("\0\0\xB1\x8F", 4)), PngChunk("eXIf", tiff), TextChunk("Author", "Ann"),
+                   ZtxtChunk("Comment", "a comment"), ItxtChunk("XML:com.adobe.xmp", xmp, true),
+                   PngChunk("tIME", std::string(7, '\1')), TextChunk("Raw profile type iptc", "\niptc\n 0\n"),
+                   PngChunk("prVt", "x")},
+                  {TextChunk("Raw profile type exif", "\nexif\n 0\n")}, 2));
+    Write(dir, "exif-after-data.png", TinyPng({}, {PngChunk("eXIf", tiff)}, 3) + "trailer");
+    Write(dir, "text-amid-data.png", TextAmidPictureData());
+    Write(dir, "apng.png", TinyApng({TextChunk("Author", "Ann")}));
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -196,6 +215,7 @@ int main(int argc, char** argv)
         {"iptc-only-in-further-picture", fixture::MultiPicture(exif, {}, {fixture::AfterSoi(jpeg, iptc)})},
     };
     for (const auto& [name, bytes] : holes) Write(regress / "clean", name, EveryChoice(bytes));
+    WritePngSeeds(out / "png");
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",

@@ -3,7 +3,8 @@
 # With "fuzz" (make fuzz, make fuzz-replay) also clang with libFuzzer and the
 # sanitizer runtimes.
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev libgtest-dev libgmock-dev
+pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev zlib1g-dev libgtest-dev libgmock-dev
+      libpng-dev  # the PNG tests decode pixels before and after
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       qt6-l10n-tools qt6-translations-l10n  # lupdate, lrelease; Qt's own German
       webp libwebp-dev  # cwebp, img2webp, webpmux make the WebP fixtures; libwebp decodes them in the tests

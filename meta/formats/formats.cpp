@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include "meta/jpeg/jpeg_file.h"
+#include "meta/png/png_file.h"
 #include "meta/riff/webp_file.h"
 
 const std::vector<tFormat>& Formats()
 {
     static const std::vector<tFormat> formats = {
         {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
+        {tFileType::Png, "PNG", "png", {".png"}, LooksLikePng, ScanPng},
         {tFileType::Webp, "WebP", "webp", {".webp"}, LooksLikeWebp, ScanWebp},
     };
     return formats;

@@ -21,8 +21,9 @@ meta/makernote   meta/exif                   # maker notes, reached by the decod
 meta/iptc        meta/exif                   # IPTC datasets; the image container through IIptcOwner only
 meta/xmp         meta/exif                   # XMP packets read as XML
 meta/jpeg        meta/makernote meta/iptc meta/xmp  # the container: scan, plan, write through the store
+meta/png         meta/exif                   # PNG: chunks walked by pread, parts, plans of kept chunks
 meta/riff        meta/exif                   # RIFF chunks, and WebP files on them: scan, plan
-meta/formats     meta/jpeg meta/riff         # the one table of formats: which one a file is, from its first bytes
+meta/formats     meta/jpeg meta/png meta/riff  # the one table of formats: which one a file is, from its first bytes
 app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
 app/window       app/core app/settings       # the windows
