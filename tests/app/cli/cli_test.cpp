@@ -222,7 +222,7 @@ TEST(Cli, FilesLeftAloneAreNamedOnStandardErrorAndAreNoFailure)
                                        " --copy-unchanged" + keepGoing);
         EXPECT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Out.substr(r.Out.rfind("Done")),
-                  "Done  (2 of 3 files changed, 3 files of other types left alone)\n");
+                  "Done  (5 of 6 files changed, 2 files of other types left alone)\n");
         std::set<std::string> lines;
         std::istringstream err(r.Err);
         for (std::string line; std::getline(err, line);) lines.insert(line);
@@ -232,7 +232,9 @@ TEST(Cli, FilesLeftAloneAreNamedOnStandardErrorAndAreNoFailure)
         EXPECT_EQ(lines, expected);
         std::set<std::string> written;
         for (const auto& e : fs::directory_iterator(dir / "out")) written.insert(e.path().filename());
-        EXPECT_EQ(written, (std::set<std::string>{"a.jpg", "b.jpg", "c.JPEG"}));
+        std::set<std::string> outputs = batchfix::MixedCleaned();
+        outputs.insert("b.jpg");
+        EXPECT_EQ(written, outputs);
     }
 }
 

@@ -135,8 +135,8 @@ inline std::string PhoneWebp()
     return "RIFF" + little32(static_cast<uint32_t>(body.size())) + body;
 }
 
-// A start folder's files: three JPEGs, one without metadata; pictures of
-// other types that name the phone; a PNG and zeros under JPEG names.
+// A start folder's files: three JPEGs, one without metadata; a PNG and a
+// WebP that name the phone; a HEIC; a PNG and zeros under JPEG names.
 inline std::map<std::string, std::string> MixedFolder()
 {
     return {{"a.jpg", ExifAndComment()},
@@ -150,12 +150,17 @@ inline std::map<std::string, std::string> MixedFolder()
             {"notes.txt", "not a photo"}};
 }
 
+// The files MixedFolder cleans: every JPEG, PNG and WebP with something to
+// remove, whatever its name says.
+inline std::set<std::string> MixedCleaned()
+{
+    return {"a.jpg", "c.JPEG", "phone.png", "photo.webp", "IMG_0001.jpg"};
+}
+
 // The files MixedFolder leaves alone, each with its reason as the CLI words it.
 inline std::map<std::string, std::string> MixedLeftAlone()
 {
-    return {{"photo.HEIC", "type not supported."},
-            {"IMG_0001.jpg", "not a picture Zorezaz can clean."},
-            {"zeros.jpg", "not a picture Zorezaz can clean."}};
+    return {{"photo.HEIC", "type not supported."}, {"zeros.jpg", "not a picture Zorezaz can clean."}};
 }
 
 }  // namespace batchfix
