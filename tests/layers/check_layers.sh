@@ -21,6 +21,7 @@ meta/makernote   meta/exif                   # maker notes, reached by the decod
 meta/iptc        meta/exif                   # IPTC datasets; the image container through IIptcOwner only
 meta/xmp         meta/exif                   # XMP packets read as XML
 meta/jpeg        meta/makernote meta/iptc meta/xmp  # the container: scan, plan, write through the store
+meta/bmff        meta/clean                  # boxes of ISO base media files (HEIF, MP4, MOV): sizes checked, a budget
 meta/formats     meta/jpeg                   # the one table of formats: which one a file is, from its first bytes
 app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
