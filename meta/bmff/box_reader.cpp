@@ -114,7 +114,8 @@ std::vector<tBox> tBoxReader::BoxesIn(int64_t begin, int64_t end, int depth, boo
 tFullBox tBoxReader::FullBox(const tBox& box)
 {
     Ensure(box.PayloadLength() >= 4, "a box ends inside its fields");
-    tBoxCursor c(Read(box.Payload(), 4));
+    const std::string bytes = Read(box.Payload(), 4);
+    tBoxCursor c(bytes);
     tFullBox full;
     full.Version = c.U8();
     full.Flags = static_cast<uint32_t>(c.UInt(3));

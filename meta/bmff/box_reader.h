@@ -83,6 +83,8 @@ public:
         : FBytes(bytes), FWhat(what)
     {
     }
+    // The bytes must outlive the cursor: never a temporary.
+    tBoxCursor(std::string&& bytes, const char* what = nullptr) = delete;
 
     uint8_t U8() { return static_cast<uint8_t>(UInt(1)); }
     uint16_t U16() { return static_cast<uint16_t>(UInt(2)); }

@@ -5,12 +5,14 @@
 
 #include <unistd.h>
 
+#include "meta/heif/heif_file.h"
 #include "meta/jpeg/jpeg_file.h"
 
 const std::vector<tFormat>& Formats()
 {
     static const std::vector<tFormat> formats = {
         {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
+        {tFileType::Heif, "HEIC/AVIF", "heif", {".heic", ".heif", ".hif", ".avif"}, LooksLikeHeif, ScanHeif},
     };
     return formats;
 }

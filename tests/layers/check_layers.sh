@@ -22,7 +22,8 @@ meta/iptc        meta/exif                   # IPTC datasets; the image containe
 meta/xmp         meta/exif                   # XMP packets read as XML
 meta/jpeg        meta/makernote meta/iptc meta/xmp  # the container: scan, plan, write through the store
 meta/bmff        meta/clean                  # boxes of ISO base media files (HEIF, MP4, MOV): sizes checked, a budget
-meta/formats     meta/jpeg                   # the one table of formats: which one a file is, from its first bytes
+meta/heif        meta/bmff                   # HEIF pictures (HEIC, AVIF): items blanked in place, tables rewritten
+meta/formats     meta/jpeg meta/heif         # the one table of formats: which one a file is, from its first bytes
 app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
 app/window       app/core app/settings       # the windows
