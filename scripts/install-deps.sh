@@ -7,6 +7,7 @@ pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev libgtes
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       qt6-l10n-tools qt6-translations-l10n  # lupdate, lrelease; Qt's own German
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
+      libheif-examples libheif-dev  # heif-enc makes the HEIF tests' fixtures; libheif decodes them in the tests only
       dpkg-dev file librsvg2-bin appstream groff-base)  # make package and its tests
 fuzz_pkgs=(clang libclang-rt-dev)
 [ "${1:-}" = fuzz ] && pkgs+=("${fuzz_pkgs[@]}")
