@@ -136,7 +136,7 @@ inline std::string PhoneWebp()
 }
 
 // A start folder's files: three JPEGs, one without metadata; pictures of
-// other types that name the phone; a PNG and zeros under JPEG names.
+// other types; a PNG and zeros under JPEG names.
 inline std::map<std::string, std::string> MixedFolder()
 {
     return {{"a.jpg", ExifAndComment()},
@@ -144,7 +144,7 @@ inline std::map<std::string, std::string> MixedFolder()
             {"c.JPEG", CommentOnly()},
             {"phone.png", PhonePng()},
             {"photo.webp", PhoneWebp()},
-            {"photo.HEIC", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)},
+            {"scan.TIF", std::string("MM\0*\0\0\0\x08", 8)},
             {"IMG_0001.jpg", PhonePng()},
             {"zeros.jpg", std::string(4096, '\0')},
             {"notes.txt", "not a photo"}};
@@ -153,7 +153,7 @@ inline std::map<std::string, std::string> MixedFolder()
 // The files MixedFolder leaves alone, each with its reason as the CLI words it.
 inline std::map<std::string, std::string> MixedLeftAlone()
 {
-    return {{"photo.HEIC", "type not supported."},
+    return {{"scan.TIF", "type not supported."},
             {"IMG_0001.jpg", "not a picture Zorezaz can clean."},
             {"zeros.jpg", "not a picture Zorezaz can clean."}};
 }
