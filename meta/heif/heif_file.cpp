@@ -127,8 +127,9 @@ void tHeifFile::ScanMeta(const tBox& meta)
 
 tHeifFile::tItem& tHeifFile::ItemFor(uint32_t id)
 {
-    for (tItem& item : FItems)
-        if (item.Id == id) return item;
+    const auto [at, added] = FItemIndex.emplace(id, FItems.size());
+    if (!added) return FItems[at->second];
+    Ensure(FItems.size() < kMaxItems, "too many items to read");
     FItems.push_back({});
     FItems.back().Id = id;
     return FItems.back();
@@ -145,7 +146,6 @@ void tHeifFile::ReadItemInfo(const tBox& iinf)
     const uint64_t n = count.UInt(FIinfCountSize);
     FInfes = FReader.Children(iinf, 4 + static_cast<int64_t>(FIinfCountSize));
     Ensure(n == FInfes.size(), "the item count of iinf does not match its entries");
-    std::vector<uint32_t> ids;
     for (const tBox& infe : FInfes) {
         Ensure(infe.Type == FourCC("infe"), "an item entry that is no infe box");
         const std::string payload = FReader.Payload(infe);
@@ -166,9 +166,8 @@ void tHeifFile::ReadItemInfo(const tBox& iinf)
             c.CString();
             if (type == FourCC("mime")) contentType = c.CString();
         }
-        Ensure(std::find(ids.begin(), ids.end(), id) == ids.end(), "two item entries of one number");
-        ids.push_back(id);
         tItem& item = ItemFor(id);
+        Ensure(!item.Infe, "two item entries of one number");
         item.Type = type;
         item.ContentType = contentType;
         item.Infe = &infe;
@@ -301,7 +300,22 @@ void tHeifFile::MakeParts(bool)
         }
     }
     FTopBlankable.assign(FTop.size(), false);
+    // Which top-level boxes picture items' bytes lie in: each extent marks a
+    // run of boxes (they stand in file order, apart), counted by differences.
+    std::vector<int64_t> marks(FTop.size() + 1, 0);
+    for (const tPart& p : items) {
+        if (p.Kind != tPartKind::Picture || p.Length <= 0) continue;
+        const auto first = std::upper_bound(FTop.begin(), FTop.end(), p.Offset,
+                                            [](int64_t at, const tBox& b) { return at < b.End(); });
+        const auto last = std::lower_bound(FTop.begin(), FTop.end(), p.Offset + p.Length,
+                                           [](const tBox& b, int64_t end) { return b.Offset < end; });
+        if (first >= last) continue;
+        ++marks[static_cast<size_t>(first - FTop.begin())];
+        --marks[static_cast<size_t>(last - FTop.begin())];
+    }
+    int64_t holding = 0;
     for (size_t i = 0; i < FTop.size(); ++i) {
+        holding += marks[i];
         const tBox& box = FTop[i];
         const std::string type = FourCCText(box.Type);
         if (&box == FMeta) {
@@ -322,9 +336,7 @@ void tHeifFile::MakeParts(bool)
             }
             continue;
         }
-        const bool holdsPicture = std::any_of(items.begin(), items.end(), [&](const tPart& p) {
-            return p.Kind == tPartKind::Picture && p.Length > 0 && Overlap({p.Offset, p.Length}, {box.Offset, box.Length});
-        });
+        const bool holdsPicture = holding > 0;
         if (box.Type == FourCC("mdat")) {
             // Its items are listed below; blanked ones are not copied as they stand.
             FParts.push_back({tPartKind::Picture, -1, box.Length, type});
@@ -419,19 +431,18 @@ void tHeifFile::PlanMeta(const std::vector<bool>& gone, const std::vector<tExten
     // Its header, version and flags stay: the size does not change.
     FPlan.AddRange(meta.Offset, meta.HeaderLength + 4);
     auto isGone = [&](uint32_t id) {
-        for (size_t i = 0; i < FItems.size(); ++i)
-            if (FItems[i].Id == id) return static_cast<bool>(gone[i]);
-        return false;
+        const auto at = FItemIndex.find(id);
+        return at != FItemIndex.end() && gone[at->second];
     };
     const bool any = std::find(gone.begin(), gone.end(), true) != gone.end();
     for (const tBox& child : FMetaChildren) {
         if (any && &child == FIinf) {
+            std::vector<bool> goneInfe(FInfes.size());
+            for (size_t i = 0; i < FItems.size(); ++i)
+                if (gone[i] && FItems[i].Infe) goneInfe[static_cast<size_t>(FItems[i].Infe - FInfes.data())] = true;
             std::vector<const tBox*> kept;
-            for (const tBox& infe : FInfes)
-                if (std::none_of(FItems.begin(), FItems.end(), [&](const tItem& item) {
-                        return item.Infe == &infe && isGone(item.Id);
-                    }))
-                    kept.push_back(&infe);
+            for (size_t i = 0; i < FInfes.size(); ++i)
+                if (!goneInfe[i]) kept.push_back(&FInfes[i]);
             int64_t payload = 4 + static_cast<int64_t>(FIinfCountSize);
             for (const tBox* infe : kept) payload += infe->Length;
             FPlan.AddBytes(BoxHeader(child.Type, static_cast<uint64_t>(payload), child.LargeSize));

@@ -8,6 +8,7 @@
 // no offset in the file moves and every other byte is copied as it stands.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@
 // Removed payloads are blanked with zeros made in memory: an EXIF item holds
 // at most 64 KiB and XMP rarely more than a few hundred; more is refused.
 inline constexpr int64_t kMaxBlankedBytes = int64_t{16} << 20;
+// A phone photo holds a few dozen items (a 48-tile grid, thumbnails,
+// auxiliary pictures), a large panorama a few thousand; more is a crafted file.
+inline constexpr size_t kMaxItems = 65536;
 
 bool LooksLikeHeif(std::string_view first);
 std::unique_ptr<tPictureFile> ScanHeif(tFileHandle file, const struct stat& st, const std::string& name,
@@ -86,6 +90,7 @@ private:
     };
     std::vector<tReference> FReferences;
     std::vector<tItem> FItems;
+    std::map<uint32_t, size_t> FItemIndex;  // item number: its place in FItems
     std::vector<bool> FTopBlankable;  // per top-level box: metadata to blank when Other goes
     tPlan FPlan;
 };
