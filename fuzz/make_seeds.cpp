@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "maker_note_builder.h"
+#include "tests/meta/heif/heif_builder.h"
 #include "tests/meta/iptc/iptc_bytes.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/png_fixtures.h"
@@ -216,6 +217,17 @@ int main(int argc, char** argv)
     };
     for (const auto& [name, bytes] : holes) Write(regress / "clean", name, EveryChoice(bytes));
     WritePngSeeds(out / "png");
+
+    // HEIF layouts the encoders do not write (the target makes every choice itself).
+    const std::pair<const char*, tHeifLayout> heifs[] = {
+        {"plain.heic", {}},
+        {"iloc-v0.heic", {.IlocVersion = 0}},
+        {"iloc-v2-base.heic", {.IlocVersion = 2, .OffsetSize = 0, .BaseSize = 8}},
+        {"idat-split.heic", {.MetadataInIdat = true, .SplitExtents = true}},
+        {"mdat-first-large.heic", {.MdatFirst = true, .LargeSizes = true, .SplitExtents = true}},
+        {"thumbnail.heic", {.Thumbnail = true}},
+    };
+    for (const auto& [name, layout] : heifs) Write(out / "heif", name, BuildHeif(layout).File);
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",

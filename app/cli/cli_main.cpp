@@ -27,19 +27,20 @@ constexpr const char* kUsage =
     "       zorezaz-cli --list [--exif] [--com] [--iptc] [--other] FILE...\n"
     "\n"
     "Removes metadata from the pictures in the folder START (JPEG: *.jpg and\n"
-    "*.jpeg; PNG: *.png; WebP: *.webp), losslessly: the image data is copied\n"
-    "byte for byte and source files are never overwritten. A file's content\n"
-    "decides, not its name: a PNG named .jpg is cleaned as a PNG and keeps its\n"
-    "name; one that is no such picture is left alone (\"not a picture Zorezaz\n"
-    "can clean\"), and so is one of a type --types leaves out (\"type not\n"
-    "ticked under File types\") and every picture and video of other types\n"
-    "(.heic .heif .hif .avif .gif .tif .tiff .bmp .mov .mp4 .m4v .3gp: \"type\n"
-    "not supported\"): neither cleaned nor copied, each named on standard error\n"
-    "as \"Left alone FILE: REASON\" and counted in the totals.\n"
+    "*.jpeg; PNG: *.png; WebP: *.webp; HEIC/AVIF: *.heic, *.heif, *.hif and\n"
+    "*.avif), losslessly: the image data is copied byte for byte and source\n"
+    "files are never overwritten. A file's content decides, not its name: a\n"
+    "PNG named .jpg is cleaned as a PNG and keeps its name; one that is no\n"
+    "such picture is left alone (\"not a picture Zorezaz can clean\"), and so\n"
+    "is one of a type --types leaves out (\"type not ticked under File\n"
+    "types\") and every picture and video of other types (.gif .tif .tiff\n"
+    ".bmp .mov .mp4 .m4v .3gp: \"type not supported\"): neither cleaned nor\n"
+    "copied, each named on standard error as \"Left alone FILE: REASON\" and\n"
+    "counted in the totals.\n"
     "\n"
     "  --subfolders      also walk the folders below START\n"
     "  --types LIST      clean only pictures of these types, a comma list of\n"
-    "                    jpeg, png and webp (default: all three)\n"
+    "                    jpeg, png, webp and heif (default: all four)\n"
     "  --exif            strip EXIF tags (the APP1 block)\n"
     "  --com             strip the COM text (an empty comment takes its place)\n"
     "  --iptc            strip IPTC info (the APP13 block keeps no datasets)\n"
@@ -135,8 +136,8 @@ std::string ParseTypes(const std::string& list, std::set<tFileType>& types)
         const auto* known = std::find_if(std::begin(kFileTypes), std::end(kFileTypes),
                                          [&](const auto& t) { return word == t.Word; });
         if (known == std::end(kFileTypes))
-            return word.empty() ? "--types needs a comma list of jpeg, png and webp"
-                                : "unknown type " + word + " in --types (jpeg, png, webp)";
+            return word.empty() ? "--types needs a comma list of jpeg, png, webp and heif"
+                                : "unknown type " + word + " in --types (jpeg, png, webp, heif)";
         types.insert(known->Type);
         if (comma == list.size()) return {};
         from = comma + 1;

@@ -11,7 +11,8 @@
 inline constexpr struct {
     tFileType Type;
     const char* Word;
-} kFileTypes[] = {{tFileType::Jpeg, "jpeg"}, {tFileType::Png, "png"}, {tFileType::Webp, "webp"}};
+} kFileTypes[] = {{tFileType::Jpeg, "jpeg"}, {tFileType::Png, "png"}, {tFileType::Webp, "webp"},
+                 {tFileType::Heif, "heif"}};
 
 class IBatchOptions {
 public:
@@ -64,7 +65,7 @@ struct TBatchSettings : IBatchOptions {
     bool Orientation = true;
     bool SkipFailed = false;
     bool FileDates = false;
-    std::set<tFileType> Types{tFileType::Jpeg, tFileType::Png, tFileType::Webp};
+    std::set<tFileType> Types{tFileType::Jpeg, tFileType::Png, tFileType::Webp, tFileType::Heif};
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }

@@ -101,13 +101,14 @@ constexpr const char* kParagraphs[] = {
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "File types\n"
-                      "Zorezaz cleans JPEG, PNG and WebP pictures; untick a type to leave\n"
-                      "its files as they are. A file's content decides, not its name: a PNG\n"
-                      "named .jpg is cleaned as a PNG and keeps its name. A file that holds\n"
-                      "no such picture, one of a type not ticked, and pictures and videos of\n"
-                      "other types (HEIC, AVIF, GIF, TIFF, BMP, MOV, MP4 and the like) are\n"
-                      "left alone: neither cleaned nor copied; the totals count them, and\n"
-                      "the list at the end names each with its reason."),
+                      "Zorezaz cleans JPEG, PNG, WebP and HEIC/AVIF pictures; untick a type\n"
+                      "to leave its files as they are. A file's content decides, not its\n"
+                      "name: a PNG named .jpg is cleaned as a PNG and keeps its name. A\n"
+                      "HEIC or AVIF file loses its EXIF and XMP items; its colour, rotation\n"
+                      "and HDR stay. A file that holds no such picture, one of a type not\n"
+                      "ticked, and pictures and videos of other types (GIF, TIFF, BMP, MOV,\n"
+                      "MP4 and the like) are left alone: neither cleaned nor copied; the\n"
+                      "totals count them, and the list at the end names each with its reason."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Show metadata\n"

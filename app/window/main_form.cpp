@@ -341,6 +341,7 @@ std::vector<tSettingRow> TMainForm::SettingRows()
         box("TypeJpeg", true, ui->cbTypeJpeg),
         box("TypePng", true, ui->cbTypePng),
         box("TypeWebp", true, ui->cbTypeWebp),
+        box("TypeHeif", true, ui->cbTypeHeif),
     };
 }
 
@@ -483,7 +484,10 @@ TBatchSettings TMainForm::ControlsOptions() const
 
 std::vector<std::pair<tFileType, QCheckBox*>> TMainForm::TypeBoxes() const
 {
-    return {{tFileType::Jpeg, ui->cbTypeJpeg}, {tFileType::Png, ui->cbTypePng}, {tFileType::Webp, ui->cbTypeWebp}};
+    return {{tFileType::Jpeg, ui->cbTypeJpeg},
+            {tFileType::Png, ui->cbTypePng},
+            {tFileType::Webp, ui->cbTypeWebp},
+            {tFileType::Heif, ui->cbTypeHeif}};
 }
 
 QString TMainForm::TotalsText() const
@@ -627,8 +631,8 @@ void TMainForm::RunEnded(TEnd end, const tReason& reason)
         break;
     case TEnd::NoFileType:
         TDialogs::Current().Message(this, TDialogs::TKind::Information, tr("Information"),
-                                    tr("Nothing to do.\n\nTick at least one of JPEG, PNG, or WebP under "
-                                       "File types."));
+                                    tr("Nothing to do.\n\nTick at least one of JPEG, PNG, WebP, or HEIC/AVIF "
+                                       "under File types."));
         break;
     case TEnd::InvalidOutputFolder:
         TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),

@@ -10,7 +10,7 @@
 #include <vector>
 
 // The file types the File types row offers; content, not the name, decides which one a file is.
-enum class tFileType : uint8_t { Jpeg, Png, Webp };
+enum class tFileType : uint8_t { Jpeg, Png, Webp, Heif };
 
 // What a part holds.
 enum class tPartKind : uint8_t {

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include "meta/heif/heif_file.h"
 #include "meta/jpeg/jpeg_file.h"
 #include "meta/png/png_file.h"
 #include "meta/riff/webp_file.h"
@@ -15,6 +16,7 @@ const std::vector<tFormat>& Formats()
         {tFileType::Jpeg, "JPEG", "jpeg", {".jpg", ".jpeg"}, LooksLikeJpeg, ScanJpeg},
         {tFileType::Png, "PNG", "png", {".png"}, LooksLikePng, ScanPng},
         {tFileType::Webp, "WebP", "webp", {".webp"}, LooksLikeWebp, ScanWebp},
+        {tFileType::Heif, "HEIC/AVIF", "heif", {".heic", ".heif", ".hif", ".avif"}, LooksLikeHeif, ScanHeif},
     };
     return formats;
 }

@@ -12,8 +12,9 @@
 #include "meta/clean/picture_file.h"
 #include "store/file_io.h"
 
-// As many first bytes as any format needs to be told apart.
-inline constexpr size_t kSniffLength = 16;
+// As many first bytes as any format needs to be told apart: an ftyp box
+// names its compatible brands in its first few dozen bytes.
+inline constexpr size_t kSniffLength = 64;
 
 struct tFormat {
     tFileType Type;

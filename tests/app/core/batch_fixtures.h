@@ -136,7 +136,7 @@ inline std::string PhoneWebp()
 }
 
 // A start folder's files: three JPEGs, one without metadata; a PNG and a
-// WebP that name the phone; a HEIC; a PNG and zeros under JPEG names.
+// WebP that name the phone; a TIFF; a PNG and zeros under JPEG names.
 inline std::map<std::string, std::string> MixedFolder()
 {
     return {{"a.jpg", ExifAndComment()},
@@ -144,7 +144,7 @@ inline std::map<std::string, std::string> MixedFolder()
             {"c.JPEG", CommentOnly()},
             {"phone.png", PhonePng()},
             {"photo.webp", PhoneWebp()},
-            {"photo.HEIC", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)},
+            {"scan.TIF", std::string("MM\0*\0\0\0\x08", 8)},
             {"IMG_0001.jpg", PhonePng()},
             {"zeros.jpg", std::string(4096, '\0')},
             {"notes.txt", "not a photo"}};
@@ -160,7 +160,7 @@ inline std::set<std::string> MixedCleaned()
 // The files MixedFolder leaves alone, each with its reason as the CLI words it.
 inline std::map<std::string, std::string> MixedLeftAlone()
 {
-    return {{"photo.HEIC", "type not supported."}, {"zeros.jpg", "not a picture Zorezaz can clean."}};
+    return {{"scan.TIF", "type not supported."}, {"zeros.jpg", "not a picture Zorezaz can clean."}};
 }
 
 }  // namespace batchfix
