@@ -1,7 +1,7 @@
 // The HEIF scanner and planner over the box layer, as the batch run drives
 // them: scan a file; when it scans, clean it with EXIF, with other metadata
 // and with both removed, write the copy (with the check before publish) and
-// read it again. A refusal (EDamagedFile) is a normal outcome; any other
+// read it again. A refusal (EDamagedFile, ECannotClean) is a normal outcome; any other
 // exception is a fault.
 //
 // Invariants of a written copy:
@@ -67,6 +67,8 @@ std::unique_ptr<tHeifFile> Scan(const std::string& path)
     try {
         return std::make_unique<tHeifFile>(std::move(file), static_cast<int64_t>(st.st_size), true);
     } catch (const EDamagedFile&) {
+        return nullptr;
+    } catch (const ECannotClean&) {
         return nullptr;
     }
 }

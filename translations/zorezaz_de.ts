@@ -616,6 +616,10 @@ Von %2.
         <translation>Beschädigter JPEG-Kopf in %1</translation>
     </message>
     <message>
+        <source>Cannot clean %1: %2</source>
+        <translation>%1 kann nicht bereinigt werden: %2</translation>
+    </message>
+    <message>
         <source>Damaged %1 file %2</source>
         <translation>Beschädigte %1-Datei %2</translation>
     </message>

@@ -490,6 +490,11 @@ void TBatchRun::CleanFile(const std::string& fileName)
     } catch (const EDamagedFile& e) {
         FInHand = tInHand{};
         DamagedFile(*format, fileName, e.what());
+    } catch (const ECannotClean& e) {
+        FInHand = tInHand{};
+        tReason reason(tReason::TCode::CannotClean, fileName);
+        reason.Detail = e.what();
+        throw EBatchError("Cannot clean " + fileName + ": " + e.what(), reason);
     }
     FInHand = tInHand{};
     const int source = picture->SourceFd();

@@ -80,6 +80,7 @@ struct tReason {
         WriteError,      // the output of File could not be written
         DamagedHead,     // File's head cannot be read whole
         DamagedFile,     // File's structure is broken; Detail: the format's name ("PNG")
+        CannotClean,     // File's layout cannot be rewritten safely; Detail: why, in English
         JpegError,       // Number: libjpeg's code; Detail: its own words
         // Left alone, not failures: no output, and the run goes on.
         NotAPicture,       // File is named as a picture cleaned here but does not start like one

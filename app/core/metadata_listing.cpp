@@ -224,6 +224,8 @@ std::string DescribeFile(const std::string& fileName, const IBatchOptions& optio
                 return out + DescribePicture(*format->Scan(std::move(file), st, fileName, true), options);
             } catch (const EDamagedFile& e) {
                 return out + "  Damaged " + format->Name + " file: " + e.what() + "\n";
+            } catch (const ECannotClean& e) {
+                return out + "  Cannot be cleaned: " + e.what() + "\n";
             }
         }
     } catch (const std::exception&) {

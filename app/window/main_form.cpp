@@ -555,6 +555,8 @@ QString TMainForm::ReasonText(const tReason& reason)
     case TCode::WriteError: return tr("Stream write error.\n\n%1: %2").arg(file, system);
     case TCode::DamagedHead: return tr("Damaged JPEG header in %1").arg(file);
     case TCode::DamagedFile: return tr("Damaged %1 file %2").arg(ShownText(reason.Detail), file);
+    // The reason stays English: it names boxes and fields.
+    case TCode::CannotClean: return tr("Cannot clean %1: %2").arg(file, ShownText(reason.Detail));
     case TCode::JpegError:
         // libjpeg's own words stay English.
         return tr("JPEG error #%1 in %2: %3").arg(reason.Number).arg(file, ShownText(reason.Detail));

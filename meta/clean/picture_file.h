@@ -25,6 +25,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file that may well be sound, but whose layout no rewrite here can clean
+// safely; the message says what stands in the way, not the file.
+class ECannotClean : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The written copy is not what was planned; the message names the source.
 class ECheckFailed : public std::runtime_error {
 public:

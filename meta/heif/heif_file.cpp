@@ -11,6 +11,12 @@ void Ensure(bool condition, const char* message)
     if (!condition) throw EDamagedFile(message);
 }
 
+// A file that may be sound but that no rewrite here can clean safely.
+void Refuse(bool condition, const char* message)
+{
+    if (!condition) throw ECannotClean(message);
+}
+
 // The brands of HEIF image files and sequences (ISO/IEC 23008-12, annex B;
 // AV1 image file format, 7.2); "hevc"/"hevx" for older HEVC sequences.
 constexpr std::array<uint32_t, 8> kBrands = {FourCC("heic"), FourCC("heix"), FourCC("mif1"), FourCC("msf1"),
@@ -91,12 +97,12 @@ tHeifFile::tHeifFile(tFileHandle file, int64_t size, bool listing) : FSize(size)
     Ensure(!FTop.empty() && FTop[0].Type == FourCC("ftyp"), "no ftyp box first");
     for (const tBox& box : FTop) {
         if (box.Type == FourCC("meta")) {
-            Ensure(!FMeta, "two meta boxes");
+            Refuse(!FMeta, "two meta boxes");
             FMeta = &box;
         }
         // Tracks may hold metadata of their own (udta, their own meta boxes):
         // not cleaned yet, so never called clean.
-        Ensure(box.Type != FourCC("moov") && box.Type != FourCC("moof"),
+        Refuse(box.Type != FourCC("moov") && box.Type != FourCC("moof"),
                "an image sequence: its tracks are not cleaned yet");
     }
     Ensure(FMeta, "no meta box");
@@ -196,9 +202,9 @@ void tHeifFile::ReadItemLocations(const tBox& iloc)
         const auto id = static_cast<uint32_t>(c.UInt(version < 2 ? 2 : 4));
         uint16_t method = 0;
         if (version >= 1) method = c.U16() & 15;
-        Ensure(method != 2, "an item made of other items' bytes (iloc construction method 2)");
+        Refuse(method != 2, "an item made of other items' bytes (iloc construction method 2)");
         Ensure(method <= 1, "an iloc construction method that is not known");
-        Ensure(c.U16() == 0, "an item's data in another file");
+        Refuse(c.U16() == 0, "an item's data in another file");
         const uint64_t base = c.UInt(baseSize);
         const uint16_t extents = c.U16();
         tItem& item = ItemFor(id);
@@ -215,12 +221,12 @@ void tHeifFile::ReadItemLocations(const tBox& iloc)
             c.UInt(indexSize);
             const uint64_t offset = c.UInt(offsetSize), length = c.UInt(lengthSize);
             const uint64_t room = static_cast<uint64_t>(dataEnd - dataBegin);
-            Ensure(base <= room && offset <= room - base, "an item's data runs past the end of the file");
+            Refuse(base <= room && offset <= room - base, "an item's data runs past the end of the file");
             tExtent extent;
             extent.Offset = dataBegin + static_cast<int64_t>(base + offset);
             // Length 0: to the end of the data (ISO/IEC 14496-12, 8.11.3.3).
             const uint64_t left = room - base - offset;
-            Ensure(length <= left, "an item's data runs past the end of the file");
+            Refuse(length <= left, "an item's data runs past the end of the file");
             extent.Length = static_cast<int64_t>(length == 0 ? left : length);
             item.Extents.push_back(extent);
         }
@@ -256,10 +262,10 @@ void tHeifFile::CheckExtents()
     int64_t blanked = 0;
     for (const tItem& item : FItems)
         for (const tExtent& e : item.Extents) {
-            if (!item.InIdat) Ensure(!Overlap(e, {FMeta->Offset, FMeta->Length}), "an item's data inside the meta box");
+            if (!item.InIdat) Refuse(!Overlap(e, {FMeta->Offset, FMeta->Length}), "an item's data inside the meta box");
             if (item.Kind == tPartKind::Exif || item.Kind == tPartKind::Other) {
                 metadata.push_back(e);
-                Ensure(e.Length <= kMaxBlankedBytes - blanked, "a metadata item too large to remove");
+                Refuse(e.Length <= kMaxBlankedBytes - blanked, "a metadata item too large to remove");
                 blanked += e.Length;
             }
         }
@@ -275,14 +281,14 @@ void tHeifFile::CheckExtents()
                "a metadata item's data outside the boxes that hold data");
     }
     for (size_t i = 1; i < metadata.size(); ++i)
-        Ensure(!Overlap(metadata[i - 1], metadata[i]), "an item's data overlaps another item's");
+        Refuse(!Overlap(metadata[i - 1], metadata[i]), "an item's data overlaps another item's");
     // Apart from one another, the metadata extents end in the order they start.
     for (const tItem& item : FItems) {
         if (item.Kind == tPartKind::Exif || item.Kind == tPartKind::Other) continue;
         for (const tExtent& e : item.Extents) {
             auto after = std::upper_bound(metadata.begin(), metadata.end(), e.Offset,
                                           [](int64_t at, const tExtent& m) { return at < m.Offset + m.Length; });
-            Ensure(after == metadata.end() || e.Length == 0 || !Overlap(e, *after),
+            Refuse(after == metadata.end() || e.Length == 0 || !Overlap(e, *after),
                    "an item's data overlaps another item's");
         }
     }
@@ -344,7 +350,7 @@ void tHeifFile::MakeParts(bool)
             FParts.push_back({tPartKind::Picture, box.Offset, box.Length, type});
         } else {
             // A box of no image file's structure (a uuid box of XMP, ...).
-            Ensure(box.Length <= kMaxBlankedBytes, "a box of unknown data too large to remove");
+            Refuse(box.Length <= kMaxBlankedBytes, "a box of unknown data too large to remove");
             FTopBlankable[i] = true;
             FParts.push_back({tPartKind::Other, box.Offset, box.Length, type});
         }
@@ -502,7 +508,7 @@ void tHeifFile::PlanMeta(const std::vector<bool>& gone, const std::vector<tExten
     const int64_t room = meta.Length - (FPlan.Length - start);
     // Every removed item gave up its infe box of at least 12 bytes, so the
     // room is 0 or enough for a free box's header.
-    Ensure(room == 0 || (room >= 8 && room <= 0xFFFFFFFFll), "the meta box cannot be rewritten in place");
+    Refuse(room == 0 || (room >= 8 && room <= 0xFFFFFFFFll), "the meta box cannot be rewritten in place");
     if (room > 0) FPlan.AddBytes(BoxHeader(FourCC("free"), static_cast<uint64_t>(room - 8)) +
                                  std::string(static_cast<size_t>(room - 8), '\0'));
 }

@@ -53,6 +53,8 @@ std::string Clean(const TempDir& dir, const std::string& path, const tChoices& c
         return bytes;
     } catch (const EDamagedFile& e) {
         return std::string("refused: ") + e.what();
+    } catch (const ECannotClean& e) {
+        return std::string("refused: ") + e.what();
     }
 }
 
