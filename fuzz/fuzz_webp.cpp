@@ -8,7 +8,9 @@
 //  - its chunks are the source's in order, byte for byte (pad bytes too),
 //    less the removed kinds: no EXIF but the orientation alone (where the
 //    first EXIF stood), no XMP or unknown chunk with "other"; a VP8X chunk
-//    differs at most in its EXIF and XMP flags;
+//    differs at most in its EXIF and XMP flags; a frame (ANMF) differs only
+//    with "other", and then is its header and its alpha and bitstream
+//    chunks byte for byte, no unknown chunk left inside;
 //  - it scans again, holding nothing the choices remove.
 
 #include <fcntl.h>
@@ -83,22 +85,42 @@ uint32_t U32(const std::string& b, size_t at)
            uint32_t{uint8_t(b[at + 3])} << 24;
 }
 
-// The chunks of a RIFF whose sizes all fit (a copy's must), and its end.
+// The chunks of `bytes` from `pos` to `end`, whose sizes all fit (a copy's must).
+std::vector<tChunk> Chunks(const std::string& bytes, size_t pos, size_t end)
+{
+    std::vector<tChunk> chunks;
+    while (pos < end) {
+        Check(end - pos >= 8, "a chunk header fits in what holds it");
+        const size_t size = U32(bytes, pos + 4), span = 8 + size + (size & 1);
+        Check(span <= end - pos, "a chunk fits in what holds it");
+        chunks.push_back({bytes.substr(pos, 4), bytes.substr(pos + 8, size), bytes.substr(pos, span)});
+        pos += span;
+    }
+    return chunks;
+}
+
+// The chunks of a RIFF, and its end.
 std::vector<tChunk> Walk(const std::string& file, size_t& end)
 {
     Check(file.size() >= 12 && file.compare(0, 4, "RIFF") == 0, "the copy starts with a RIFF header");
     end = 8 + size_t{U32(file, 4)};
     Check(end <= file.size(), "the copy's RIFF size fits in it");
-    std::vector<tChunk> chunks;
-    size_t pos = 12;
-    while (pos < end) {
-        Check(end - pos >= 8, "a chunk header fits in the copy's RIFF");
-        const size_t size = U32(file, pos + 4), span = 8 + size + (size & 1);
-        Check(span <= end - pos, "a chunk fits in the copy's RIFF");
-        chunks.push_back({file.substr(pos, 4), file.substr(pos + 8, size), file.substr(pos, span)});
-        pos += span;
-    }
-    return chunks;
+    return Chunks(file, 12, end);
+}
+
+bool InFrameByRight(const std::string& fourCC)
+{
+    return fourCC == "ALPH" || fourCC == "VP8 " || fourCC == "VP8L";
+}
+
+// A frame as "other" leaves it: its header, then its alpha and bitstream chunks.
+std::string FrameWithoutUnknown(const tChunk& frame)
+{
+    Check(frame.Payload.size() >= 16, "a frame holds its header");
+    std::string payload = frame.Payload.substr(0, 16);
+    for (const tChunk& inner : Chunks(frame.Payload, 16, frame.Payload.size()))
+        if (InFrameByRight(inner.FourCC)) payload += inner.Raw;
+    return payload;
 }
 
 bool Known(const std::string& fourCC)
@@ -145,7 +167,12 @@ void CheckCopy(const std::string& input, const std::string& output, const tChoic
         firstExif &= !exif;
         if (c.Other && (chunk.FourCC == "XMP " || !Known(chunk.FourCC))) continue;
         Check(o < out.size(), "every kept chunk is in the copy");
-        if (chunk.FourCC == "VP8X" && chunk.Payload.size() > 0)
+        if (chunk.FourCC == "ANMF" && c.Other) {
+            Check(out[o].FourCC == "ANMF" && out[o].Payload == FrameWithoutUnknown(chunk),
+                  "a frame keeps its header, alpha and bitstream byte for byte and loses its unknown chunks");
+            for (const tChunk& inner : Chunks(out[o].Payload, 16, out[o].Payload.size()))
+                Check(InFrameByRight(inner.FourCC), "no frame of the copy holds an unknown chunk");
+        } else if (chunk.FourCC == "VP8X" && chunk.Payload.size() > 0)
             Check(out[o].Raw.substr(0, 8) == chunk.Raw.substr(0, 8) && out[o].Raw.substr(9) == chunk.Raw.substr(9) &&
                       ((out[o].Payload[0] ^ chunk.Payload[0]) & ~(kVp8xExifFlag | kVp8xXmpFlag)) == 0,
                   "a VP8X chunk changes at most in its EXIF and XMP flags");

@@ -28,6 +28,25 @@ std::string ReadRiffBytes(int fd, int64_t offset, int64_t length)
     return bytes;
 }
 
+std::vector<tRiffChunk> ReadChunks(int fd, int64_t begin, int64_t end, int64_t& budget,
+                                   const tChunkReasons& reasons)
+{
+    std::vector<tRiffChunk> chunks;
+    int64_t pos = begin;
+    while (pos < end) {
+        Ensure(budget-- > 0, reasons.Count);
+        Ensure(kChunkHeaderLength <= end - pos, reasons.Header);
+        const std::string head = ReadRiffBytes(fd, pos, kChunkHeaderLength);
+        tRiffChunk chunk{head.substr(0, 4), pos, ReadLittleEndian32(head.data() + 4)};
+        // (end - pos is at least 8 here: no difference below can wrap.)
+        Ensure(chunk.Size <= end - pos - kChunkHeaderLength, reasons.Payload);
+        Ensure(chunk.Span() <= end - pos, reasons.Pad);
+        pos += chunk.Span();
+        chunks.push_back(std::move(chunk));
+    }
+    return chunks;
+}
+
 tRiff ReadRiff(int fd, int64_t fileSize)
 {
     tRiff riff;
@@ -41,18 +60,11 @@ tRiff ReadRiff(int fd, int64_t fileSize)
     Ensure(size <= fileSize - 8, "the RIFF size runs past the end of the file");
     riff.End = 8 + size;
 
-    int64_t pos = kRiffHeaderLength;
-    while (pos < riff.End) {
-        Ensure(static_cast<int64_t>(riff.Chunks.size()) < kMaxRiffChunks, "more chunks than any picture holds");
-        Ensure(kChunkHeaderLength <= riff.End - pos, "a chunk header runs past the end of the RIFF");
-        const std::string head = ReadRiffBytes(fd, pos, kChunkHeaderLength);
-        tRiffChunk chunk{head.substr(0, 4), pos, ReadLittleEndian32(head.data() + 4)};
-        // (End - pos is at least 8 here: no difference below can wrap.)
-        Ensure(chunk.Size <= riff.End - pos - kChunkHeaderLength, "a chunk runs past the end of the RIFF");
-        Ensure(chunk.Span() <= riff.End - pos, "a chunk's pad byte runs past the end of the RIFF");
-        pos += chunk.Span();
-        riff.Chunks.push_back(std::move(chunk));
-    }
+    int64_t budget = kMaxRiffChunks;
+    riff.Chunks = ReadChunks(fd, kRiffHeaderLength, riff.End, budget,
+                             {"more chunks than any picture holds", "a chunk header runs past the end of the RIFF",
+                              "a chunk runs past the end of the RIFF",
+                              "a chunk's pad byte runs past the end of the RIFF"});
     return riff;
 }
 

@@ -35,6 +35,21 @@ struct tRiff {
     std::vector<tRiffChunk> Chunks;
 };
 
+// What a walk of chunks says when one does not fit in what holds them.
+struct tChunkReasons {
+    const char* Count;    // more chunks than the budget allows
+    const char* Header;   // a chunk header runs past the end
+    const char* Payload;  // a payload runs past the end
+    const char* Pad;      // a pad byte runs past the end
+};
+
+// Reads the chunks from `begin` to `end` of the file open at `fd`, each size
+// checked against `end` (which the caller has checked against the file);
+// every chunk read spends one of `budget`. Raises EDamagedFile with the
+// matching reason.
+std::vector<tRiffChunk> ReadChunks(int fd, int64_t begin, int64_t end, int64_t& budget,
+                                   const tChunkReasons& reasons);
+
 // Reads the header and the chunks of the RIFF at the start of the file open
 // at `fd`, `fileSize` bytes long. Every size is checked against the RIFF's
 // size and the file's; raises EDamagedFile with what is wrong when one does

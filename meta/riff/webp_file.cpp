@@ -58,6 +58,22 @@ int32_t OrientationIn(std::string_view tiff)
     return OrientationOf(decoder);
 }
 
+// The chunks a frame holds by right; any other in a frame is unknown.
+bool FrameChunkKnown(const std::string& fourCC)
+{
+    return fourCC == "ALPH" || fourCC == "VP8 " || fourCC == "VP8L";
+}
+
+// The chunks inside the frame `frame` (an ANMF), after its header; every one
+// read spends one of `budget`.
+std::vector<tRiffChunk> FrameChunks(int fd, const tRiffChunk& frame, int64_t& budget)
+{
+    if (frame.Size < kFrameHeaderLength) throw EDamagedFile("a frame ends inside its header");
+    return ReadChunks(fd, frame.PayloadOffset() + kFrameHeaderLength, frame.PayloadOffset() + frame.Size, budget,
+                      {"more chunks in frames than any animation holds", "a chunk header runs past the end of its frame",
+                       "a chunk runs past the end of its frame", "a chunk's pad byte runs past the end of its frame"});
+}
+
 bool HasImage(const tRiff& riff)
 {
     bool still = false, anim = false, frame = false;
@@ -100,15 +116,25 @@ tWebpFile::tWebpFile(tFileHandle file, tRiff riff, mode_t mode, bool listing)
     FParts.back().Adjusted = true;
     bool exifSeen = false, xmpSeen = false;
     const tRiffChunk* previous = nullptr;
+    bool previousApart = false;  // the previous chunk is a frame with unknown chunks: it joins no run
+    int64_t frameBudget = kMaxFrameChunks;
+    auto newPart = [&](tPartKind kind, const tRiffChunk& chunk, const std::string& name) {
+        if (FParts.size() >= kMaxWebpParts) throw EDamagedFile("more runs of chunks than any picture holds");
+        FParts.push_back({kind, chunk.Offset, chunk.Span(), name});
+    };
     for (const tRiffChunk& chunk : FRiff.Chunks) {
         tChunkNote note;
         const tPartKind kind = WebpChunkKind(chunk.FourCC);
-        // EXIF chunks stay apart: each has its own orientation.
-        if (previous && previous->FourCC == chunk.FourCC && kind != tPartKind::Exif) {
+        std::vector<tRiffChunk> inside;
+        if (chunk.FourCC == "ANMF") inside = FrameChunks(fd, chunk, frameBudget);
+        const bool apart = std::any_of(inside.begin(), inside.end(),
+                                       [](const tRiffChunk& c) { return !FrameChunkKnown(c.FourCC); });
+        // EXIF chunks stay apart: each has its own orientation; so does a
+        // frame with unknown chunks, which may be written anew.
+        if (previous && previous->FourCC == chunk.FourCC && kind != tPartKind::Exif && !apart && !previousApart) {
             FParts.back().Length += chunk.Span();
         } else {
-            if (FParts.size() >= kMaxWebpParts) throw EDamagedFile("more runs of chunks than any picture holds");
-            FParts.push_back({kind, chunk.Offset, chunk.Span(), Printable(chunk.FourCC)});
+            newPart(kind, chunk, Printable(chunk.FourCC));
         }
         note.Part = FParts.size() - 1;
         tPart& part = FParts.back();
@@ -128,9 +154,26 @@ tWebpFile::tWebpFile(tFileHandle file, tRiff riff, mode_t mode, bool listing)
         } else if (chunk.FourCC == "XMP " && !xmpSeen && listing) {
             xmpSeen = true;
             Texts.Xmp = ReadRiffBytes(fd, chunk.PayloadOffset(), read);
+        } else if (apart) {
+            // Its unknown chunks are parts of their own, runs of one FourCC joined as above.
+            part.Adjusted = true;
+            const tRiffChunk* before = nullptr;
+            for (const tRiffChunk& c : inside) {
+                size_t at = note.Part;
+                if (!FrameChunkKnown(c.FourCC)) {
+                    if (before && before->FourCC == c.FourCC)
+                        FParts.back().Length += c.Span();
+                    else
+                        newPart(tPartKind::Other, c, "ANMF/" + Printable(c.FourCC));
+                    at = FParts.size() - 1;
+                }
+                note.Inside.push_back({c, at});
+                before = FrameChunkKnown(c.FourCC) ? nullptr : &c;
+            }
         }
-        FNotes.push_back(note);
+        FNotes.push_back(std::move(note));
         previous = &chunk;
+        previousApart = apart;
     }
     if (FRiff.End < FRiff.FileSize)
         FParts.push_back({tPartKind::Other, FRiff.End, FRiff.FileSize - FRiff.End, "trailer"});
@@ -169,6 +212,7 @@ const tPlan& tWebpFile::Plan(const tChoices& choices)
             FPlan.AddBytes(RiffChunk("EXIF", OrientationTiff(part.Orientation)));
             continue;
         }
+        if (!FNotes[i].Inside.empty() && WriteFrame(chunk, FNotes[i].Inside, choices)) continue;
         if (FNotes[i].Flags >= 0) {
             auto flags = static_cast<uint8_t>(FNotes[i].Flags);
             if (exifChanged) flags = exifOut ? flags | kVp8xExifFlag : flags & ~kVp8xExifFlag;
@@ -191,6 +235,22 @@ const tPlan& tWebpFile::Plan(const tChoices& choices)
     if (riffEnd - 8 > int64_t{0xFFFFFFFF}) throw EDamagedFile("the cleaned file would be too large for a RIFF");
     FPlan.Pieces.front().Bytes.replace(4, 4, LittleEndian32(static_cast<uint32_t>(riffEnd - 8)));
     return FPlan;
+}
+
+bool tWebpFile::WriteFrame(const tRiffChunk& frame, const std::vector<tInnerChunk>& inside, const tChoices& choices)
+{
+    int64_t size = kFrameHeaderLength;
+    for (const tInnerChunk& c : inside)
+        if (FateOf(FParts[c.Part], choices) == tFate::Keep) size += c.Chunk.Span();
+    if (size == frame.Size) return false;
+    // No larger than the frame was: the size fits where its own did. Every
+    // span is even, so the frame needs no pad byte.
+    FPlan.AddBytes("ANMF" + LittleEndian32(static_cast<uint32_t>(size)));
+    FPlan.AddRange(frame.PayloadOffset(), kFrameHeaderLength);
+    // An unknown chunk is never rewritten: what does not stay goes whole.
+    for (const tInnerChunk& c : inside)
+        if (FateOf(FParts[c.Part], choices) == tFate::Keep) FPlan.AddRange(c.Chunk.Offset, c.Chunk.Span());
+    return true;
 }
 
 std::unique_ptr<tPictureFile> tWebpFile::Reread(int fd) const

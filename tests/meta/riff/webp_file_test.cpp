@@ -28,22 +28,41 @@ struct tChunk {
     std::string FourCC, Payload, Raw;  // Raw: header, payload and pad byte
 };
 
-// The test's own walk: the chunks up to the RIFF's end, and that end.
-std::vector<tChunk> Walk(const std::string& file, size_t* riffEnd = nullptr)
+size_t U32(const std::string& b, size_t at)
 {
-    auto u32 = [&](size_t at) {
-        return static_cast<size_t>(static_cast<uint8_t>(file[at]) | static_cast<uint8_t>(file[at + 1]) << 8 |
-                                   static_cast<uint8_t>(file[at + 2]) << 16 | uint32_t(uint8_t(file[at + 3])) << 24);
-    };
-    const size_t end = 8 + u32(4);
-    if (riffEnd) *riffEnd = end;
+    return static_cast<size_t>(static_cast<uint8_t>(b[at]) | static_cast<uint8_t>(b[at + 1]) << 8 |
+                               static_cast<uint8_t>(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24);
+}
+
+// The test's own walk: the chunks of `bytes` from `pos` to `end`.
+std::vector<tChunk> Chunks(const std::string& bytes, size_t pos, size_t end)
+{
     std::vector<tChunk> chunks;
-    for (size_t pos = 12; pos + 8 <= end;) {
-        const size_t size = u32(pos + 4), span = 8 + size + (size & 1);
-        chunks.push_back({file.substr(pos, 4), file.substr(pos + 8, size), file.substr(pos, span)});
+    while (pos + 8 <= end) {
+        const size_t size = U32(bytes, pos + 4), span = 8 + size + (size & 1);
+        chunks.push_back({bytes.substr(pos, 4), bytes.substr(pos + 8, size), bytes.substr(pos, span)});
         pos += span;
     }
     return chunks;
+}
+
+// The chunks up to the RIFF's end, and that end.
+std::vector<tChunk> Walk(const std::string& file, size_t* riffEnd = nullptr)
+{
+    const size_t end = 8 + U32(file, 4);
+    if (riffEnd) *riffEnd = end;
+    return Chunks(file, 12, end);
+}
+
+// The chunks inside a frame (ANMF), after its 16-byte header.
+std::vector<tChunk> Inside(const tChunk& frame)
+{
+    return Chunks(frame.Payload, 16, frame.Payload.size());
+}
+
+bool InFrameByRight(const tChunk& c)
+{
+    return c.FourCC == "ALPH" || c.FourCC == "VP8 " || c.FourCC == "VP8L";
 }
 
 std::string Riff(const std::vector<std::string>& chunks, const std::string& trailer = {})
@@ -170,6 +189,26 @@ const std::vector<tRow>& Rows()
                                            "TRAILER"));
          },
          5},
+        {"by hand: frames with unknown chunks inside, odd sizes, one naming a camera",
+         [](auto& d) {
+             d.Write("c.pam", Pam(5));
+             std::vector<tChunk> chunks = Walk(ReadFile(
+                 Tool(d, "n.webp", "img2webp -loop 0 -lossy a.pam -d 80 -lossless b.pam -lossy c.pam -o n.webp")));
+             // Unknown chunks after the bitstream in the first and third frames, none in the second.
+             const std::vector<std::string> added[] = {
+                 {"ZZZ1\3\0\0\0abcP"s, RiffChunk("CAMR", "Acme Cam1 serial 4711")}, {}, {"ZZZ1\0\0\0\0"s, RiffChunk("ZZZ1", "x")}};
+             std::vector<std::string> raws;
+             size_t frame = 0;
+             for (const tChunk& c : chunks) {
+                 std::string payload = c.Payload;
+                 if (c.FourCC == "ANMF" && frame < 3)
+                     for (const std::string& a : added[frame++]) payload += a;
+                 raws.push_back(RiffChunk(c.FourCC, payload));
+             }
+             EXPECT_EQ(frame, 3u);
+             return d.Write("o.webp", Riff(raws));
+         },
+         0},
         {"by hand: the orientation alone",
          [](auto& d) {
              const std::vector<tChunk> still = Walk(ReadFile(Tool(d, "l.webp", "cwebp -lossless a.pam -o l.webp")));
@@ -235,6 +274,13 @@ TEST(WebpFile, CleanedFilesHoldNoRemovedChunkAndEveryKeptOneAsItWas)
                     firstExif = false;
                 } else if (kind == tPartKind::Other && c.Other) {
                     changes = true;
+                } else if (chunk.FourCC == "ANMF" && c.Other) {
+                    // The frame without its unknown chunks: header and the rest byte for byte.
+                    std::string payload = chunk.Payload.substr(0, 16);
+                    for (const tChunk& inner : Inside(chunk))
+                        if (InFrameByRight(inner)) payload += inner.Raw;
+                    changes |= payload != chunk.Payload;
+                    expected.push_back({"ANMF", payload, RiffChunk("ANMF", payload)});
                 } else {
                     expected.push_back(chunk);
                 }
@@ -252,6 +298,12 @@ TEST(WebpFile, CleanedFilesHoldNoRemovedChunkAndEveryKeptOneAsItWas)
                 const int flags = (expected[i].Payload[0] & ~(kVp8xExifFlag | kVp8xXmpFlag)) |
                                   (exifOut ? kVp8xExifFlag : 0) | (xmpOut ? kVp8xXmpFlag : 0);
                 EXPECT_EQ(static_cast<uint8_t>(outChunks[i].Payload[0]), flags) << "the VP8X flags";
+            }
+            for (const tChunk& chunk : outChunks)
+                for (const tChunk& inner : chunk.FourCC == "ANMF" ? Inside(chunk) : std::vector<tChunk>())
+                    EXPECT_TRUE(InFrameByRight(inner) || !c.Other) << "left in a frame: " << inner.FourCC;
+            if (!c.Other && expected.size() == inChunks.size()) {
+                EXPECT_EQ(out, in) << "nothing left out: the file as it was";
             }
             EXPECT_EQ(Pixels(out), pixels);
             EXPECT_FALSE(Scan(dir / "clean.webp")->Removes(c)) << "read again, nothing left to remove";
@@ -296,6 +348,12 @@ TEST(WebpFile, DamagedStructureIsRefused)
         {"no image chunk", Riff({RiffChunk("ANIM", std::string(6, '\0'))})},
         {"the RIFF holds no WebP", Riff({vp8l}).replace(8, 4, "AVI ")},
         {"more chunks than any picture holds", Riff({vp8l, Many("ZZZZ", "ZZZZ", kMaxRiffChunks)})},
+        {"a frame ends inside its header", Riff({vp8l, RiffChunk("ANMF", std::string(15, 'f'))})},
+        {"a chunk runs past the end of its frame", Riff({vp8l, RiffChunk("ANMF", std::string(16, 'f') + "VP8L\5\0\0\0abcd"s)})},
+        {"a chunk's pad byte runs past the end of its frame",
+         Riff({vp8l, RiffChunk("ANMF", std::string(16, 'f') + "VP8L\4\0\0\0abcd"s + "ZZZZ\1\0\0\0z"s)})},
+        {"more chunks in frames than any animation holds",
+         Riff({vp8l, RiffChunk("ANMF", std::string(16, 'f') + Many("ZZZZ", "ZZZZ", kMaxFrameChunks + 1))})},
         {"more runs of chunks than any picture holds", Riff({vp8l, Many("YYYY", "ZZZZ", kMaxWebpParts)})},
     };
     fixture::TempDir dir;
@@ -313,8 +371,10 @@ TEST(WebpFile, DamagedStructureIsRefused)
 
 TEST(WebpFile, PartsAreRunsOfChunksNamedByFourCCAndListingsGetTheTexts)
 {
-    const std::string frame = RiffChunk("ANMF", std::string(17, 'f'));
-    const std::string bytes = Riff({RiffChunk("ANIM", std::string(6, '\0')), frame, frame, frame,
+    const std::string vp8l = RiffChunk("VP8L", "/\x0f\xc0\x03");
+    const std::string frame = RiffChunk("ANMF", std::string(16, 'f') + vp8l);
+    const std::string hiding = RiffChunk("ANMF", std::string(16, 'f') + vp8l + RiffChunk("abcd", "") + RiffChunk("abcd", "x"));
+    const std::string bytes = Riff({RiffChunk("ANIM", std::string(6, '\0')), frame, frame, frame, hiding, frame,
                                     RiffChunk("EXIF", std::string("Exif\0\0", 6) + CameraTiff(1)),
                                     RiffChunk("XMP ", "<x/>"), RiffChunk("\x01zz\xFF", "")},
                                    "tail");
@@ -325,8 +385,12 @@ TEST(WebpFile, PartsAreRunsOfChunksNamedByFourCCAndListingsGetTheTexts)
     const auto listed = Scan(path, true);
     std::string names;
     for (const tPart& p : listed->Parts()) names += p.Name + "(" + KindName(p.Kind) + ")";
-    EXPECT_EQ(names, "RIFF(picture)ANIM(picture)ANMF(picture)EXIF(EXIF)XMP (other)?zz?(other)trailer(other)");
+    EXPECT_EQ(names, "RIFF(picture)ANIM(picture)ANMF(picture)ANMF(picture)ANMF/abcd(other)ANMF(picture)EXIF(EXIF)"
+                     "XMP (other)?zz?(other)trailer(other)");
     EXPECT_EQ(listed->Parts()[2].Length, 3 * static_cast<int64_t>(frame.size()));
+    // The frame written anew when its unknown chunks go; their run, one part.
+    EXPECT_TRUE(listed->Parts()[3].Adjusted && !listed->Parts()[2].Adjusted && !listed->Parts()[5].Adjusted);
+    EXPECT_EQ(listed->Parts()[4].Length, 8 + 10);
     EXPECT_EQ(listed->Texts.ExifTiff, CameraTiff(1));
     EXPECT_EQ(listed->Texts.Xmp, "<x/>");
     const auto cleaning = Scan(path);
@@ -334,7 +398,6 @@ TEST(WebpFile, PartsAreRunsOfChunksNamedByFourCCAndListingsGetTheTexts)
 
     // The orientation alone is nothing to remove as this program writes it, not framed.
     const tChoices keep = Choices(true, false, true);
-    const std::string vp8l = RiffChunk("VP8L", "/\x0f\xc0\x03");
     EXPECT_FALSE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", OrientationTiff(6))})))->Removes(keep));
     EXPECT_TRUE(Scan(dir.Write("o.webp", Riff({vp8l, RiffChunk("EXIF", "Exif\0\0"s + OrientationTiff(6))})))
                     ->Removes(keep));
