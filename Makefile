@@ -7,7 +7,7 @@
 BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 CORPUS ?= ../shared/corpus
-FUZZ_TARGETS := scan exif iptc clean png webp
+FUZZ_TARGETS := scan exif iptc clean png webp heif
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
@@ -61,6 +61,8 @@ fuzz-replay: fuzz-configure
 	@bash fuzz/extract-seeds.sh $(CORPUS) $(FUZZ_BUILD)/fuzz/corpus-seeds
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  extra=$(FUZZ_BUILD)/fuzz/corpus-seeds/$$t; [ -d $$extra ] || extra=; \
+	  hostile=../shared/corpus-formats/heif-hostile; \
+	  [ $$t = heif ] && [ -d $$hostile ] && extra="$$extra $$hostile"; \
 	  ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 	  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
 	  $(FUZZ_BUILD)/fuzz/replay_$$t fuzz/seeds/$$t fuzz/regress/$$t $$extra; \
