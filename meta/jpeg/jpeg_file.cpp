@@ -116,5 +116,7 @@ const tPlan& tJpegFile::Plan(const tChoices& choices)
 
 void tJpegFile::Write(const tPlan& plan, tPendingFile& out, const std::string& source, const tChoices&)
 {
-    FData->WriteOutput(&plan == &FPlan ? FPlan : throw ECheckFailed(source), out, source);
+    // The heads are checked against what only the JPEG plan records.
+    if (&plan != &FPlan) throw ECheckFailed(source);
+    FData->WriteOutput(FPlan, out, source);
 }
