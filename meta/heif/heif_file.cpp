@@ -343,10 +343,10 @@ void tHeifFile::MakeParts(bool)
             continue;
         }
         const bool holdsPicture = holding > 0;
-        if (box.Type == FourCC("mdat")) {
+        if (box.Type == FourCC("mdat") || holdsPicture) {
             // Its items are listed below; blanked ones are not copied as they stand.
             FParts.push_back({tPartKind::Picture, -1, box.Length, type});
-        } else if (StructureBox(box.Type) || holdsPicture) {
+        } else if (StructureBox(box.Type)) {
             FParts.push_back({tPartKind::Picture, box.Offset, box.Length, type});
         } else {
             // A box of no image file's structure (a uuid box of XMP, ...).
