@@ -672,9 +672,8 @@ std::string PhoneHeic(int width, int height, bool thumbnail, int n, std::mt19937
         std::fprintf(stderr, "heif-enc failed (Debian package libheif-examples)\n");
         std::exit(1);
     }
-    const std::string day = "2025:11:" + std::to_string(10 + n % 19), time = std::to_string(10 + n % 14) + ":" +
-                                                                            std::to_string(10 + n % 50) + ":12";
-    const std::string date = day + " " + time;
+    const std::string day = "2025:11:" + std::to_string(10 + n % 19);
+    const std::string date = day + " " + std::to_string(10 + n % 14) + ":" + std::to_string(10 + n % 50) + ":12";
     const std::string latitude = "48." + std::to_string(8000 + n * 37 % 1000);
     const std::string tags =
         " -Make=Bench -Model=" + Q("Phone " + std::to_string(n % 7)) + " -Orientation#=1 -Artist=" + Q(kOwner) +
