@@ -7,16 +7,16 @@
 // ratios to `cp -r` and to `cp -r && sync` timed in the same round (the
 // machine may be shared: a ratio from one round is fairer than one across
 // rounds), for the default run and for --no-flush, and the run's peak
-// resident memory. Then a set of PNG and a set of WebP pictures of 0.1-5 MB,
-// each with EXIF (make, model, dates, GPS) and XMP, the PNGs also with text
-// chunks: their ratios and peak memory are checked against the goals, and
-// every source must have its cleaned output.
+// resident memory. Then a set of PNG, a set of WebP and a set of HEIC
+// pictures of 0.1-5 MB, each with EXIF (make, model, owner, dates, GPS) and
+// XMP, the PNGs also with text chunks: their ratios and peak memory are
+// checked against the goals, and every source must have its cleaned output.
 //
 //   bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures]
 //
 // --make-only leaves the generated sets in SCRATCH_DIR and times nothing, for
-// profiling a run by hand; --pictures makes and times the PNG and WebP sets
-// only.
+// profiling a run by hand; --pictures makes and times the PNG, WebP and HEIC
+// sets only.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -53,12 +53,17 @@ constexpr int kRounds = 5;  // the median of these counts
 // the base picture nearest its size behind metadata of its own.
 constexpr int kPictureFiles = 300;
 constexpr int kPictureDistinct = 24;
+// HEIC bases cost an encoder run and an exiftool run each: fewer of them.
+constexpr int kHeicDistinct = 12;
 constexpr double kPictureMin = 100e3, kPictureMax = 5e6;
 // The goals for those sets.
 constexpr double kGoalRatio = 1.2;  // to cp -r && sync, and --no-flush to cp -r
 constexpr double kGoalPeakMB = 32;
 // Every one of those pictures names its owner in EXIF, XMP and (PNG) text.
 constexpr const char* kOwner = "A. Person";
+// exiftool writes this serial into a HEIC base; each copy of the base gets
+// its own of the same length in its place, so no offset moves.
+constexpr const char* kHeicSerial = "SN000000";
 
 std::string ReadFile(const std::string& path)
 {
@@ -573,12 +578,13 @@ void MakeSmallSet(const std::string& dir, const std::vector<std::string>& heads)
 // each of the set's files takes the one nearest a size drawn evenly on a log
 // scale, and `dress(base, n)` gives it metadata of its own.
 template <class tMake, class tDress>
-void MakePictureSet(const std::string& dir, const char* type, const char* extension, tMake make, tDress dress)
+void MakePictureSet(const std::string& dir, const char* type, const char* extension, tMake make, tDress dress,
+                    int distinct = kPictureDistinct)
 {
     std::mt19937 rng(2028);
     std::vector<decltype(make(0.0, 0))> bases;
-    for (int i = 0; i < kPictureDistinct; ++i)
-        bases.push_back(make(kPictureMin * std::pow(kPictureMax / kPictureMin, (i + 0.5) / kPictureDistinct), i));
+    for (int i = 0; i < distinct; ++i)
+        bases.push_back(make(kPictureMin * std::pow(kPictureMax / kPictureMin, (i + 0.5) / distinct), i));
     std::uniform_real_distribution<double> unit(0, 1);
     uint64_t total = 0;
     double smallest = 1e12, largest = 0;
@@ -650,6 +656,71 @@ void MakeWebpSet(const std::string& dir, const std::string& scratch)
     MakePictureSet(dir, "WebP", ".webp", make, dress);
 }
 
+// heif-enc's picture of w x h pixels of a noisy PNG (x265's fastest preset,
+// high quality, so that the sizes reach 5 MB in little time), with a
+// thumbnail when `thumbnail` as phones store one, and then what a phone
+// writes, told apart by `n`, written into it by exiftool: make, model, owner,
+// dates and GPS position in EXIF, creator, date and place in XMP, and
+// kHeicSerial in both.
+std::string PhoneHeic(int width, int height, bool thumbnail, int n, std::mt19937& rng, const std::string& scratch)
+{
+    const std::string png = scratch + "/base.png", heic = scratch + "/base.heic";
+    WriteFile(png, NoisyPng(width, height, 1u << 20, rng));
+    if (std::system(("heif-enc -q 90 -p preset=ultrafast" + std::string(thumbnail ? " -t 320" : "") + " " + Q(png) +
+                     " -o " + Q(heic) + " >/dev/null")
+                        .c_str()) != 0) {
+        std::fprintf(stderr, "heif-enc failed (Debian package libheif-examples)\n");
+        std::exit(1);
+    }
+    const std::string day = "2025:11:" + std::to_string(10 + n % 19);
+    const std::string date = day + " " + std::to_string(10 + n % 14) + ":" + std::to_string(10 + n % 50) + ":12";
+    const std::string latitude = "48." + std::to_string(8000 + n * 37 % 1000);
+    const std::string tags =
+        " -Make=Bench -Model=" + Q("Phone " + std::to_string(n % 7)) + " -Orientation#=1 -Artist=" + Q(kOwner) +
+        " -OwnerName=" + Q(kOwner) + " -SerialNumber=" + kHeicSerial + " -ModifyDate=" + Q(date) +
+        " -DateTimeOriginal=" + Q(date) + " -CreateDate=" + Q(date) + " -GPSLatitude=" + latitude +
+        " -GPSLatitudeRef=N -GPSLongitude=2.35 -GPSLongitudeRef=E -GPSDateStamp=" + day +
+        " -XMP-dc:Creator=" + Q(kOwner) + " -XMP-dc:Identifier=" + kHeicSerial + " -XMP-xmp:CreateDate=" + Q(date) +
+        " -XMP-exif:GPSLatitude=" + latitude + " -XMP-exif:GPSLongitude=2.35";
+    if (std::system(("exiftool -q -overwrite_original" + tags + " " + Q(heic)).c_str()) != 0) {
+        std::fprintf(stderr, "exiftool failed to write a HEIC's metadata\n");
+        std::exit(1);
+    }
+    std::string out = ReadFile(heic);
+    fs::remove(png);
+    fs::remove(heic);
+    if (out.size() < 12 || out.compare(4, 8, "ftypheic") != 0 || out.find(kOwner) == std::string::npos ||
+        out.find(kHeicSerial) == std::string::npos) {
+        std::fprintf(stderr, "heif-enc and exiftool wrote no HEIC naming its owner\n");
+        std::exit(1);
+    }
+    return out;
+}
+
+// Every HEIC holds EXIF and XMP items naming the owner; every other base has
+// a thumbnail item too. Each file is a copy of its base with a serial of its
+// own: the cost of cleaning does not depend on the rest being unique.
+void MakeHeicSet(const std::string& dir, const std::string& scratch)
+{
+    std::mt19937 rng(2031);
+    const double perPixel = PhoneHeic(256, 256, false, 0, rng, scratch).size() / 65536.0;
+    auto make = [&](double bytes, int i) {
+        const double pixels = std::max(256.0, bytes / perPixel);
+        const int width = std::max(16, static_cast<int>(std::sqrt(pixels * 1.5)));
+        return PhoneHeic(width, std::max(16, static_cast<int>(pixels / width)), i % 2 == 1, i, rng, scratch);
+    };
+    auto dress = [](const std::string& base, int n) {
+        std::string bytes = base;
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "SN%06d", n);
+        const size_t length = std::char_traits<char>::length(kHeicSerial);
+        for (size_t at = bytes.find(kHeicSerial); at != std::string::npos; at = bytes.find(kHeicSerial, at + length))
+            bytes.replace(at, length, serial);
+        return bytes;
+    };
+    MakePictureSet(dir, "HEIC", ".heic", make, dress, kHeicDistinct);
+}
+
 void CompareJpegSets(const std::string& cli, const std::string& scratch, const std::string& corpus)
 {
     Compare("Generated set (" + std::to_string(kFiles) + " photos of 2-8 MB)", cli, scratch + "/set", scratch);
@@ -687,6 +758,7 @@ int main(int argc, char** argv)
     fs::create_directories(scratch + "/small");
     fs::create_directories(scratch + "/png");
     fs::create_directories(scratch + "/webp");
+    fs::create_directories(scratch + "/heic");
 
     // Made in a child process, so that the programs timed later are not
     // started from a process holding the images (their peak memory would
@@ -700,6 +772,7 @@ int main(int argc, char** argv)
         }
         MakePngSet(scratch + "/png");
         MakeWebpSet(scratch + "/webp", scratch);
+        MakeHeicSet(scratch + "/heic", scratch);
         std::fflush(stdout);
         _exit(0);
     }
@@ -712,6 +785,7 @@ int main(int argc, char** argv)
     const std::string pictures = std::to_string(kPictureFiles) + " pictures of 0.1-5 MB)";
     Compare("PNG set (" + pictures, cli, scratch + "/png", scratch, true, "PNG");
     Compare("WebP set (" + pictures, cli, scratch + "/webp", scratch, true, "WebP");
+    Compare("HEIC set (" + pictures, cli, scratch + "/heic", scratch, true, "HEIC");
     fs::remove_all(scratch);
     return 0;
 }

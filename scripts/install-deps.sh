@@ -11,7 +11,7 @@ pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev zlib1g-
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
       libheif-examples libheif-dev  # heif-enc makes the HEIF tests' fixtures; libheif decodes them in the tests only
       dpkg-dev file librsvg2-bin appstream groff-base  # make package and its tests
-      zlib1g-dev webp)  # make bench: the PNG set's IDAT, cwebp for the WebP set
+      zlib1g-dev webp libheif-examples)  # make bench: the PNG set's IDAT, cwebp for the WebP set, heif-enc for the HEIC set
 fuzz_pkgs=(clang libclang-rt-dev)
 [ "${1:-}" = fuzz ] && pkgs+=("${fuzz_pkgs[@]}")
 missing=()
