@@ -12,6 +12,18 @@ bool HoldsText(const tSection& s)
     return s.Count > 1 ? s.End - s.Start > int64_t{4} * s.Count : s.SegLength > 2;
 }
 
+// Whether an APP13 segment that the scan did not keep holds IPTC datasets;
+// a run of joined segments, or one that cannot be read, is taken to.
+bool HoldsIptc(int fd, const tSection& s)
+{
+    if (s.Count > 1) return true;
+    std::string body(static_cast<size_t>(s.SegLength), '\0');
+    if (!ReadAt(fd, body.data(), body.size(), s.End - s.SegLength)) return true;
+    TIPTCdata iptc(nullptr);
+    iptc.ParseSegment(body);
+    return iptc.HasData();
+}
+
 // The head's segments as parts, with what the policy needs to know of each.
 std::vector<tPart> PartsOf(TimgData& data)
 {
@@ -35,10 +47,10 @@ std::vector<tPart> PartsOf(TimgData& data)
             break;
         case tPartKind::Comment: part.NothingToRemove = !HoldsText(s); break;
         case tPartKind::Iptc:
-            // The first APP13 is rebuilt without its datasets; the others
-            // are Photoshop's resources.
+            // The first APP13 is rebuilt without its datasets, the others go;
+            // each counts when it holds datasets of its own.
             part.KeepsSomething = true;
-            part.NothingToRemove = i != data.IptcRef || !iptcHeld;
+            part.NothingToRemove = i == data.IptcRef ? !iptcHeld : !HoldsIptc(data.SourceFd(), s);
             break;
         case tPartKind::Other:
             if (i == data.XmpRef) {

@@ -822,6 +822,12 @@ TEST_F(BatchRun, CountsOnlyFilesTheChosenOptionsTakeSomethingFrom)
         {"comment, COM ticked", CommentOnly(), false, true, false, true},
         {"comment, EXIF ticked", CommentOnly(), true, false, false, false},
         {"iptc, IPTC ticked", WithIptc(), false, false, true, true},
+        // The first APP13 holds Photoshop's resolution alone; the IPTC is in the second.
+        {"iptc in a later APP13, IPTC ticked",
+         fixture::AfterSoi(fixture::TinyJpeg(8, 8),
+                           fixture::Segment(0xED, std::string("Photoshop 3.0\0" "8BIM\x03\xED\0\0\0\0\0\x04" "\0\x48\0\x48", 30)) +
+                               IptcSegment("private caption")),
+         false, false, true, true},
         {"empty blocks, all ticked", OnlyEmptyBlocks(), true, true, true, false},
         {"plain, all ticked", Plain(), true, true, true, false},
     };
@@ -843,6 +849,9 @@ TEST_F(BatchRun, CountsOnlyFilesTheChosenOptionsTakeSomethingFrom)
         EXPECT_EQ(r.CopiedCount, c.Changed ? 0 : 1);
         // An unchanged file is copied byte for byte; a changed one is not.
         EXPECT_EQ(ReadFile(here / "out/a.jpg") == c.Bytes, !c.Changed);
+        if (c.Iptc) {
+            EXPECT_EQ(ReadFile(here / "out/a.jpg").find("private caption"), std::string::npos);
+        }
     }
 }
 
