@@ -477,6 +477,25 @@ void TBatchRun::CleanFile(const std::string& fileName)
         LeaveAlone(fileName, tReason::TCode::TypeNotChosen);
         return;
     }
+    // A broken file, or one whose layout cannot be rewritten safely, is
+    // refused with why, whether the scan or the plan finds it.
+    tFileHandle file = std::move(*FInHand.File);
+    FInHand = tInHand{};
+    try {
+        CleanPicture(*format, fileName, std::move(file), sourceStat);
+    } catch (const EDamagedFile& e) {
+        DamagedFile(*format, fileName, e.what());
+    } catch (const ECannotClean& e) {
+        tReason reason(tReason::TCode::CannotClean, fileName);
+        reason.Detail = e.what();
+        throw EBatchError("Cannot clean " + fileName + ": " + e.what(), reason);
+    }
+    TakeQueueFailures();
+}
+
+void TBatchRun::CleanPicture(const tFormat& format, const std::string& fileName, tFileHandle file,
+                             const struct stat& sourceStat)
+{
     // The source's last-write time onto an output, before it is handed on to
     // be flushed and published.
     auto keepDate = [&](const tPendingFile& out, const std::string& target) {
@@ -484,19 +503,7 @@ void TBatchRun::CleanFile(const std::string& fileName)
     };
     // Only what cleaning needs is decoded: no listing is ever shown here.
     // The scan keeps the open file; every read and copy below is of it.
-    std::unique_ptr<tPictureFile> picture;
-    try {
-        picture = format->Scan(std::move(*FInHand.File), sourceStat, fileName, false);
-    } catch (const EDamagedFile& e) {
-        FInHand = tInHand{};
-        DamagedFile(*format, fileName, e.what());
-    } catch (const ECannotClean& e) {
-        FInHand = tInHand{};
-        tReason reason(tReason::TCode::CannotClean, fileName);
-        reason.Detail = e.what();
-        throw EBatchError("Cannot clean " + fileName + ": " + e.what(), reason);
-    }
-    FInHand = tInHand{};
+    const std::unique_ptr<tPictureFile> picture = format.Scan(std::move(file), sourceStat, fileName, false);
     const int source = picture->SourceFd();
     const tChoices choices = ChoicesOf(FOptions);
     // Changed only when a chosen option removes something: an empty comment
@@ -529,7 +536,6 @@ void TBatchRun::CleanFile(const std::string& fileName)
             ++CopiedCount;
         }
     }
-    TakeQueueFailures();
 }
 
 void TBatchRun::DamagedFile(const tFormat& format, const std::string& fileName, const std::string& why)

@@ -206,6 +206,9 @@ private:
     void Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
                 int kind);
     void CleanFile(const std::string& fileName);
+    // CleanFile for a file of `format`, open as `file`.
+    void CleanPicture(const tFormat& format, const std::string& fileName, tFileHandle file,
+                      const struct stat& sourceStat);
     // An earlier run's output for `fileName` that `matches` accepts, under
     // the name it would get in an empty folder or one of its _N variants.
     bool AlreadyDone(const std::string& fileName, const std::function<bool(int fd)>& matches);

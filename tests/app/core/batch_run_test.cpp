@@ -905,6 +905,11 @@ TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
     WriteFile(Start + "/good1.jpg", ExifOnly());
     WriteFile(Start + "/bad.jpg", RejectedByLibjpeg());
     WriteFile(Start + "/cut.jpg", Damaged());
+    // Other formats: a PNG cut inside its header chunk; a HEIC with two meta
+    // boxes, which no rewrite can clean safely.
+    WriteFile(Start + "/cut.png", PhonePng().substr(0, 20));
+    WriteFile(Start + "/two.heic", std::string("\0\0\0\x10" "ftypheic\0\0\0\0" "\0\0\0\x0C" "meta\0\0\0\0"
+                                               "\0\0\0\x0C" "meta\0\0\0\0", 40));
     WriteFile(Start + "/locked.jpg", ExifOnly());
     WriteFile(Start + "/sub/good2.jpg", CommentOnly());
     ASSERT_EQ(chmod((Start + "/locked.jpg").c_str(), 0), 0);
@@ -924,16 +929,18 @@ TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
     }
 
     EXPECT_EQ(Names(Out), (std::set<std::string>{"good1.jpg", "good2.jpg"}));
-    EXPECT_EQ(statuses.back(), "Done  (2 files processed, 4 skipped)");
+    EXPECT_EQ(statuses.back(), "Done  (2 files processed, 6 skipped)");
     std::map<std::string, std::string> skipped;
     for (const tSkipped& s : run.Skipped) skipped[s.File] = s.Message;
-    ASSERT_EQ(skipped.size(), 4u);
-    EXPECT_EQ(reported.size(), 4u);
+    ASSERT_EQ(skipped.size(), 6u);
+    EXPECT_EQ(reported.size(), 6u);
     const std::string bad = Start + "/bad.jpg";
     EXPECT_EQ(skipped[bad].rfind("JPEG error #", 0), 0u);
     EXPECT_NE(skipped[bad].find(" in " + bad + ": "), std::string::npos) << skipped[bad];
     EXPECT_GT(skipped[bad].size(), skipped[bad].find(": ") + 4);  // libjpeg's words follow
     EXPECT_EQ(skipped[Start + "/cut.jpg"], "Damaged JPEG header in " + Start + "/cut.jpg");
+    EXPECT_EQ(skipped[Start + "/cut.png"], "Damaged PNG file " + Start + "/cut.png: a chunk runs past the end of the file");
+    EXPECT_EQ(skipped[Start + "/two.heic"], "Cannot clean " + Start + "/two.heic: two meta boxes");
     EXPECT_EQ(skipped[Start + "/locked.jpg"], "Cannot open file " + Start + "/locked.jpg.\n\nPermission denied");
     // The folder whose path is too long, by the part of its path that fits.
     const auto far = std::find_if(skipped.begin(), skipped.end(),
@@ -954,6 +961,8 @@ TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
     } expected[] = {
         {bad, tReason::TCode::JpegError, 0},
         {Start + "/cut.jpg", tReason::TCode::DamagedHead, 0},
+        {Start + "/cut.png", tReason::TCode::DamagedFile, 0},
+        {Start + "/two.heic", tReason::TCode::CannotClean, 0},
         {Start + "/locked.jpg", tReason::TCode::OpenFile, EACCES},
         {far->first, tReason::TCode::ReadFolder, ENAMETOOLONG},
     };
@@ -963,6 +972,8 @@ TEST_F(BatchRun, KeepGoingSkipsEachFailedFileWithItsReasonAndCleansTheRest)
         EXPECT_EQ(reasons[e.File].File, e.File);
         EXPECT_EQ(reasons[e.File].Errno, e.Errno);
     }
+    EXPECT_EQ(reasons[Start + "/cut.png"].Detail, "PNG");
+    EXPECT_EQ(reasons[Start + "/two.heic"].Detail, "two meta boxes");
     EXPECT_GT(reasons[bad].Number, 0);  // libjpeg's code and its words
     EXPECT_FALSE(reasons[bad].Detail.empty());
 }
