@@ -25,7 +25,8 @@ meta/png         meta/exif                   # PNG: chunks walked by pread, part
 meta/riff        meta/exif                   # RIFF chunks, and WebP files on them: scan, plan
 meta/bmff        meta/clean                  # boxes of ISO base media files (HEIF, MP4, MOV): sizes checked, a budget
 meta/heif        meta/bmff                   # HEIF pictures (HEIC, AVIF): items blanked in place, tables rewritten
-meta/formats     meta/jpeg meta/png meta/riff meta/heif  # the one table of formats: which one a file is, from its first bytes
+meta/movie       meta/bmff                   # movies (MP4, MOV): metadata boxes freed in place, times zeroed, no offset moves
+meta/formats     meta/jpeg meta/png meta/riff meta/heif meta/movie  # the one table of formats: which one a file is, from its first bytes
 app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
 app/window       app/core app/settings       # the windows
