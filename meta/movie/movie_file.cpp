@@ -77,7 +77,7 @@ const std::string kXmpUuid("\xBE\x7A\xCF\xCB\x97\xA9\x42\xE8\x9C\x71\x99\x94\x91
 // "©xyz" for QuickTime's user data types, whose first byte is 0xA9.
 std::string BoxName(uint32_t type)
 {
-    if (type >> 24 == 0xA9) return "\xC2\xA9" + FourCCText(type & 0xFFFFFF).substr(1);
+    if (type >> 24 == 0xA9) return "\xC2\xA9" + FourCCText(type).substr(4);  // after "\xa9"
     return FourCCText(type);
 }
 
