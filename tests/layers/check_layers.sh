@@ -34,7 +34,7 @@ app/cli          app/core                    # the command line
 tests/support    meta/exif                   # fixture builders for every test
 tests/man                                    # the manual pages against zorezaz-cli --help; includes nothing of ours
 tests/translations                           # the translation files; includes nothing of ours
-fuzz             meta/formats tests/meta/iptc tests/meta/heif tests/support  # fuzz targets over the library, seeds from the fixtures
+fuzz             meta/formats tests/meta/iptc tests/meta/heif tests/meta/movie tests/support  # fuzz targets over the library, seeds from the fixtures
 bench            app/window find tests/support  # benchmarks of any layer
 tools            app/window                  # helpers for the README: screenshots
 '
