@@ -7,7 +7,7 @@
 BUILD ?= build
 FUZZ_BUILD ?= build-fuzz
 CORPUS ?= ../shared/corpus
-FUZZ_TARGETS := scan exif iptc clean png webp heif
+FUZZ_TARGETS := scan exif iptc clean png webp heif movie
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 

@@ -11,6 +11,7 @@
 #include "maker_note_builder.h"
 #include "tests/meta/heif/heif_builder.h"
 #include "tests/meta/iptc/iptc_bytes.h"
+#include "tests/meta/movie/movie_builder.h"
 #include "tests/support/jpeg_fixtures.h"
 #include "tests/support/png_fixtures.h"
 #include "tests/support/tiff_builder.h"
@@ -228,6 +229,24 @@ int main(int argc, char** argv)
         {"thumbnail.heic", {.Thumbnail = true}},
     };
     for (const auto& [name, layout] : heifs) Write(out / "heif", name, BuildHeif(layout).File);
+
+    // Movie layouts (the target removes other metadata).
+    const std::pair<const char*, tMovieLayout> movies[] = {
+        {"plain.mov", {}},
+        {"faststart-co64.mp4", {.MoovFirst = true, .Co64 = true}},
+        {"large-v1.mov", {.LargeSizes = true, .Version1 = true}},
+        {"metadata-track.mov", {.MetadataTrack = true}},
+        {"terminator-xmp-track-udta.mov", {.Terminator = true, .XmpBox = true, .TrackUserData = true}},
+        {"fragment.mp4", {.Fragment = true}},
+    };
+    for (const auto& [name, layout] : movies) Write(out / "movie", name, BuildMovie(layout).File);
+    // Refused layouts, replayed as past cases.
+    const std::pair<const char*, tMovieLayout> refused[] = {
+        {"two-moov.mov", {.TwoMoovs = true}},
+        {"sizes-past-chunks.mov", {.MetadataTrack = true, .ShortSizeTable = true}},
+        {"samples-in-moov.mov", {.MetadataTrack = true, .SamplesOutside = true}},
+    };
+    for (const auto& [name, layout] : refused) Write(regress / "movie", name, BuildMovie(layout).File);
     for (const char* target : {"scan", "clean"}) {
         Write(out / target, "plain.jpg", jpeg);
         Write(out / target, "exif-iptc-com.jpg",

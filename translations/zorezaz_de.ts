@@ -235,23 +235,28 @@ als bereits sauber und wird nicht ein zweites Mal geschrieben:
     </message>
     <message>
         <source>File types
-Zorezaz cleans JPEG, PNG, WebP and HEIC/AVIF pictures; untick a type
-to leave its files as they are. A file&apos;s content decides, not its
-name: a PNG named .jpg is cleaned as a PNG and keeps its name. A
-HEIC or AVIF file loses its EXIF and XMP items; its colour, rotation
-and HDR stay. A file that holds no such picture, one of a type not
-ticked, and pictures and videos of other types (GIF, TIFF, BMP, MOV,
-MP4 and the like) are left alone: neither cleaned nor copied; the
-totals count them, and the list at the end names each with its reason.</source>
+Zorezaz cleans JPEG, PNG, WebP and HEIC/AVIF pictures and MOV/MP4
+videos; untick a type to leave its files as they are. A file&apos;s
+content decides, not its name: a PNG named .jpg is cleaned as a PNG
+and keeps its name. A HEIC or AVIF file loses its EXIF and XMP items;
+its colour, rotation and HDR stay. A video loses, with &quot;other
+metadata&quot;, its place, phone, software, times and timed metadata
+tracks; its picture, sound and rotation stay byte for byte. A file
+that holds no such picture, one of a type not ticked, and pictures of
+other types (GIF, TIFF, BMP and the like) are left alone: neither
+cleaned nor copied; the totals count them, and the list at the end
+names each with its reason.</source>
         <translation>Dateitypen
-Zorezaz bereinigt JPEG-, PNG-, WebP- und HEIC/AVIF-Bilder; ohne Häkchen
-bei einem Typ bleiben seine Dateien, wie sie sind. Der Inhalt einer
-Datei entscheidet, nicht ihr Name: Ein PNG namens .jpg wird als PNG
-bereinigt und behält seinen Namen. Eine HEIC- oder AVIF-Datei verliert
-ihre EXIF- und XMP-Elemente; Farbe, Drehung und HDR bleiben. Eine Datei,
-die kein solches Bild enthält, eine Datei eines nicht angekreuzten Typs
-sowie Bilder und Videos anderer Typen (GIF, TIFF, BMP, MOV, MP4 und
-ähnliche) bleiben unberührt:
+Zorezaz bereinigt JPEG-, PNG-, WebP- und HEIC/AVIF-Bilder und MOV/MP4-
+Videos; ohne Häkchen bei einem Typ bleiben seine Dateien, wie sie sind.
+Der Inhalt einer Datei entscheidet, nicht ihr Name: Ein PNG namens .jpg
+wird als PNG bereinigt und behält seinen Namen. Eine HEIC- oder
+AVIF-Datei verliert ihre EXIF- und XMP-Elemente; Farbe, Drehung und HDR
+bleiben. Ein Video verliert mit „andere Metadaten“ Ort, Telefon,
+Software, Zeiten und zeitgesteuerte Metadatenspuren; Bild, Ton und
+Drehung bleiben Byte für Byte. Eine Datei, die kein solches Bild
+enthält, eine Datei eines nicht angekreuzten Typs sowie Bilder anderer
+Typen (GIF, TIFF, BMP und ähnliche) bleiben unberührt:
 Sie werden weder bereinigt noch kopiert; die Summen zählen sie, und die
 Liste am Ende nennt jede mit ihrem Grund.</translation>
     </message>
@@ -672,6 +677,10 @@ Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IP
         <translation>HEIC/A&amp;VIF</translation>
     </message>
     <message>
+        <source>Vi&amp;deos (MOV, MP4)</source>
+        <translation>V&amp;ideos (MOV, MP4)</translation>
+    </message>
+    <message>
         <source>1 file of another type left alone</source>
         <translation>1 Datei anderen Typs unberührt</translation>
     </message>
@@ -689,10 +698,10 @@ Kreuzen Sie unter „Ausgabeoptionen“ mindestens eines an: EXIF, Kommentar, IP
     <message>
         <source>Nothing to do.
 
-Tick at least one of JPEG, PNG, WebP, or HEIC/AVIF under File types.</source>
+Tick at least one of JPEG, PNG, WebP, HEIC/AVIF, or Videos under File types.</source>
         <translation>Nichts zu tun.
 
-Kreuzen Sie unter „Dateitypen“ mindestens einen an: JPEG, PNG, WebP oder HEIC/AVIF.</translation>
+Kreuzen Sie unter „Dateitypen“ mindestens einen an: JPEG, PNG, WebP, HEIC/AVIF oder Videos.</translation>
     </message>
     <message>
         <source>1 file was not cleaned and was left alone, without output:</source>

@@ -12,7 +12,7 @@ inline constexpr struct {
     tFileType Type;
     const char* Word;
 } kFileTypes[] = {{tFileType::Jpeg, "jpeg"}, {tFileType::Png, "png"}, {tFileType::Webp, "webp"},
-                 {tFileType::Heif, "heif"}};
+                 {tFileType::Heif, "heif"}, {tFileType::Video, "video"}};
 
 class IBatchOptions {
 public:
@@ -65,7 +65,7 @@ struct TBatchSettings : IBatchOptions {
     bool Orientation = true;
     bool SkipFailed = false;
     bool FileDates = false;
-    std::set<tFileType> Types{tFileType::Jpeg, tFileType::Png, tFileType::Webp, tFileType::Heif};
+    std::set<tFileType> Types{tFileType::Jpeg, tFileType::Png, tFileType::Webp, tFileType::Heif, tFileType::Video};
 
     bool StripExif() const override { return Exif; }
     bool StripCom() const override { return Com; }

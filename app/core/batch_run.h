@@ -29,8 +29,7 @@
 // videos no format cleans, named as left alone and never opened, so no folder
 // of them passes for clean. A file named as a format's is cleaned when its
 // content is one of a ticked type.
-inline constexpr std::array<std::string_view, 8> kLeftAloneTypes = {".gif", ".tif", ".tiff", ".bmp",
-                                                                   ".mov", ".mp4", ".m4v", ".3gp"};
+inline constexpr std::array<std::string_view, 4> kLeftAloneTypes = {".gif", ".tif", ".tiff", ".bmp"};
 
 class TPublishQueue;
 class tOutputFolder;

@@ -101,14 +101,17 @@ constexpr const char* kParagraphs[] = {
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "File types\n"
-                      "Zorezaz cleans JPEG, PNG, WebP and HEIC/AVIF pictures; untick a type\n"
-                      "to leave its files as they are. A file's content decides, not its\n"
-                      "name: a PNG named .jpg is cleaned as a PNG and keeps its name. A\n"
-                      "HEIC or AVIF file loses its EXIF and XMP items; its colour, rotation\n"
-                      "and HDR stay. A file that holds no such picture, one of a type not\n"
-                      "ticked, and pictures and videos of other types (GIF, TIFF, BMP, MOV,\n"
-                      "MP4 and the like) are left alone: neither cleaned nor copied; the\n"
-                      "totals count them, and the list at the end names each with its reason."),
+                      "Zorezaz cleans JPEG, PNG, WebP and HEIC/AVIF pictures and MOV/MP4\n"
+                      "videos; untick a type to leave its files as they are. A file's\n"
+                      "content decides, not its name: a PNG named .jpg is cleaned as a PNG\n"
+                      "and keeps its name. A HEIC or AVIF file loses its EXIF and XMP items;\n"
+                      "its colour, rotation and HDR stay. A video loses, with \"other\n"
+                      "metadata\", its place, phone, software, times and timed metadata\n"
+                      "tracks; its picture, sound and rotation stay byte for byte. A file\n"
+                      "that holds no such picture, one of a type not ticked, and pictures of\n"
+                      "other types (GIF, TIFF, BMP and the like) are left alone: neither\n"
+                      "cleaned nor copied; the totals count them, and the list at the end\n"
+                      "names each with its reason."),
     "",
     QT_TRANSLATE_NOOP("THelpForm",
                       "Show metadata\n"

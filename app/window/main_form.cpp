@@ -41,7 +41,7 @@
 namespace {
 
 // The client area's designed height: the options, OK and the link.
-constexpr int kClientHeight = 377;
+constexpr int kClientHeight = 399;
 
 std::string Bytes(const QString& text)
 {
@@ -342,6 +342,7 @@ std::vector<tSettingRow> TMainForm::SettingRows()
         box("TypePng", true, ui->cbTypePng),
         box("TypeWebp", true, ui->cbTypeWebp),
         box("TypeHeif", true, ui->cbTypeHeif),
+        box("TypeVideo", true, ui->cbTypeVideo),
     };
 }
 
@@ -487,7 +488,8 @@ std::vector<std::pair<tFileType, QCheckBox*>> TMainForm::TypeBoxes() const
     return {{tFileType::Jpeg, ui->cbTypeJpeg},
             {tFileType::Png, ui->cbTypePng},
             {tFileType::Webp, ui->cbTypeWebp},
-            {tFileType::Heif, ui->cbTypeHeif}};
+            {tFileType::Heif, ui->cbTypeHeif},
+            {tFileType::Video, ui->cbTypeVideo}};
 }
 
 QString TMainForm::TotalsText() const
@@ -633,8 +635,8 @@ void TMainForm::RunEnded(TEnd end, const tReason& reason)
         break;
     case TEnd::NoFileType:
         TDialogs::Current().Message(this, TDialogs::TKind::Information, tr("Information"),
-                                    tr("Nothing to do.\n\nTick at least one of JPEG, PNG, WebP, or HEIC/AVIF "
-                                       "under File types."));
+                                    tr("Nothing to do.\n\nTick at least one of JPEG, PNG, WebP, HEIC/AVIF, or "
+                                       "Videos under File types."));
         break;
     case TEnd::InvalidOutputFolder:
         TDialogs::Current().Message(this, TDialogs::TKind::Error, tr("Error"),

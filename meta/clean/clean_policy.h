@@ -10,7 +10,7 @@
 #include <vector>
 
 // The file types the File types row offers; content, not the name, decides which one a file is.
-enum class tFileType : uint8_t { Jpeg, Png, Webp, Heif };
+enum class tFileType : uint8_t { Jpeg, Png, Webp, Heif, Video };
 
 // What a part holds.
 enum class tPartKind : uint8_t {

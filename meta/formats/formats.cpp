@@ -7,6 +7,7 @@
 
 #include "meta/heif/heif_file.h"
 #include "meta/jpeg/jpeg_file.h"
+#include "meta/movie/movie_file.h"
 #include "meta/png/png_file.h"
 #include "meta/riff/webp_file.h"
 
@@ -17,6 +18,9 @@ const std::vector<tFormat>& Formats()
         {tFileType::Png, "PNG", "png", {".png"}, LooksLikePng, ScanPng},
         {tFileType::Webp, "WebP", "webp", {".webp"}, LooksLikeWebp, ScanWebp},
         {tFileType::Heif, "HEIC/AVIF", "heif", {".heic", ".heif", ".hif", ".avif"}, LooksLikeHeif, ScanHeif},
+        // After HEIF: an image sequence's ftyp may name movie brands too. (The
+        // name is the one messages use: "Damaged MOV/MP4 file ...".)
+        {tFileType::Video, "MOV/MP4", "video", {".mov", ".mp4", ".m4v", ".3gp"}, LooksLikeMovie, ScanMovie},
     };
     return formats;
 }

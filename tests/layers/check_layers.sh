@@ -25,7 +25,8 @@ meta/png         meta/exif                   # PNG: chunks walked by pread, part
 meta/riff        meta/exif                   # RIFF chunks, and WebP files on them: scan, plan
 meta/bmff        meta/clean                  # boxes of ISO base media files (HEIF, MP4, MOV): sizes checked, a budget
 meta/heif        meta/bmff                   # HEIF pictures (HEIC, AVIF): items blanked in place, tables rewritten
-meta/formats     meta/jpeg meta/png meta/riff meta/heif  # the one table of formats: which one a file is, from its first bytes
+meta/movie       meta/bmff                   # movies (MP4, MOV): metadata boxes freed in place, times zeroed, no offset moves
+meta/formats     meta/jpeg meta/png meta/riff meta/heif meta/movie  # the one table of formats: which one a file is, from its first bytes
 app/core         meta/formats find           # the batch run: walk, names, resume, counts; no widgets
 app/settings                                 # the per-user settings stores
 app/window       app/core app/settings       # the windows
@@ -33,7 +34,7 @@ app/cli          app/core                    # the command line
 tests/support    meta/exif                   # fixture builders for every test
 tests/man                                    # the manual pages against zorezaz-cli --help; includes nothing of ours
 tests/translations                           # the translation files; includes nothing of ours
-fuzz             meta/formats tests/meta/iptc tests/meta/heif tests/support  # fuzz targets over the library, seeds from the fixtures
+fuzz             meta/formats tests/meta/iptc tests/meta/heif tests/meta/movie tests/support  # fuzz targets over the library, seeds from the fixtures
 bench            app/window find tests/support  # benchmarks of any layer
 tools            app/window                  # helpers for the README: screenshots
 '

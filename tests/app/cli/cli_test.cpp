@@ -256,10 +256,10 @@ TEST(Cli, TypesChooseWhatIsCleanedAndAnUnknownWordIsAUsageError)
         {"webp,jpeg,png", 0, "", "Done  (2 files processed)\n"},
         {"png,webp", 0, "Left alone ", "Done  (0 files processed, 2 files of other types left alone)\n"},
         {"png", 0, "Left alone ", "Done  (0 files processed, 2 files of other types left alone)\n"},
-        {"jpeg,gif", 2, "zorezaz-cli: unknown type gif in --types (jpeg, png, webp, heif)\n", nullptr},
-        {"JPEG", 2, "zorezaz-cli: unknown type JPEG in --types (jpeg, png, webp, heif)\n", nullptr},
-        {"", 2, "zorezaz-cli: --types needs a comma list of jpeg, png, webp and heif\n", nullptr},
-        {"jpeg,", 2, "zorezaz-cli: --types needs a comma list of jpeg, png, webp and heif\n", nullptr},
+        {"jpeg,gif", 2, "zorezaz-cli: unknown type gif in --types (jpeg, png, webp, heif, video)\n", nullptr},
+        {"JPEG", 2, "zorezaz-cli: unknown type JPEG in --types (jpeg, png, webp, heif, video)\n", nullptr},
+        {"", 2, "zorezaz-cli: --types needs a comma list of jpeg, png, webp, heif and video\n", nullptr},
+        {"jpeg,", 2, "zorezaz-cli: --types needs a comma list of jpeg, png, webp, heif and video\n", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Types ? c.Types : "(none)");

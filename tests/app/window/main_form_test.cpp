@@ -212,7 +212,8 @@ private slots:
         QVERIFY(!w.Check("cbInclSub")->isChecked());
         QCOMPARE(w.W<QLabel>("lblFileTypes")->text(), QString("File types:"));
         const std::pair<const char*, const char*> types[] = {
-            {"cbTypeJpeg", "JPEG"}, {"cbTypePng", "PNG"}, {"cbTypeWebp", "WebP"}, {"cbTypeHeif", "HEIC/AVIF"}};
+            {"cbTypeJpeg", "JPEG"}, {"cbTypePng", "PNG"}, {"cbTypeWebp", "WebP"}, {"cbTypeHeif", "HEIC/AVIF"},
+            {"cbTypeVideo", "Videos (MOV, MP4)"}};
         for (const auto& [name, caption] : types) {
             QCOMPARE(Shown(w.Check(name)->text()), QString(caption));
             QVERIFY(w.Check(name)->isChecked());  // every type cleaned until unticked
@@ -260,11 +261,12 @@ private slots:
     void designedBoundsAndSizeLimits()
     {
         TWindow w(*store);
-        QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 121));
-        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 142, 409, 187));
+        QCOMPARE(w.W<QGroupBox>("GroupBox1")->geometry(), QRect(8, 10, 409, 143));
+        QCOMPARE(w.W<QGroupBox>("GroupBox2")->geometry(), QRect(8, 164, 409, 187));
         QCOMPARE(w.Check("cbTypeJpeg")->geometry(), QRect(80, 88, 64, 17));
         QCOMPARE(w.Check("cbTypeWebp")->geometry(), QRect(220, 88, 64, 17));
         QCOMPARE(w.Check("cbTypeHeif")->geometry(), QRect(290, 88, 100, 17));
+        QCOMPARE(w.Check("cbTypeVideo")->geometry(), QRect(80, 110, 150, 17));
         QCOMPARE(w.Check("cbStripOther")->geometry(), QRect(18, 46, 250, 17));
         QCOMPARE(w.Check("cbKeepOrientation")->geometry(), QRect(272, 46, 122, 17));
         QCOMPARE(w.Check("cbKeepGoing")->geometry(), QRect(16, 160, 218, 17));
@@ -272,11 +274,11 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edStartFolder")->geometry(), QRect(80, 32, 281, 21));
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->geometry(), QRect(175, 79, 185, 21));
         QCOMPARE(w.Check("cbCopyAllFiles")->geometry(), QRect(175, 106, 218, 17));
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 341, 75, 25));
-        QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 341, 140, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 363, 75, 25));
+        QCOMPARE(w.W<QPushButton>("btnOpenOutput")->geometry(), QRect(100, 363, 140, 25));
         QCOMPARE(w.W<QStatusBar>("StatusBar1")->height(), 19);
         // The row's boxes lie inside their group.
-        for (const char* name : {"lblFileTypes", "cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif"})
+        for (const char* name : {"lblFileTypes", "cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif", "cbTypeVideo"})
             QVERIFY2(w.W<QGroupBox>("GroupBox1")->rect().contains(w.W<QWidget>(name)->geometry()), name);
         // Nothing lies outside the client area, above the status line.
         const QRect client = w.W<QWidget>("centralwidget")->rect();
@@ -302,7 +304,7 @@ private slots:
         QCOMPARE(w.W<QLineEdit>("edOutputFolder")->width(), 285);
         QCOMPARE(w.W<QToolButton>("btnNewFolder")->x(), 467);
         QCOMPARE(w.W<TURLLabel>("URLLabel1")->x(), 357);
-        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 341, 75, 25));
+        QCOMPARE(w.W<QPushButton>("Button1")->geometry(), QRect(16, 363, 75, 25));
         w.form.resize(300, 500);  // neither narrower nor taller
         QTRY_COMPARE(w.form.width(), 426);
         QCOMPARE(w.form.height(), w.form.minimumHeight());
@@ -325,7 +327,7 @@ private slots:
         }
         // The radio buttons are one stop, at the selected one; arrows move between them.
         QCOMPARE(seen, QStringList({"URLLabel1", "edStartFolder", "btnStartFolder", "cbInclSub", "cbTypeJpeg",
-                                    "cbTypePng", "cbTypeWebp", "cbTypeHeif", "cbExif", "cbCOM",
+                                    "cbTypePng", "cbTypeWebp", "cbTypeHeif", "cbTypeVideo", "cbExif", "cbCOM",
                                     "cbIPTC", "cbStripOther", "cbKeepOrientation", "rbNewFolder", "edOutputFolder",
                                     "btnNewFolder", "cbCopyAllFiles", "cbKeepGoing", "cbKeepDates"}));
         QTest::keyClick(w.W<QPushButton>("Button1"), Qt::Key_Tab, Qt::ShiftModifier);
@@ -429,12 +431,12 @@ private slots:
         // Something to strip, but no type ticked: no run either.
         w.Check("cbExif")->setChecked(true);
         dir.Write("a.jpg", batchfix::ExifOnly());
-        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif"}) w.Check(name)->setChecked(false);
+        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif", "cbTypeVideo"}) w.Check(name)->setChecked(false);
         w.Ok();
         QCOMPARE(dialogs->Messages.size(), size_t(2));
         QCOMPARE(dialogs->Messages[1].Kind, TDialogs::TKind::Information);
         QCOMPARE(dialogs->Messages[1].Text,
-                 QString("Nothing to do.\n\nTick at least one of JPEG, PNG, WebP, or HEIC/AVIF under File types."));
+                 QString("Nothing to do.\n\nTick at least one of JPEG, PNG, WebP, HEIC/AVIF, or Videos under File types."));
         QCOMPARE(w.Status(), QString("before"));
         QVERIFY(!fixture::Exists(dir / "copy_a.jpg"));
         // One is enough.
@@ -740,7 +742,7 @@ private slots:
         QVERIFY(visibleAfterAnswer);
         QVERIFY(!w.form.isVisible());
         QVERIFY(w.Status().startsWith("Stopped  ("));
-        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(16));
+        QCOMPARE(store->Keys[kSettingsKeyPath].size(), size_t(17));
         QCOMPARE(Names(dir / "in").size(), size_t(21));  // the sources and one output
     }
 
@@ -833,12 +835,14 @@ private slots:
         v["TypePng"] = {kRegInteger, "\0\0\0\0"s};
         v["TypeWebp"] = {kRegInteger, "\x01\0\0\0"s};
         v["TypeHeif"] = {kRegInteger, "\0\0\0\0"s};
+        v["TypeVideo"] = {kRegInteger, "\0\0\0\0"s};
         {
             TWindow w(*store);
             QVERIFY(w.Check("cbTypeJpeg")->isChecked());
             QVERIFY(!w.Check("cbTypePng")->isChecked());
             QVERIFY(w.Check("cbTypeWebp")->isChecked());
             QVERIFY(!w.Check("cbTypeHeif")->isChecked());
+            QVERIFY(!w.Check("cbTypeVideo")->isChecked());
             QVERIFY(w.Check("cbKeepGoing")->isChecked());
             QVERIFY(!w.Check("cbStripOther")->isChecked());
             QVERIFY(!w.Check("cbKeepOrientation")->isChecked());
@@ -866,6 +870,7 @@ private slots:
         QCOMPARE(v["TypePng"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["TypeWebp"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
         QCOMPARE(v["TypeHeif"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
+        QCOMPARE(v["TypeVideo"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["InclSubfolders"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));  // written back as 1
         QCOMPARE(v["Source"], (TStoredValue{kRegString, "/photos\0"s}));
         QCOMPARE(v["Prefix"], (TStoredValue{kRegString, "new_\0"s}));
@@ -874,7 +879,7 @@ private slots:
         QCOMPARE(v["Other"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["KeepOrientation"], (TStoredValue{kRegInteger, "\0\0\0\0"s}));
         QCOMPARE(v["KeepDates"], (TStoredValue{kRegInteger, "\x01\0\0\0"s}));
-        QCOMPARE(v.size(), size_t(16));  // the copy tick is not kept
+        QCOMPARE(v.size(), size_t(17));  // the copy tick is not kept
         TWindow again(*store);
         QVERIFY(!again.Check("cbCopyAllFiles")->isChecked());
         QVERIFY(!again.Check("cbTypeJpeg")->isChecked());
@@ -893,7 +898,7 @@ private slots:
         QVERIFY(!w.Check("cbExif")->isChecked());
         for (const char* name : {"cbStripOther", "cbKeepOrientation"}) QVERIFY(w.Check(name)->isChecked());
         QVERIFY(!w.Check("cbKeepDates")->isChecked());
-        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif"}) QVERIFY(w.Check(name)->isChecked());
+        for (const char* name : {"cbTypeJpeg", "cbTypePng", "cbTypeWebp", "cbTypeHeif", "cbTypeVideo"}) QVERIFY(w.Check(name)->isChecked());
         QVERIFY(dialogs->Messages.empty());
     }
 
