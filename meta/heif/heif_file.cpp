@@ -358,16 +358,25 @@ void tHeifFile::MakeParts(bool)
     FParts.insert(FParts.end(), items.begin(), items.end());
 }
 
+// What a listing reads of one metadata item.
+constexpr int64_t kMaxListedItemBytes = 1 << 20;
+
 void tHeifFile::ReadTexts()
 {
     for (const tItem& item : FItems) {
         if (item.Kind == tPartKind::Picture) continue;
+        // A listing shows the first megabyte of an item: a hostile length costs no memory.
         std::string bytes;
-        for (const tExtent& e : item.Extents) bytes += FReader.Read(e.Offset, e.Length);
+        for (const tExtent& e : item.Extents) {
+            const int64_t room = kMaxListedItemBytes - static_cast<int64_t>(bytes.size());
+            if (room <= 0) break;
+            bytes += FReader.Read(e.Offset, std::min<int64_t>(e.Length, room));
+        }
         if (item.Kind == tPartKind::Exif && Texts.ExifTiff.empty()) {
             // A 32-bit offset from its end to the TIFF header (ISO/IEC 23008-12, A.2.1).
+            if (bytes.size() < 4) continue;
             tBoxCursor c(bytes);
-            const uint64_t skip = bytes.size() >= 4 ? c.U32() : bytes.size();
+            const uint64_t skip = c.U32();
             if (skip <= bytes.size() - 4) Texts.ExifTiff = bytes.substr(4 + skip);
         } else if (item.ContentType == "application/rdf+xml" && Texts.Xmp.empty()) {
             Texts.Xmp = bytes;
