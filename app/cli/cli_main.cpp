@@ -17,6 +17,7 @@
 #include "app/core/batch_run.h"
 #include "app/core/metadata_listing.h"
 #include "app/core/error_text.h"
+#include "meta/formats/formats.h"
 
 namespace {
 
@@ -135,9 +136,9 @@ std::string ParseTypes(const std::string& list, std::set<tFileType>& types)
     while (true) {
         const size_t comma = std::min(list.find(',', from), list.size());
         const std::string word = list.substr(from, comma - from);
-        const auto* known = std::find_if(std::begin(kFileTypes), std::end(kFileTypes),
-                                         [&](const auto& t) { return word == t.Word; });
-        if (known == std::end(kFileTypes))
+        const auto known = std::find_if(Formats().begin(), Formats().end(),
+                                        [&](const tFormat& f) { return word == f.Option; });
+        if (known == Formats().end())
             return word.empty() ? "--types needs a comma list of jpeg, png, webp, heif and video"
                                 : "unknown type " + word + " in --types (jpeg, png, webp, heif, video)";
         types.insert(known->Type);

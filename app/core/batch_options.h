@@ -7,13 +7,6 @@
 
 #include "meta/clean/clean_policy.h"
 
-// The types the File types row offers, in its order, with their --types words.
-inline constexpr struct {
-    tFileType Type;
-    const char* Word;
-} kFileTypes[] = {{tFileType::Jpeg, "jpeg"}, {tFileType::Png, "png"}, {tFileType::Webp, "webp"},
-                 {tFileType::Heif, "heif"}, {tFileType::Video, "video"}};
-
 class IBatchOptions {
 public:
     virtual ~IBatchOptions() = default;

@@ -204,8 +204,8 @@ void TBatchRun::Execute(const std::string& startFolder, bool subfolders)
     if (FRunning) return;  // one walk at a time: the finder's listing state is shared
     if (!FOptions.StripExif() && !FOptions.StripCom() && !FOptions.StripIptc() && !FOptions.StripOther())
         throw ENothingToDo();
-    if (std::none_of(std::begin(kFileTypes), std::end(kFileTypes),
-                     [this](const auto& t) { return FOptions.TypeTicked(t.Type); }))
+    if (std::none_of(Formats().begin(), Formats().end(),
+                     [this](const tFormat& f) { return FOptions.TypeTicked(f.Type); }))
         throw ENoFileType();
     if (FOptions.NewFolderMode() && FOptions.OutputFolder().empty()) throw EInvalidOutputFolder();
     if (!FOptions.NewFolderMode() && FOptions.Prefix().find('/') != std::string::npos) throw EInvalidPrefix();

@@ -21,7 +21,7 @@ std::unique_ptr<tPictureFile> tPictureFile::Reread(int) const
 
 void tPictureFile::Write(const tPlan& plan, tPendingFile& out, const std::string& source, const tChoices& choices)
 {
-    WritePlan(plan, out, Head());
+    WritePlan(plan, out);
     if (!CheckWritten(plan, out.Fd(), choices)) throw ECheckFailed(source);
 }
 

@@ -57,7 +57,7 @@ public:
     struct tTexts {
         std::string ExifTiff;  // the EXIF, from its TIFF header on
         std::string Xmp;       // the XMP packet
-        std::vector<std::pair<std::string, std::string>> Lines;  // keyword, text (PNG text chunks)
+        std::vector<std::pair<std::string, std::string>> Lines;  // keyword, text (PNG text, movie keys)
     } Texts;
 
     // The file scanned, open until this object goes; -1 without one.
@@ -67,15 +67,11 @@ protected:
     // Reads the output open at `fd` as this format, for the check. Raises
     // EDamagedFile when it cannot be read.
     virtual std::unique_ptr<tPictureFile> Reread(int fd) const;
-    // The check before publish: every part the policy keeps is copied whole
-    // from the source (but those Adjusted), the output follows the plan (OutputFollowsPlan), and
-    // read again with this format's scanner it holds no part the choices
-    // remove.
+    // The check before publish: every part the policy keeps (but those
+    // Adjusted) is copied whole from the source, the output follows the plan
+    // (OutputFollowsPlan), and read again with this format's scanner it holds
+    // no part the choices remove.
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;
-    // What the scan read of the source from its start; kept ranges inside it
-    // are written from memory.
-    virtual const std::string* Head() const { return nullptr; }
-
     std::vector<tPart> FParts;
     tFileHandle FSource;
 };

@@ -1,6 +1,5 @@
 #include "meta/formats/formats.h"
 
-#include <algorithm>
 #include <cerrno>
 
 #include <unistd.h>
