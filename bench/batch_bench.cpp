@@ -12,13 +12,20 @@
 // XMP, the PNGs also with text chunks: their ratios and peak memory are
 // checked against the goals, and every source must have its cleaned output.
 //
-//   bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures]
+// Then a set of MOV and MP4 clips of 50-300 MB made by ffmpeg, with a phone's
+// keys naming the owner, checked against the same goals; one clip past 4 GiB
+// cleaned once for its peak memory; and the video set cleaned where copies
+// can share the sources' extents (a file system with reflink), or a line
+// saying why not.
+//
+//   bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures | --videos]
 //
 // --make-only leaves the generated sets in SCRATCH_DIR and times nothing, for
 // profiling a run by hand; --pictures makes and times the PNG, WebP and HEIC
-// sets only.
+// sets only, --videos the video part only.
 
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +56,7 @@ constexpr int kSmallFolders = 50;
 constexpr int kSmallDistinct = 100;
 constexpr double kSmallMin = 20e3, kSmallMax = 2e6, kSmallUsual = 200e3;
 constexpr int kRounds = 5;  // the median of these counts
+constexpr int kFewerRounds = 3;  // for a set whose kRounds would take too long
 // The PNG and WebP sets: sizes spread evenly on a log scale, each file taking
 // the base picture nearest its size behind metadata of its own.
 constexpr int kPictureFiles = 300;
@@ -59,6 +67,16 @@ constexpr double kPictureMin = 100e3, kPictureMax = 5e6;
 // The goals for those sets.
 constexpr double kGoalRatio = 1.2;  // to cp -r && sync, and --no-flush to cp -r
 constexpr double kGoalPeakMB = 32;
+// The video set: clips of sizes spread evenly on a log scale, MOV and MP4 in
+// turn, the second half with the movie header first (faststart). Its timing
+// takes kFewerRounds when kRounds would pass the budget.
+constexpr int kVideoFiles = 10;
+constexpr double kVideoMin = 50e6, kVideoMax = 300e6;
+constexpr double kVideoBudget = 240;
+// One large clip, cleaned once for its peak memory: past 4 GiB, so that its
+// chunk offsets take 64 bits (co64). It and its copy need this much room.
+constexpr double kBigVideo = 4.3e9;
+constexpr double kBigVideoRoom = 10e9;
 // Every one of those pictures names its owner in EXIF, XMP and (PNG) text.
 constexpr const char* kOwner = "A. Person";
 // exiftool writes this serial into a HEIC base; each copy of the base gets
@@ -452,9 +470,10 @@ void PrintGoals(const char* type, double durable, double noFlush, long peakKiB, 
 // writes. Without `durable` (tmpfs) only cp -r and --no-flush run. With a
 // `checked` type (a flat set) every strip option is on, zorezaz-cli's texts go
 // to files beside the output, and after the last round its outputs and the
-// goals are checked.
+// goals are checked. With a `budget` in seconds, kFewerRounds are run instead
+// of kRounds when the first round shows that kRounds would take longer.
 void Compare(const std::string& title, const std::string& cli, const std::string& set, const std::string& scratch,
-             bool durable = true, const char* checked = nullptr)
+             bool durable = true, const char* checked = nullptr, double budget = 0)
 {
     const std::string out = scratch + "/out";
     const std::string said = scratch + "/cli.out", errors = scratch + "/cli.err";
@@ -479,12 +498,23 @@ void Compare(const std::string& title, const std::string& cli, const std::string
         if (durable || !c.Durable) contenders.push_back(&c);
     // Sources in the page cache for all alike.
     Timed("find " + Q(set) + " -type f -exec cat {} + >/dev/null 2>&1; true");
-    for (int round = 0; round < kRounds; ++round) {
+    int rounds = kRounds;
+    std::string fewer;
+    for (int round = 0; round < rounds; ++round) {
+        double took = 0;
         for (tContender* c : contenders) {
-            Timed(clean);
+            took += Timed(clean).Seconds;
             const tRun r = Timed(c->Command);
+            took += r.Seconds;
             c->Seconds.push_back(r.Seconds);
             c->PeakKiB = std::max(c->PeakKiB, r.PeakKiB);
+        }
+        if (round == 0 && budget > 0 && took * kRounds > budget) {
+            rounds = kFewerRounds;
+            char why[160];
+            std::snprintf(why, sizeof why, " (not %d: a round took %.0f s, %d would pass the budget of %.0f s)", kRounds,
+                          took, kRounds, budget);
+            fewer = why;
         }
         for (tContender* c : contenders) {
             c->ToCp.push_back(c->Seconds.back() / all[0].Seconds.back());
@@ -494,7 +524,7 @@ void Compare(const std::string& title, const std::string& cli, const std::string
     // The last run was --no-flush's: its outputs are still there.
     const tOutputs outputs = checked ? CheckOutputs(set, out, said, errors) : tOutputs{};
     Timed(clean);
-    std::printf("%s, medians of %d rounds\n", title.c_str(), kRounds);
+    std::printf("%s, medians of %d rounds%s\n", title.c_str(), rounds, fewer.c_str());
     std::printf("  %-24s %9s %10s %16s %12s\n", "", "seconds", "/ cp -r", durable ? "/ cp -r && sync" : "",
                 "peak RSS");
     for (const tContender* c : contenders) {
@@ -721,6 +751,297 @@ void MakeHeicSet(const std::string& dir, const std::string& scratch)
     MakePictureSet(dir, "HEIC", ".heic", make, dress, kHeicDistinct);
 }
 
+// Runs a command through the shell, untimed; false when it fails.
+bool Ran(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+std::string FirstLine(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Bytes free for a user, and bytes in use, on the file system of `path`.
+double FreeBytes(const std::string& path)
+{
+    struct statvfs st {};
+    return statvfs(path.c_str(), &st) == 0 ? static_cast<double>(st.f_bavail) * st.f_frsize : 0;
+}
+
+double UsedBytes(const std::string& path)
+{
+    struct statvfs st {};
+    return statvfs(path.c_str(), &st) == 0 ? static_cast<double>(st.f_blocks - st.f_bfree) * st.f_frsize : 0;
+}
+
+uint64_t SetBytes(const std::string& set)
+{
+    uint64_t total = 0;
+    for (const auto& e : fs::directory_iterator(set))
+        if (e.is_regular_file()) total += e.file_size();
+    return total;
+}
+
+// ffmpeg's base clip for one container: 4 s of a 1280 x 720 test picture at
+// 30 frames a second in MPEG-4 part 2 at high quality (about 1.7 MB a second,
+// so that few loops reach a size) with a tone in AAC.
+std::string VideoBase(const std::string& dir, const char* extension)
+{
+    const std::string path = dir + "/base" + extension;
+    if (!Ran("ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30:duration=4 -f lavfi -i sine=duration=4 "
+             "-c:v mpeg4 -q:v 2 -c:a aac " + Q(path))) {
+        std::fprintf(stderr, "ffmpeg failed to make a base clip (Debian package ffmpeg)\n");
+        std::exit(1);
+    }
+    return path;
+}
+
+// A phone's clip of about `bytes` bytes, told apart by `n`: the base played
+// over and over by stream copy (nothing encoded: it goes as fast as the
+// disk), with what a phone writes as QuickTime keys (make, model, place,
+// owner) and its creation time in the movie's and tracks' headers; with
+// `faststart` the movie header stands before the media, as for streaming.
+void PhoneClip(const std::string& base, double bytes, int n, bool faststart, const std::string& path)
+{
+    const long loops = std::max(0L, std::lround(bytes / static_cast<double>(fs::file_size(base))) - 1);
+    char place[40], time[40];
+    std::snprintf(place, sizeof place, "+48.%04d+002.%04d/", 8000 + n * 37 % 1000, 3000 + n * 53 % 1000);
+    std::snprintf(time, sizeof time, "2025-11-%02dT%02d:%02d:12Z", 10 + n % 19, 10 + n % 14, 10 + n % 50);
+    const std::string command = "ffmpeg -v error -y -stream_loop " + std::to_string(loops) + " -i " + Q(base) +
+                                " -map 0 -c copy -metadata make=Bench -metadata model=" +
+                                Q("Phone " + std::to_string(n % 7)) + " -metadata location=" + place +
+                                " -metadata creation_time=" + time + " -metadata artist=" + Q(kOwner) +
+                                " -metadata author=" + Q(kOwner) + " -movflags use_metadata_tags" +
+                                (faststart ? "+faststart " : " ") + Q(path);
+    // grep reads the clip, not this process.
+    if (!Ran(command) || !Ran("grep -qF -- " + Q(kOwner) + " " + Q(path))) {
+        std::fprintf(stderr, "ffmpeg wrote no clip naming its owner: %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+// kVideoFiles clips from two bases, one MOV and one MP4 (kept in `bases` for
+// the large clip); the sizes are dealt out of order so that neither container
+// nor faststart gets only the large ones.
+void MakeVideoSet(const std::string& dir, const std::string& bases)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::string mov = VideoBase(bases, ".mov"), mp4 = VideoBase(bases, ".mp4");
+    std::vector<double> sizes;
+    for (int i = 0; i < kVideoFiles; ++i)
+        sizes.push_back(kVideoMin * std::pow(kVideoMax / kVideoMin, i / (kVideoFiles - 1.0)));
+    std::shuffle(sizes.begin(), sizes.end(), std::mt19937(2032));
+    uint64_t total = 0;
+    double smallest = 1e18, largest = 0;
+    for (int n = 0; n < kVideoFiles; ++n) {
+        const bool isMov = n % 2 == 0;
+        const std::string path = dir + "/clip" + std::to_string(n) + (isMov ? ".mov" : ".mp4");
+        PhoneClip(isMov ? mov : mp4, sizes[static_cast<size_t>(n)], n, n >= kVideoFiles / 2, path);
+        const auto size = static_cast<double>(fs::file_size(path));
+        total += fs::file_size(path);
+        smallest = std::min(smallest, size);
+        largest = std::max(largest, size);
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("Generated video set: %d clips of %.0f-%.0f MB (MOV and MP4, %d with faststart), %.0f MB, in %.0f s\n",
+                kVideoFiles, smallest / 1e6, largest / 1e6, kVideoFiles - kVideoFiles / 2, total / 1e6, took.count());
+}
+
+// One clip past 4 GiB cleaned once with --no-flush beside cp of it: its peak
+// memory must not grow with the file.
+void BigClip(const std::string& cli, const std::string& scratch)
+{
+    std::printf("One MP4 clip of %.1f GB (past 4 GiB: 64-bit chunk offsets), cleaned once\n", kBigVideo / 1e9);
+    const double room = FreeBytes(scratch);
+    if (room < kBigVideoRoom) {
+        std::printf("  skipped: %.1f GB free in %s, it and its copy need %.0f GB\n\n", room / 1e9, scratch.c_str(),
+                    kBigVideoRoom / 1e9);
+        return;
+    }
+    const std::string dir = scratch + "/big", out = scratch + "/big-out", path = dir + "/big.mp4";
+    const std::string said = scratch + "/big.out", errors = scratch + "/big.err";
+    const std::string clean = "rm -rf " + Q(out) + " && sync";
+    fs::create_directories(dir);
+    const auto start = std::chrono::steady_clock::now();
+    PhoneClip(scratch + "/video-bases/base.mp4", kBigVideo, kVideoFiles, false, path);
+    const std::chrono::duration<double> made = std::chrono::steady_clock::now() - start;
+    const double size = static_cast<double>(fs::file_size(path));
+    Timed("cat " + Q(path) + " >/dev/null");
+    Timed(clean);
+    const tRun cp = Timed("mkdir " + Q(out) + " && cp " + Q(path) + " " + Q(out + "/"));
+    Timed(clean);
+    const tRun zz = Timed(Q(cli) + " " + Q(dir) + " --exif --com --iptc --other --no-flush --out " + Q(out) + " >" +
+                          Q(said) + " 2>" + Q(errors));
+    const tOutputs o = CheckOutputs(dir, out, said, errors);
+    Timed(clean);
+    fs::remove_all(dir);
+    std::printf("  made in %.0f s, %.2f GB; deleted after the run\n", made.count(), size / 1e9);
+    std::printf("  %-24s %9s %10s %12s\n", "", "seconds", "/ cp", "peak RSS");
+    std::printf("  %-24s %9.3f %10s %9.1f MB\n", "cp", cp.Seconds, "", cp.PeakKiB / 1024.0);
+    std::printf("  %-24s %9.3f %10.2f %9.1f MB\n", "zorezaz-cli --no-flush", zz.Seconds, zz.Seconds / cp.Seconds,
+                zz.PeakKiB / 1024.0);
+    std::printf("  goal: %-38s <= %4.0f MB %5.1f MB  %s\n", "peak RSS of zorezaz-cli", kGoalPeakMB,
+                zz.PeakKiB / 1024.0, Mark(zz.PeakKiB / 1024.0 <= kGoalPeakMB));
+    std::printf("  output: %s; naming the owner: %s", o.Cleaned == 1 ? "present ✓" : "missing ✗",
+                o.StillNamed == 0 ? "no ✓" : "yes ✗");
+    if (o.Cleaned != 1) std::printf(" (first on standard error: %s)", o.FirstError.c_str());
+    std::printf("\n\n");
+    std::fflush(stdout);
+}
+
+// Where the payload of a movie's top-level mdat box lies, read header by
+// header (ISO/IEC 14496-12: a size of 1 means a 64-bit size follows, 0 the
+// rest of the file).
+bool MdatRange(const std::string& path, uint64_t& begin, uint64_t& end)
+{
+    std::ifstream in(path, std::ios::binary);
+    const uint64_t size = fs::file_size(path);
+    for (uint64_t at = 0; at < size && size - at >= 8;) {
+        unsigned char h[16];
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(reinterpret_cast<char*>(h), 8)) return false;
+        uint64_t length = 0, header = 8;
+        for (int i = 0; i < 4; ++i) length = length << 8 | h[i];
+        if (length == 1) {
+            if (!in.read(reinterpret_cast<char*>(h) + 8, 8)) return false;
+            length = 0;
+            for (int i = 8; i < 16; ++i) length = length << 8 | h[i];
+            header = 16;
+        } else if (length == 0) {
+            length = size - at;
+        }
+        if (length < header || length > size - at) return false;
+        if (std::string(reinterpret_cast<char*>(h) + 4, 4) == "mdat") {
+            begin = at + header;
+            end = at + length;
+            return true;
+        }
+        at += length;
+    }
+    return false;
+}
+
+// How many of the file system blocks wholly inside [begin, end) of `path`
+// lie in extents filefrag -v marks shared, and how many there are.
+std::pair<uint64_t, uint64_t> SharedBlocks(const std::string& path, uint64_t begin, uint64_t end,
+                                           const std::string& listing)
+{
+    Timed("filefrag -v " + Q(path) + " >" + Q(listing));
+    std::ifstream lines(listing);
+    uint64_t block = 0, shared = 0;
+    for (std::string line; std::getline(lines, line);) {
+        // "File size of F is N (M blocks of B bytes)", then one extent a line:
+        // "  0:   0..  20479:   29077504..  29097983:  20480:   : last,shared,eof"
+        unsigned long long bytes = 0, first = 0, last = 0;
+        const size_t of = line.rfind(" blocks of ");
+        if (of != std::string::npos && std::sscanf(line.c_str() + of, " blocks of %llu bytes", &bytes) == 1) block = bytes;
+        if (block == 0 || std::sscanf(line.c_str(), " %*u: %llu.. %llu:", &first, &last) != 2) continue;
+        const uint64_t from = std::max<uint64_t>(first, (begin + block - 1) / block);
+        const uint64_t to = std::min<uint64_t>(last + 1, end / block);
+        if (from < to && line.find("shared") != std::string::npos) shared += to - from;
+    }
+    const uint64_t inside = block && end / block > (begin + block - 1) / block ? end / block - (begin + block - 1) / block : 0;
+    return {shared, inside};
+}
+
+// Cleans `set` (with flush) into a folder in `dir`, on a file system that
+// shares extents, and checks that the copies share the sources' media:
+// disk use grows by less than 1 % of the clips' size, and every block wholly
+// inside an output's mdat lies in an extent filefrag marks shared.
+void MeasureShared(const std::string& cli, const std::string& set, const std::string& dir, const std::string& where)
+{
+    const std::string out = dir + "/shared-out", said = dir + "/shared.out", errors = dir + "/shared.err";
+    const double bytes = static_cast<double>(SetBytes(set));
+    Timed("sync");
+    const double before = UsedBytes(dir);
+    const tRun run = Timed(Q(cli) + " " + Q(set) + " --exif --com --iptc --other --out " + Q(out) + " >" + Q(said) +
+                           " 2>" + Q(errors));
+    Timed("sync");
+    const double grew = UsedBytes(dir) - before;
+    const tOutputs o = CheckOutputs(set, out, said, errors);
+    uint64_t shared = 0, inside = 0;
+    std::string unshared;
+    for (const auto& e : fs::directory_iterator(out)) {
+        uint64_t begin = 0, end = 0;
+        if (!MdatRange(e.path().string(), begin, end)) {
+            if (unshared.empty()) unshared = e.path().filename().string() + " (no mdat found)";
+            continue;
+        }
+        const auto [s, n] = SharedBlocks(e.path().string(), begin, end, dir + "/filefrag.txt");
+        shared += s;
+        inside += n;
+        if (s < n && unshared.empty()) unshared = e.path().filename().string();
+    }
+    Timed("rm -rf " + Q(out) + " && sync");
+    std::printf("  on %s: zorezaz-cli took %.3f s, peak RSS %.1f MB\n", where.c_str(), run.Seconds,
+                run.PeakKiB / 1024.0);
+    std::printf("  goal: %-38s <  1 %%   %6.2f %%  %s\n", "disk use grown / size of the clips", 100 * grew / bytes,
+                Mark(grew < bytes / 100));
+    std::printf("  goal: %-38s all    %llu of %llu  %s", "mdat blocks in shared extents",
+                static_cast<unsigned long long>(shared), static_cast<unsigned long long>(inside),
+                Mark(inside > 0 && shared == inside && unshared.empty()));
+    if (!unshared.empty()) std::printf(" (first not all shared: %s)", unshared.c_str());
+    std::printf("\n  outputs: %d of %d sources cleaned %s; naming the owner: %d %s\n\n", o.Cleaned, o.Sources,
+                Mark(o.Cleaned == o.Sources), o.StillNamed, Mark(o.StillNamed == 0));
+}
+
+// The video set where copies can share the sources' blocks: the scratch
+// folder's own file system when cp --reflink=always works there, else an
+// XFS with reflink made in a file and mounted on a loop device (root only).
+void SharedExtents(const std::string& cli, const std::string& set, const std::string& scratch)
+{
+    std::printf("Shared extents: the video set cleaned where a copy can share the source's blocks\n");
+    auto skipped = [](const std::string& why) { std::printf("  skipped: %s\n\n", why.c_str()); };
+    const std::string probe = scratch + "/reflink-probe";
+    WriteFile(probe, std::string(1 << 16, 'z'));
+    const bool here = Ran("cp --reflink=always " + Q(probe) + " " + Q(probe + "-copy") + " 2>/dev/null");
+    fs::remove(probe);
+    fs::remove(probe + "-copy");
+    if (here) return MeasureShared(cli, set, scratch, "the scratch folder's own file system");
+    const std::string why = "cp --reflink=always fails in " + scratch + ", and ";
+    if (!Ran("command -v mkfs.xfs >/dev/null 2>&1")) return skipped(why + "mkfs.xfs is missing (Debian xfsprogs)");
+    if (geteuid() != 0) return skipped(why + "a loop mount needs root");
+    // The image holds a copy of the set and the outputs' new blocks; it is
+    // sparse, so only what is written takes room.
+    const double bytes = static_cast<double>(SetBytes(set));
+    if (FreeBytes(scratch) < 1.2 * bytes + 1e9)
+        return skipped(why + "too little room for an XFS image holding the set");
+    const std::string image = scratch + "/xfs.img", mount = scratch + "/xfs", log = scratch + "/xfs.log";
+    fs::create_directories(mount);
+    if (!Ran("truncate -s " + std::to_string(static_cast<uint64_t>(2 * bytes + 1e9)) + " " + Q(image) +
+             " && mkfs.xfs -q -m reflink=1 " + Q(image) + " >" + Q(log) + " 2>&1")) {
+        fs::remove(image);
+        return skipped(why + "mkfs.xfs -m reflink=1 failed: " + FirstLine(log));
+    }
+    if (!Ran("mount -o loop " + Q(image) + " " + Q(mount) + " >" + Q(log) + " 2>&1")) {
+        fs::remove(image);
+        return skipped(why + "the loop mount of an XFS made in a file failed: " + FirstLine(log));
+    }
+    Timed("cp -r " + Q(set) + " " + Q(mount + "/video") + " && sync");
+    MeasureShared(cli, mount + "/video", mount, "an XFS with reflink in a file, on a loop device");
+    // Lazily if busy: the scratch folder is removed after this, and must not
+    // be removed through a mount.
+    if (!Ran("umount " + Q(mount) + " 2>/dev/null") && !Ran("umount -l " + Q(mount))) {
+        std::fprintf(stderr, "cannot unmount %s; %s is left\n", mount.c_str(), image.c_str());
+        std::exit(1);
+    }
+    fs::remove(image);
+}
+
+void CompareVideos(const std::string& cli, const std::string& scratch)
+{
+    const auto start = std::chrono::steady_clock::now();
+    char title[120];
+    std::snprintf(title, sizeof title, "Video set (%d clips of %.0f-%.0f MB, MOV and MP4, half with faststart)",
+                  kVideoFiles, kVideoMin / 1e6, kVideoMax / 1e6);
+    Compare(title, cli, scratch + "/video", scratch, true, "MOV/MP4", kVideoBudget);
+    BigClip(cli, scratch);
+    SharedExtents(cli, scratch + "/video", scratch);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("The video part took %.0f s\n\n", took.count());
+}
+
 void CompareJpegSets(const std::string& cli, const std::string& scratch, const std::string& corpus)
 {
     Compare("Generated set (" + std::to_string(kFiles) + " photos of 2-8 MB)", cli, scratch + "/set", scratch);
@@ -745,13 +1066,14 @@ void CompareJpegSets(const std::string& cli, const std::string& scratch, const s
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures]\n");
+        std::fprintf(stderr, "usage: bench_batch ZOREZAZ_CLI [SCRATCH_DIR] [--make-only | --pictures | --videos]\n");
         return 2;
     }
     const std::string cli = fs::absolute(argv[1]).string();
     const std::string scratch = argc > 2 ? std::string(argv[2]) : fs::temp_directory_path().string() + "/zorezaz-bench";
     const bool makeOnly = argc > 3 && std::string(argv[3]) == "--make-only";
     const bool picturesOnly = argc > 3 && std::string(argv[3]) == "--pictures";
+    const bool videosOnly = argc > 3 && std::string(argv[3]) == "--videos";
     const std::string corpus = fs::path(ZOREZAZ_SOURCE_DIR).parent_path().string() + "/shared/corpus";
     fs::remove_all(scratch);
     fs::create_directories(scratch + "/set");
@@ -759,20 +1081,25 @@ int main(int argc, char** argv)
     fs::create_directories(scratch + "/png");
     fs::create_directories(scratch + "/webp");
     fs::create_directories(scratch + "/heic");
+    fs::create_directories(scratch + "/video");
+    fs::create_directories(scratch + "/video-bases");
 
     // Made in a child process, so that the programs timed later are not
     // started from a process holding the images (their peak memory would
     // count it).
     const pid_t maker = fork();
     if (maker == 0) {
-        if (!picturesOnly) {
+        if (!picturesOnly && !videosOnly) {
             const std::vector<std::string> heads = Heads(corpus);
             MakeLargeSet(scratch + "/set", heads);
             MakeSmallSet(scratch + "/small", heads);
         }
-        MakePngSet(scratch + "/png");
-        MakeWebpSet(scratch + "/webp", scratch);
-        MakeHeicSet(scratch + "/heic", scratch);
+        if (!videosOnly) {
+            MakePngSet(scratch + "/png");
+            MakeWebpSet(scratch + "/webp", scratch);
+            MakeHeicSet(scratch + "/heic", scratch);
+        }
+        if (!picturesOnly) MakeVideoSet(scratch + "/video", scratch + "/video-bases");
         std::fflush(stdout);
         _exit(0);
     }
@@ -781,11 +1108,14 @@ int main(int argc, char** argv)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
     if (makeOnly) return 0;
     std::printf("\n");
-    if (!picturesOnly) CompareJpegSets(cli, scratch, corpus);
-    const std::string pictures = std::to_string(kPictureFiles) + " pictures of 0.1-5 MB)";
-    Compare("PNG set (" + pictures, cli, scratch + "/png", scratch, true, "PNG");
-    Compare("WebP set (" + pictures, cli, scratch + "/webp", scratch, true, "WebP");
-    Compare("HEIC set (" + pictures, cli, scratch + "/heic", scratch, true, "HEIC");
+    if (!picturesOnly && !videosOnly) CompareJpegSets(cli, scratch, corpus);
+    if (!videosOnly) {
+        const std::string pictures = std::to_string(kPictureFiles) + " pictures of 0.1-5 MB)";
+        Compare("PNG set (" + pictures, cli, scratch + "/png", scratch, true, "PNG");
+        Compare("WebP set (" + pictures, cli, scratch + "/webp", scratch, true, "WebP");
+        Compare("HEIC set (" + pictures, cli, scratch + "/heic", scratch, true, "HEIC");
+    }
+    if (!picturesOnly) CompareVideos(cli, scratch);
     fs::remove_all(scratch);
     return 0;
 }
