@@ -456,7 +456,9 @@ void tMovieFile::ReadSamples(const tBox& stbl)
     // Sample sizes (stsz or stz2), samples per chunk (stsc) and chunk
     // offsets (stco or co64) give where each sample lies (ISO/IEC 14496-12, 8.7).
     const tBox *sizes = nullptr, *runs = nullptr, *chunks = nullptr;
-    for (const tBox& box : FReader.Children(stbl)) {
+    // Kept while the pointers into it are used.
+    const std::vector<tBox> children = FReader.Children(stbl);
+    for (const tBox& box : children) {
         const tBox** slot = box.Type == FourCC("stsz") || box.Type == FourCC("stz2")   ? &sizes
                             : box.Type == FourCC("stsc")                               ? &runs
                             : box.Type == FourCC("stco") || box.Type == FourCC("co64") ? &chunks
