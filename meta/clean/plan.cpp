@@ -40,8 +40,43 @@ void tPlan::AddRange(int64_t offset, int64_t length)
     Length += length;
 }
 
+bool KeepsOffsets(const tPlan& plan)
+{
+    if (plan.SourceFd < 0 || SizeOf(plan.SourceFd) != plan.Length) return false;
+    int64_t at = 0;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset >= 0 && piece.Offset != at) return false;
+        at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
+    }
+    return true;
+}
+
 void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
 {
+    if (KeepsOffsets(plan)) {
+        // The whole source in one copy, which a file system that shares
+        // extents does block for block without copying; then the new bytes
+        // over it, which unshare only the blocks they touch. Until it is
+        // named, the file is no one's to read.
+        if (CopyRange(plan.SourceFd, 0, plan.Length, out.Fd()) != plan.Length)
+            throw EFileError(EFileError::TStep::Read, {}, 0);
+        int64_t at = 0;
+        for (const tPlan::tPiece& piece : plan.Pieces) {
+            if (piece.Offset >= 0) {
+                at += piece.Length;
+                continue;
+            }
+            for (size_t done = 0; done < piece.Bytes.size();) {
+                const ssize_t n = ::pwrite(out.Fd(), piece.Bytes.data() + done, piece.Bytes.size() - done,
+                                           static_cast<off_t>(at + static_cast<int64_t>(done)));
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) throw EFileError(EFileError::TStep::Write, {}, n < 0 ? errno : ENOSPC);
+                done += static_cast<size_t>(n);
+            }
+            at += static_cast<int64_t>(piece.Bytes.size());
+        }
+        return;
+    }
     std::string bytes;
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {

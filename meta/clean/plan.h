@@ -29,10 +29,16 @@ struct tPlan {
     void AddRange(int64_t offset, int64_t length);
 };
 
+// True when `plan` is as long as its source and keeps every range at its own
+// offset: the source with some bytes replaced.
+bool KeepsOffsets(const tPlan& plan);
+
 // Writes `plan` to the end of `out`. `head`, when given, is what was read of
 // the source from its start: ranges inside it go out from memory with the
-// new bytes in one write; the kernel copies the rest. Raises "Stream read
-// error" or "Stream write error".
+// new bytes in one write; the kernel copies the rest. A plan that keeps
+// offsets is written as one copy of the source with the new bytes over it,
+// so that file systems that share extents share every block it keeps.
+// Raises "Stream read error" or "Stream write error".
 void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head = nullptr);
 
 // True when the file open at `fd` holds exactly the bytes writing `plan`

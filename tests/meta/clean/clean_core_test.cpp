@@ -135,4 +135,42 @@ TEST(CheckBeforePublish, FiresForEveryWayAWrittenCopyCanDifferFromItsPlan)
     }
 }
 
+TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
+{
+    TempDir dir;
+    const std::string src = dir.Write("a", "0123456789ABCDEF");
+    const tFileHandle in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    std::vector<size_t> copies;
+    CopyFileRangeHook = [&](int from, off_t* offset, int to, size_t length) {
+        copies.push_back(length);
+        return ::copy_file_range(from, offset, to, nullptr, length, 0);
+    };
+    const struct {
+        const char* What;
+        std::vector<tPlan::tPiece> Pieces;
+        std::string Written;
+        std::vector<size_t> Copies;  // what the kernel was asked to copy, in turn
+    } rows[] = {
+        {"bytes replaced in place", {{0, 4, {}}, {-1, 0, "xx"}, {6, 10, {}}}, "0123xx6789ABCDEF", {16}},
+        {"a range left out", {{0, 4, {}}, {6, 10, {}}}, "01236789ABCDEF", {4, 10}},
+        {"bytes of another length", {{0, 4, {}}, {-1, 0, "x"}, {6, 10, {}}}, "0123x6789ABCDEF", {4, 10}},
+    };
+    for (const auto& r : rows) {
+        tPlan plan;
+        plan.SourceFd = in.Get();
+        for (const tPlan::tPiece& p : r.Pieces) p.Offset < 0 ? plan.AddBytes(p.Bytes) : plan.AddRange(p.Offset, p.Length);
+        copies.clear();
+        const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), "out", true);
+        tPendingFile out(folder, "out");
+        WritePlan(plan, out);
+        std::string written(r.Written.size() + 1, '\0');
+        EXPECT_EQ(::pread(out.Fd(), written.data(), written.size(), 0), static_cast<ssize_t>(r.Written.size())) << r.What;
+        written.resize(r.Written.size());
+        EXPECT_EQ(written, r.Written) << r.What;
+        EXPECT_EQ(copies, r.Copies) << r.What;
+        EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd())) << r.What;
+    }
+    CopyFileRangeHook = nullptr;
+}
+
 }  // namespace
