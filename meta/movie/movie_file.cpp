@@ -248,7 +248,7 @@ void tMovieFile::ScanTrak(const tBox& trak, const std::string& name, bool listin
     std::vector<tBox> media;
     uint32_t handler = 0;
     const tBox* stbl = nullptr;
-    std::vector<tBox> minfChildren, stblChildren;
+    std::vector<tBox> minfChildren;
     if (mdia != children.end()) {
         media = FReader.Children(*mdia);
         for (const tBox& box : media) {
@@ -265,7 +265,6 @@ void tMovieFile::ScanTrak(const tBox& trak, const std::string& name, bool listin
             }
         }
     }
-    if (stbl) stblChildren = FReader.Children(*stbl);
     if (MetadataHandler(handler)) {
         // The whole track goes, and its samples become zeros. A tref of
         // another track that names it is left as it stands: a reference to
@@ -274,8 +273,7 @@ void tMovieFile::ScanTrak(const tBox& trak, const std::string& name, bool listin
         if (stbl) ReadSamples(*stbl);
         return;
     }
-    for (const tBox& box : stblChildren)
-        if (box.Type == FourCC("stco") || box.Type == FourCC("co64")) FKeptChunkTables.push_back(box);
+    if (stbl) FKeptSampleTables.push_back(*stbl);
     // Its box and its media box hold times that become zeros.
     FParts.push_back({tPartKind::Picture, -1, trak.Length, name});
     for (const tBox& box : children) {
@@ -451,26 +449,33 @@ bool tMovieFile::AllZero(int64_t offset, int64_t length)
     return true;
 }
 
-void tMovieFile::ReadSamples(const tBox& stbl)
+// The sample tables are read whole; a table larger than this is no track
+// any camera writes (a day of video at 60 frames a second is 21 MB of sizes).
+constexpr int64_t kMaxSampleTableBytes = 64 << 20;
+
+std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
 {
     // Sample sizes (stsz or stz2), samples per chunk (stsc) and chunk
-    // offsets (stco or co64) give where each sample lies (ISO/IEC 14496-12, 8.7).
+    // offsets (stco or co64) give where each chunk's samples lie (ISO/IEC
+    // 14496-12, 8.7).
+    const char* const wrong = "a track's sample tables do not add up";
     const tBox *sizes = nullptr, *runs = nullptr, *chunks = nullptr;
     // Kept while the pointers into it are used.
     const std::vector<tBox> children = FReader.Children(stbl);
     for (const tBox& box : children) {
         const tBox** slot = box.Type == FourCC("stsz") || box.Type == FourCC("stz2")   ? &sizes
                             : box.Type == FourCC("stsc")                               ? &runs
-                            : box.Type == FourCC("stco") || box.Type == FourCC("co64") ? &chunks
+                            : box.Type == FourCC("co64") || box.Type == FourCC("stco") ? &chunks
                                                                                        : nullptr;
         if (!slot) continue;
-        Refuse(!*slot, "a metadata track with two sample tables of one kind");
+        Refuse(!*slot, "a track with two sample tables of one kind");
+        Refuse(box.PayloadLength() <= kMaxSampleTableBytes, "a sample table too large to check");
         *slot = &box;
     }
-    if (!sizes && !chunks) return;
-    Refuse(sizes && runs && chunks, "a metadata track's sample tables are incomplete");
+    if (!sizes && !chunks) return {};
+    Refuse(sizes && runs && chunks, "a track's sample tables are incomplete");
     const std::string sizeBytes = FReader.Payload(*sizes);
-    tBoxCursor s(sizeBytes, "a metadata track's sample tables do not add up");
+    tBoxCursor s(sizeBytes, wrong);
     s.Skip(4);
     uint32_t fixed = 0, bits = 32;
     if (sizes->Type == FourCC("stsz")) {
@@ -478,11 +483,11 @@ void tMovieFile::ReadSamples(const tBox& stbl)
     } else {
         s.Skip(3);
         bits = s.U8();
-        Refuse(bits == 4 || bits == 8 || bits == 16, "a metadata track's sample tables do not add up");
+        Refuse(bits == 4 || bits == 8 || bits == 16, wrong);
     }
     const uint64_t count = s.U32();
     const size_t table = s.Pos();
-    if (fixed == 0) Refuse(count <= s.Left() * 8 / bits, "a metadata track's sample tables do not add up");
+    if (fixed == 0) Refuse(count <= s.Left() * 8 / bits, wrong);
     auto sizeOf = [&](uint64_t i) -> uint64_t {
         if (fixed != 0) return fixed;
         tBoxCursor c(std::string_view(sizeBytes).substr(table + i * bits / 8));
@@ -491,38 +496,38 @@ void tMovieFile::ReadSamples(const tBox& stbl)
     };
 
     const std::string runBytes = FReader.Payload(*runs);
-    tBoxCursor r(runBytes, "a metadata track's sample tables do not add up");
+    tBoxCursor r(runBytes, wrong);
     r.Skip(4);
     struct tRun {
         uint64_t FirstChunk, PerChunk;
     };
     std::vector<tRun> perChunk;
     const uint64_t runCount = r.U32();
-    Refuse(runCount <= r.Left() / 12, "a metadata track's sample tables do not add up");
+    Refuse(runCount <= r.Left() / 12, wrong);
     for (uint64_t i = 0; i < runCount; ++i) {
         tRun run;
         run.FirstChunk = r.U32();
         run.PerChunk = r.U32();
         r.Skip(4);
-        Refuse(perChunk.empty() ? run.FirstChunk == 1 : run.FirstChunk > perChunk.back().FirstChunk,
-               "a metadata track's sample tables do not add up");
+        Refuse(perChunk.empty() ? run.FirstChunk == 1 : run.FirstChunk > perChunk.back().FirstChunk, wrong);
         perChunk.push_back(run);
     }
 
     const std::string chunkBytes = FReader.Payload(*chunks);
-    tBoxCursor o(chunkBytes, "a metadata track's sample tables do not add up");
+    tBoxCursor o(chunkBytes, wrong);
     o.Skip(4);
     const size_t offsetSize = chunks->Type == FourCC("co64") ? 8 : 4;
     const uint64_t chunkCount = o.U32();
-    Refuse(chunkCount <= o.Left() / offsetSize, "a metadata track's sample tables do not add up");
+    Refuse(chunkCount <= o.Left() / offsetSize, wrong);
+    std::vector<tRange> extents;
     uint64_t sample = 0;
     size_t run = 0;
     for (uint64_t k = 1; k <= chunkCount; ++k) {
         const auto offset = o.UInt(offsetSize);
-        Refuse(!perChunk.empty(), "a metadata track's sample tables do not add up");
+        Refuse(!perChunk.empty(), wrong);
         while (run + 1 < perChunk.size() && perChunk[run + 1].FirstChunk <= k) ++run;
         const uint64_t n = perChunk[run].PerChunk;
-        Refuse(n <= count - sample, "a metadata track's sample tables do not add up");
+        Refuse(n <= count - sample, wrong);
         uint64_t bytes = 0;
         if (fixed != 0) {
             bytes = n * fixed;  // both below 2^32
@@ -530,49 +535,45 @@ void tMovieFile::ReadSamples(const tBox& stbl)
             for (uint64_t i = sample; i < sample + n; ++i) bytes += sizeOf(i);
         }
         sample += n;
-        if (bytes == 0) continue;
+        Refuse(offset <= static_cast<uint64_t>(FReader.FileSize()) && bytes <= static_cast<uint64_t>(FReader.FileSize()) - offset,
+               "a track's samples run past the end of the file");
+        if (bytes != 0) extents.push_back({static_cast<int64_t>(offset), static_cast<int64_t>(bytes)});
+    }
+    Refuse(sample == count, wrong);
+    return extents;
+}
+
+void tMovieFile::ReadSamples(const tBox& stbl)
+{
+    for (const tRange& e : ChunkExtents(stbl)) {
         // Inside the data of one mdat box: the zeros must touch no box header.
         const auto mdat = std::find_if(FTop.begin(), FTop.end(), [&](const tBox& b) {
-            return b.Type == FourCC("mdat") && offset >= static_cast<uint64_t>(b.Payload()) &&
-                   offset <= static_cast<uint64_t>(b.End()) && bytes <= static_cast<uint64_t>(b.End()) - offset;
+            return b.Type == FourCC("mdat") && e.Offset >= b.Payload() && e.Offset + e.Length <= b.End();
         });
         Refuse(mdat != FTop.end(), "a metadata track's samples outside the movie data (mdat)");
-        FSamples.push_back({static_cast<int64_t>(offset), static_cast<int64_t>(bytes)});
+        FSamples.push_back(e);
     }
-    Refuse(sample == count, "a metadata track's sample tables do not add up");
 }
 
 void tMovieFile::CheckKeptChunks()
 {
-    // A kept track's chunk that starts in a removed box or among removed
-    // samples would lose its bytes: such a file is not cleaned.
+    // A kept track's samples that lie in a removed box or among removed
+    // samples would lose their bytes: such a file is not cleaned.
     std::vector<tRange> gone = FSamples;
     for (const tBox& box : FRemovable) gone.push_back({box.Offset, box.Length});
     if (gone.empty()) return;
     std::sort(gone.begin(), gone.end(), [](const tRange& a, const tRange& b) { return a.Offset < b.Offset; });
-    std::string bytes;
-    for (const tBox& table : FKeptChunkTables) {
-        const size_t size = table.Type == FourCC("co64") ? 8 : 4;
-        Ensure(table.PayloadLength() >= 8, "a box ends inside its fields");
-        const std::string countBytes = FReader.Read(table.Payload() + 4, 4);
-        tBoxCursor c(countBytes);
-        const uint64_t count = c.U32();
-        Ensure(count <= static_cast<uint64_t>(table.PayloadLength() - 8) / size, "a chunk table runs past its box");
-        const size_t perRead = kChunk / size;
-        for (uint64_t i = 0; i < count; i += perRead) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(count - i, perRead));
-            bytes.resize(n * size);
-            Ensure(ReadAll(FSource.Get(), bytes.data(), bytes.size(), table.Payload() + 8 + static_cast<int64_t>(i * size)),
-                   "the file could not be read to its end");
-            tBoxCursor o(bytes);
-            for (size_t j = 0; j < n; ++j) {
-                const uint64_t offset = o.UInt(size);
-                auto after = std::upper_bound(gone.begin(), gone.end(), offset, [](uint64_t at, const tRange& g) {
-                    return at < static_cast<uint64_t>(g.Offset);
-                });
-                Refuse(after == gone.begin() || offset >= static_cast<uint64_t>(std::prev(after)->Offset + std::prev(after)->Length),
-                       "a track's samples inside metadata that goes");
-            }
+    // The longest gone range, so that the search can start far enough back.
+    int64_t longest = 0;
+    for (const tRange& g : gone) longest = std::max(longest, g.Length);
+    for (const tBox& stbl : FKeptSampleTables) {
+        for (const tRange& e : ChunkExtents(stbl)) {
+            // The first gone range that could reach into the extent, then on
+            // while they start before it ends.
+            auto g = std::lower_bound(gone.begin(), gone.end(), e.Offset - longest,
+                                      [](const tRange& x, int64_t at) { return x.Offset < at; });
+            for (; g != gone.end() && g->Offset < e.Offset + e.Length; ++g)
+                Refuse(g->Offset + g->Length <= e.Offset, "a track's samples inside metadata that goes");
         }
     }
 }

@@ -52,6 +52,9 @@ private:
     void AddTimes(const tBox& box, const std::string& name);
     void AddRemovable(const tBox& box, const std::string& name);
     void AddFree(const tBox& box, const std::string& name);
+    // Where the samples of each chunk the track's tables name lie; raises
+    // ECannotClean when the tables do not add up.
+    std::vector<tRange> ChunkExtents(const tBox& stbl);
     void ReadSamples(const tBox& stbl);
     void ReadMetaTexts(const tBox& meta);
     void CheckKeptChunks();
@@ -62,6 +65,6 @@ private:
     std::vector<tBox> FRemovable;  // boxes that become free boxes with other metadata removed
     std::vector<tRange> FTimes;     // creation and modification times not yet zero
     std::vector<tRange> FSamples;
-    std::vector<tBox> FKeptChunkTables;  // stco and co64 boxes of kept tracks
+    std::vector<tBox> FKeptSampleTables;  // the stbl boxes of kept tracks
     tPlan FPlan;
 };

@@ -66,7 +66,8 @@ std::string Moov(const tMovieLayout& l, uint64_t videoAt, uint64_t metaAt, tMovi
                                                              Matrix() + std::string(24, '\0') + U32(3));
     parts.Matrix = Matrix();
     // Three video samples of 10 bytes in one chunk.
-    const std::string videoTable = Stbl(l, "mp4v", U32(10) + U32(3), U32(1) + U32(1) + U32(3) + U32(1), {videoAt});
+    const std::string videoTable =
+        Stbl(l, "mp4v", U32(l.LongVideo ? 20 : 10) + U32(3), U32(1) + U32(1) + U32(3) + U32(1), {videoAt});
     std::string videoTrak = Tkhd(l, 1) + Box("edts", FullBox("elst", 0, U32(1) + U32(1000) + U32(0) + U32(0x10000))) +
                             Box("mdia", Mdhd(l) + Hdlr("vide") + Box("minf", FullBox("vmhd", 0, std::string(8, '\0')) + videoTable));
     if (l.TrackUserData) videoTrak += Box("udta", Box("\xA9" "mak", U16(9) + U16(0) + kMake));

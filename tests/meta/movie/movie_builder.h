@@ -21,6 +21,7 @@ struct tMovieLayout {
     bool TwoMoovs = false;
     bool ShortSizeTable = false;  // the metadata track's stsz counts more samples than its chunks hold
     bool SamplesOutside = false;  // the metadata track's chunk points into moov
+    bool LongVideo = false;       // the video's size table runs into the metadata samples after it
 };
 
 // What a built file holds, to search for afterwards.

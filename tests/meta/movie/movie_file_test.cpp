@@ -146,9 +146,11 @@ TEST(MovieFile, WhatCannotBeCleanedInPlaceIsRefused)
         {"a fragment", {.Fragment = true}, "fragmented movies are not supported"},
         {"two moov boxes", {.TwoMoovs = true}, "two movie boxes (moov)"},
         {"a size table of more samples than the chunks hold", {.MetadataTrack = true, .ShortSizeTable = true},
-         "a metadata track's sample tables do not add up"},
+         "a track's sample tables do not add up"},
         {"metadata samples inside moov", {.MetadataTrack = true, .SamplesOutside = true},
          "a metadata track's samples outside the movie data (mdat)"},
+        {"video samples running into the metadata samples", {.MetadataTrack = true, .LongVideo = true},
+         "a track's samples inside metadata that goes"},
     };
     TempDir dir;
     for (const auto& r : rows) {
