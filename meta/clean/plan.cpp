@@ -122,25 +122,12 @@ bool RangesEqual(int a, int64_t aOffset, int b, int64_t bOffset, int64_t length)
     return true;
 }
 
-bool OutputMatches(const tPlan& plan, int fd)
-{
-    if (SizeOf(fd) != plan.Length) return false;
-    int64_t at = 0;
-    std::string bytes;
-    for (const tPlan::tPiece& piece : plan.Pieces) {
-        if (piece.Offset < 0) {
-            bytes.assign(piece.Bytes.size(), '\0');
-            if (!ReadAt(fd, bytes.data(), bytes.size(), at) || bytes != piece.Bytes) return false;
-            at += static_cast<int64_t>(bytes.size());
-        } else {
-            if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, piece.Length)) return false;
-            at += piece.Length;
-        }
-    }
-    return true;
-}
+namespace {
 
-bool OutputFollowsPlan(const tPlan& plan, int fd)
+// The file open at `fd` against `plan`: its size, every new byte, and each
+// copied range whole, or at both ends only (`edge` bytes each) when `edge`
+// is not negative.
+bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
     int64_t at = 0;
@@ -152,13 +139,27 @@ bool OutputFollowsPlan(const tPlan& plan, int fd)
             at += static_cast<int64_t>(bytes.size());
             continue;
         }
-        const int64_t edge = std::min(piece.Length, kEdgeCheck);
-        if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, edge) ||
-            !RangesEqual(plan.SourceFd, piece.Offset + piece.Length - edge, fd, at + piece.Length - edge, edge))
+        if (edge < 0 || piece.Length <= 2 * edge) {
+            if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, piece.Length)) return false;
+        } else if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, edge) ||
+                   !RangesEqual(plan.SourceFd, piece.Offset + piece.Length - edge, fd, at + piece.Length - edge, edge)) {
             return false;
+        }
         at += piece.Length;
     }
     return true;
+}
+
+}  // namespace
+
+bool OutputMatches(const tPlan& plan, int fd)
+{
+    return Follows(plan, fd, -1);
+}
+
+bool OutputFollowsPlan(const tPlan& plan, int fd)
+{
+    return Follows(plan, fd, kEdgeCheck);
 }
 
 bool SameContent(int a, int b)

@@ -17,7 +17,7 @@ namespace {
 
 using namespace png;
 
-// The iTXt keyword of an XMP packet (XMP Specification Part 3, 1.1.5).
+// The iTXt keyword of an XMP packet, as Adobe names it for PNG.
 constexpr std::string_view kXmpKeyword = "XML:com.adobe.xmp";
 
 std::string BigEndian32(uint32_t v)

@@ -11,7 +11,7 @@
 
 namespace {
 
-// The WebP container's chunks (Google, "WebP Container Specification").
+// The chunks of the WebP container (Google's WebP container format).
 struct tChunkKind {
     std::string_view FourCC;
     tPartKind Kind;
