@@ -49,34 +49,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One folder per process for the run's source and copy, removed at exit; the
-// files themselves are removed after every run.
-class tScratch {
-public:
-    tScratch()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "zorezaz-fuzz-XXXXXX").string();
-        Check(::mkdtemp(tmpl.data()) != nullptr, "a scratch folder can be made");
-        Dir = tmpl;
-        Source = Dir + "/source.jpg";
-        Target = Dir + "/target.jpg";
-    }
-    ~tScratch()
-    {
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
-    }
-    void RemoveFiles() const
-    {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(Dir, ec)) fs::remove(e.path(), ec);
-    }
-    std::string Dir, Source, Target;
-};
-
-const tScratch& Scratch()
+const tFuzzScratch& Scratch()
 {
-    static const tScratch scratch;
+    static const tFuzzScratch scratch("clean", "jpg");
     return scratch;
 }
 
@@ -341,7 +316,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     unsigned fold = static_cast<unsigned>(size);
     for (size_t i = 0; i < size; ++i) fold ^= data[i];
     const tPick choices{(fold & 1) != 0, (fold & 2) != 0, (fold & 4) != 0, (fold & 8) != 0, (fold & 16) != 0};
-    const tScratch& scratch = Scratch();
+    const tFuzzScratch& scratch = Scratch();
     const std::string input(reinterpret_cast<const char*>(data), size);
     WriteFile(scratch.Source, input);
     std::string header;

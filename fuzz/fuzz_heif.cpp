@@ -29,27 +29,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One folder per process for the run's source and copy, removed at exit.
-class tScratch {
-public:
-    tScratch()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "zorezaz-fuzz-heif-XXXXXX").string();
-        Check(::mkdtemp(tmpl.data()) != nullptr, "a scratch folder can be made");
-        Dir = tmpl;
-        Source = Dir + "/source.heic";
-    }
-    ~tScratch()
-    {
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
-    }
-    std::string Dir, Source;
-};
-
-const tScratch& Scratch()
+const tFuzzScratch& Scratch()
 {
-    static const tScratch scratch;
+    static const tFuzzScratch scratch("heif", "heic");
     return scratch;
 }
 
@@ -116,7 +98,7 @@ void CheckCopy(const tHeifFile& source, const std::string& in, const std::string
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const tScratch& scratch = Scratch();
+    const tFuzzScratch& scratch = Scratch();
     const std::string input(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream out(scratch.Source, std::ios::binary | std::ios::trunc);

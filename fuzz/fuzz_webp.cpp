@@ -33,32 +33,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class tScratch {
-public:
-    tScratch()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "zorezaz-fuzz-webp-XXXXXX").string();
-        Check(::mkdtemp(tmpl.data()) != nullptr, "a scratch folder can be made");
-        Dir = tmpl;
-        Source = Dir + "/source.webp";
-        Target = Dir + "/target.webp";
-    }
-    ~tScratch()
-    {
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
-    }
-    void RemoveFiles() const
-    {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(Dir, ec)) fs::remove(e.path(), ec);
-    }
-    std::string Dir, Source, Target;
-};
-
-const tScratch& Scratch()
+const tFuzzScratch& Scratch()
 {
-    static const tScratch scratch;
+    static const tFuzzScratch scratch("webp", "webp");
     return scratch;
 }
 
@@ -187,7 +164,7 @@ void CheckCopy(const std::string& input, const std::string& output, const tChoic
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const tScratch& scratch = Scratch();
+    const tFuzzScratch& scratch = Scratch();
     const std::string input(reinterpret_cast<const char*>(data), size);
     WriteFile(scratch.Source, input);
     try {
