@@ -55,19 +55,6 @@ const tFuzzScratch& Scratch()
     return scratch;
 }
 
-void WriteFile(const std::string& name, const std::string& bytes)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    Check(static_cast<bool>(out), "the source can be written");
-}
-
-std::string ReadFile(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A head segment as the scan reads it: fill bytes, the code, a length that
 // counts itself (ITU T.81, B.1.1.4).
 struct tSegment {

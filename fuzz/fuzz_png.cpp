@@ -54,19 +54,6 @@ const std::string& Folder()
     return scratch.Dir;
 }
 
-void WriteFile(const std::string& name, const std::string& bytes)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    Check(static_cast<bool>(out), "the source can be written");
-}
-
-std::string ReadFile(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::unique_ptr<tPictureFile> Scan(const std::string& path, bool listing)
 {
     struct stat st;

@@ -39,19 +39,6 @@ const tFuzzScratch& Scratch()
     return scratch;
 }
 
-void WriteFile(const std::string& name, const std::string& bytes)
-{
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    Check(static_cast<bool>(out), "the source can be written");
-}
-
-std::string ReadFile(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct tChunk {
     std::string FourCC, Payload, Raw;
 };
