@@ -11,6 +11,7 @@
 #include "meta/movie/movie_file.h"
 #include "tests/meta/movie/movie_builder.h"
 #include "tests/support/exiftool.h"
+#include "tests/support/clean_as_batch.h"
 #include "tests/support/jpeg_fixtures.h"
 
 using fixture::TempDir;
@@ -32,24 +33,10 @@ std::unique_ptr<tPictureFile> Scan(const std::string& path, bool listing = false
 }
 
 // Scans, plans and writes as the batch run does (the check before publish
-// included); the written bytes, "unchanged", or "refused: " and the reason.
+// included).
 std::string Clean(const TempDir& dir, const std::string& path, const tChoices& choices = Other())
 {
-    try {
-        const std::unique_ptr<tPictureFile> movie = Scan(path);
-        if (!movie->Removes(choices)) return "unchanged";
-        const tPlan& plan = movie->Plan(choices);
-        const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), "out", true);
-        tPendingFile out(folder, "out");
-        movie->Write(plan, out, path, choices);
-        std::string bytes(static_cast<size_t>(::lseek(out.Fd(), 0, SEEK_END)), '\0');
-        EXPECT_TRUE(ReadAt(out.Fd(), bytes.data(), bytes.size(), 0));
-        return bytes;
-    } catch (const EDamagedFile& e) {
-        return std::string("refused: ") + e.what();
-    } catch (const ECannotClean& e) {
-        return std::string("refused: ") + e.what();
-    }
+    return fixture::CleanAsBatch([&] { return Scan(path); }, dir.Path(), path, choices);
 }
 
 bool Holds(const std::string& bytes, const std::string& what) { return bytes.find(what) != std::string::npos; }
