@@ -3,21 +3,11 @@
 #include <vector>
 
 #include "meta/bmff/box_reader.h"
+#include "tests/meta/bmff/box_fixtures.h"
 
 namespace {
 
-std::string U16(uint64_t v) { return BigEndian(v, 2); }
-std::string U32(uint64_t v) { return BigEndian(v, 4); }
-
-std::string Box(const char (&type)[5], const std::string& payload, bool large = false)
-{
-    return BoxHeader(FourCC(type), payload.size(), large) + payload;
-}
-
-std::string FullBox(const char (&type)[5], int version, const std::string& payload)
-{
-    return Box(type, std::string(1, static_cast<char>(version)) + std::string(3, '\0') + payload);
-}
+using namespace boxfix;
 
 // 2024-01-02 03:04:05 UTC in seconds since 1904.
 constexpr uint64_t kTime = 3787009445;
