@@ -7,12 +7,11 @@ pkgs=(build-essential cmake pkg-config libjpeg62-turbo-dev libexpat1-dev zlib1g-
       libpng-dev  # the PNG tests decode pixels before and after
       qt6-base-dev qt6-base-dev-tools libgl-dev libimage-exiftool-perl
       qt6-l10n-tools qt6-translations-l10n  # lupdate, lrelease; Qt's own German
-      webp libwebp-dev  # cwebp, img2webp, webpmux make the WebP fixtures; libwebp decodes them in the tests
+      webp libwebp-dev  # cwebp, img2webp, webpmux make the WebP fixtures and make bench's set; libwebp decodes them in the tests
       xvfb xauth  # xvfb, xauth: tools/screenshot.sh
       ffmpeg  # makes the movie tests' clips and decodes their frames before and after; make bench's video set
-      libheif-examples libheif-dev  # heif-enc makes the HEIF tests' fixtures; libheif decodes them in the tests only
+      libheif-examples libheif-dev  # heif-enc makes the HEIF tests' fixtures and make bench's set; libheif decodes them in the tests only
       dpkg-dev file librsvg2-bin appstream groff-base  # make package and its tests
-      zlib1g-dev webp libheif-examples  # make bench: the PNG set's IDAT, cwebp for the WebP set, heif-enc for the HEIC set
       xfsprogs)  # make bench: mkfs.xfs for the video set on an XFS with reflink (the step is skipped without it)
 fuzz_pkgs=(clang libclang-rt-dev)
 [ "${1:-}" = fuzz ] && pkgs+=("${fuzz_pkgs[@]}")
