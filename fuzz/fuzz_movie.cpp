@@ -23,6 +23,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_in_place.h"
 #include "meta/movie/movie_file.h"
 
 namespace {
@@ -35,24 +36,9 @@ const tFuzzScratch& Scratch()
     return scratch;
 }
 
-std::string ReadCopy(int fd)
-{
-    std::string bytes(static_cast<size_t>(::lseek(fd, 0, SEEK_END)), '\0');
-    Check(ReadAt(fd, bytes.data(), bytes.size(), 0), "the copy can be read");
-    return bytes;
-}
-
 std::unique_ptr<tMovieFile> Scan(const std::string& path)
 {
-    struct stat st;
-    tFileHandle file(OpenForReading(path, st));
-    try {
-        return std::make_unique<tMovieFile>(std::move(file), static_cast<int64_t>(st.st_size), true);
-    } catch (const EDamagedFile&) {
-        return nullptr;
-    } catch (const ECannotClean&) {
-        return nullptr;
-    }
+    return ScanOrRefused<tMovieFile>(path);
 }
 
 bool Zeros(const std::string& bytes, size_t at, size_t n)
