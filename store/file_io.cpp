@@ -213,6 +213,78 @@ ssize_t KernelCopy(int from, off_t* at, int to, size_t want)
     return ::copy_file_range(from, at, to, nullptr, want, 0);
 }
 
+// copy_file_range moves a copy through a pipe of the kernel's own, 64 KB at
+// a time. Where source and target offsets differ within a page (a part was
+// left out before the range), each of those steps ends inside a page of the
+// target, and the copy costs about 40 % more than an aligned one. Through a
+// pipe of a megabyte those steps are 16 times rarer.
+class tCopyPipe {
+public:
+    static constexpr int kBytes = 1 << 20;
+
+    ~tCopyPipe() { Close(); }
+
+    // Moves up to `want` bytes of `from` at *at to the position of `to`, and
+    // returns how many reached `to` (*at moves on by as many), or -1 with
+    // errno. Bytes that reached the pipe but not `to` are read again by the
+    // next copy.
+    ssize_t Move(int from, off_t* at, int to, size_t want)
+    {
+        if (FFd[0] < 0 && !Open()) return -1;
+        const ssize_t n = ::splice(from, at, FFd[1], nullptr, std::min(want, size_t{kBytes}), 0);
+        if (n <= 0) return n;
+        for (ssize_t left = n; left > 0;) {
+            const ssize_t k = ::splice(FFd[0], nullptr, to, nullptr, static_cast<size_t>(left), 0);
+            if (k < 0 && errno == EINTR) continue;
+            if (k <= 0) {
+                const int err = k < 0 ? errno : EIO;
+                *at -= left;
+                Close();
+                errno = err;
+                return n > left ? n - left : -1;
+            }
+            left -= k;
+        }
+        return n;
+    }
+
+private:
+    bool Open()
+    {
+        if (::pipe2(FFd, O_CLOEXEC) != 0) return false;
+        if (::fcntl(FFd[1], F_SETPIPE_SZ, kBytes) >= kBytes) return true;
+        // Limited to a small pipe: no better than copy_file_range.
+        Close();
+        errno = EOPNOTSUPP;
+        return false;
+    }
+    void Close()
+    {
+        for (int& fd : FFd) {
+            if (fd >= 0) ::close(fd);
+            fd = -1;
+        }
+    }
+
+    int FFd[2] = {-1, -1};
+};
+
+// A copy from `offset` of `from` to the position of `to` whose pages do not
+// line up, so that no file system can share its blocks, onto a local disk's
+// file system: a network one may copy on its server, given copy_file_range.
+bool PipeCopies(int64_t offset, int to)
+{
+    constexpr off_t kPage = 4096;
+    const off_t there = ::lseek(to, 0, SEEK_CUR);
+    if (there < 0 || (offset - there) % kPage == 0) return false;
+    struct statfs fs;
+    if (::fstatfs(to, &fs) != 0) return false;
+    // ext4 (and ext2/3), XFS, Btrfs, F2FS, tmpfs.
+    for (const unsigned long local : {0xEF53ul, 0x58465342ul, 0x9123683Eul, 0xF2F52010ul, 0x01021994ul})
+        if (static_cast<unsigned long>(fs.f_type) == local) return true;
+    return false;
+}
+
 }  // namespace
 
 std::function<ssize_t(int from, off_t* offset, int to, size_t length)> CopyFileRangeHook;
@@ -223,12 +295,22 @@ int64_t CopyRange(int from, int64_t offset, int64_t length, int to)
     constexpr size_t kBuffer = 256 * 1024;
     int64_t done = 0;
     off_t at = offset;
+    bool piped = !CopyFileRangeHook && PipeCopies(offset, to);
     bool kernel = true;
     std::string buffer;
     while (length < 0 || done < length) {
         const size_t want = length < 0 ? kChunk : std::min<size_t>(kChunk, static_cast<size_t>(length - done));
         ssize_t n;
-        if (kernel) {
+        if (piped) {
+            thread_local tCopyPipe pipe;
+            n = pipe.Move(from, &at, to, want);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (KernelCopyUnsupported(errno) || errno == EAGAIN || (done == 0 && KernelCopyRefused(errno)))) {
+                piped = false;
+                continue;
+            }
+            if (n < 0) throw EFileError(EFileError::TStep::Write, {}, errno);
+        } else if (kernel) {
             n = KernelCopy(from, &at, to, want);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (KernelCopyUnsupported(errno) || (done == 0 && KernelCopyRefused(errno)))) {

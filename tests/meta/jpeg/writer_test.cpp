@@ -384,6 +384,47 @@ TEST(CopyRange, FallsBackToReadAndWriteWhereTheKernelWillNotCopyAndFailsWhereItB
     close(from);
 }
 
+TEST(CopyRange, CopiesWhosePagesDoNotLineUpAreWholeAndAFailedOneLeavesNothingBehind)
+{
+    TempDir dir;
+    std::string bytes(3 << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 4093);
+    const std::string src = dir.Write("src", bytes);
+    const tFileHandle from(open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_GE(from.Get(), 0);
+    // A copy that breaks off on a full disk leaves no bytes for the next copy.
+    const tFileHandle full(open("/dev/full", O_WRONLY | O_CLOEXEC));
+    if (full.Get() >= 0) {
+        try {
+            CopyRange(from.Get(), 1000, 5000, full.Get());
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), WithReason("Stream write error", ENOSPC));
+        }
+    }
+    const struct {
+        int64_t Offset;
+        size_t Head;  // bytes already in the target
+        int64_t Length;
+    } rows[] = {
+        {1000, 4, -1},       // past several pipefuls
+        {1000, 0, 5000},     // no two pages line up
+        {4096 + 4, 4, -1},   // pages that line up: the kernel's own copy
+        {1, 4095, 1},        // a byte
+        {int64_t(bytes.size()) - 10, 7, -1},  // the end
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.Offset) + " after " + std::to_string(r.Head));
+        const std::string target = dir / "out";
+        const tFileHandle to(open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ASSERT_EQ(write(to.Get(), bytes.data(), r.Head), static_cast<ssize_t>(r.Head));
+        const std::string expected =
+            bytes.substr(0, r.Head) + bytes.substr(size_t(r.Offset), r.Length < 0 ? std::string::npos : size_t(r.Length));
+        EXPECT_EQ(CopyRange(from.Get(), r.Offset, r.Length, to.Get()), int64_t(expected.size() - r.Head));
+        EXPECT_TRUE(ReadFile(target) == expected);
+    }
+}
+
 TEST(TemporaryName, OnlyTheExactShapeCounts)
 {
     const std::string p = kTemporaryPrefix;
