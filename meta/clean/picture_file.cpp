@@ -14,7 +14,7 @@ bool tPictureFile::Removes(const tChoices& choices)
     return RemovesAny(FParts, choices);
 }
 
-std::unique_ptr<tPictureFile> tPictureFile::Reread(int) const
+std::unique_ptr<tPictureFile> tPictureFile::Reread(int, const std::vector<tPart>&) const
 {
     return nullptr;
 }
@@ -38,8 +38,20 @@ bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choic
         if (after == ranges.begin() || std::prev(after)->second < part.Offset + part.Length) return false;
     }
     if (!OutputFollowsPlan(plan, fd)) return false;
+    std::vector<tPart> copied;
+    int64_t at = 0;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        for (const tPart& part : FParts) {
+            if (piece.Offset < 0 || part.Kind != tPartKind::Picture || part.Offset < piece.Offset ||
+                part.Offset + part.Length > piece.Offset + piece.Length)
+                continue;
+            copied.push_back(part);
+            copied.back().Offset = at + part.Offset - piece.Offset;
+        }
+        at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
+    }
     try {
-        const std::unique_ptr<tPictureFile> written = Reread(fd);
+        const std::unique_ptr<tPictureFile> written = Reread(fd, copied);
         return written && !RemovesAny(written->Parts(), choices);
     } catch (const std::exception&) {
         // What was written cannot be read back: it is no match either.

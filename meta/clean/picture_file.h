@@ -64,9 +64,12 @@ public:
     virtual int SourceFd() const { return FSource.Get(); }
 
 protected:
-    // Reads the output open at `fd` as this format, for the check. Raises
-    // EDamagedFile when it cannot be read.
-    virtual std::unique_ptr<tPictureFile> Reread(int fd) const;
+    // Reads the output open at `fd` as this format, for the check. `copied`
+    // are the source's picture data parts the plan copies whole, at their
+    // offsets in the output: the source's scan walked them, and they are its
+    // bytes, so a scanner may step over them. Raises EDamagedFile when the
+    // output cannot be read.
+    virtual std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const;
     // The check before publish: every part the policy keeps (but those
     // Adjusted) is copied whole from the source, the output follows the plan
     // (OutputFollowsPlan), and read again with this format's scanner it holds

@@ -522,7 +522,7 @@ void tHeifFile::PlanMeta(const std::vector<bool>& gone, const std::vector<tExten
                                  std::string(static_cast<size_t>(room - 8), '\0'));
 }
 
-std::unique_ptr<tPictureFile> tHeifFile::Reread(int fd) const
+std::unique_ptr<tPictureFile> tHeifFile::Reread(int fd, const std::vector<tPart>&) const
 {
     const int copy = ::dup(fd);
     Ensure(copy >= 0, "the written file could not be read");

@@ -52,7 +52,7 @@ public:
     const std::vector<tItem>& Items() const { return FItems; }
 
 protected:
-    std::unique_ptr<tPictureFile> Reread(int fd) const override;
+    std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const override;
 
 private:
     void ScanMeta(const tBox& meta);

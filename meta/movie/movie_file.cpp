@@ -613,7 +613,7 @@ const tPlan& tMovieFile::Plan(const tChoices& choices)
     return FPlan;
 }
 
-std::unique_ptr<tPictureFile> tMovieFile::Reread(int fd) const
+std::unique_ptr<tPictureFile> tMovieFile::Reread(int fd, const std::vector<tPart>&) const
 {
     const int copy = ::dup(fd);
     Ensure(copy >= 0, "the written file could not be read");

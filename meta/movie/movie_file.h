@@ -43,7 +43,7 @@ public:
     const std::vector<tRange>& MetadataSamples() const { return FSamples; }
 
 protected:
-    std::unique_ptr<tPictureFile> Reread(int fd) const override;
+    std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const override;
 
 private:
     void ScanMoov(const tBox& moov, bool listing);

@@ -64,6 +64,13 @@ bool tChunkReader::Next()
     return true;
 }
 
+bool tChunkReader::StepOver(int64_t length)
+{
+    if (FEnded || length <= 0 || length > FSize - FPos) return false;
+    FPos += length;
+    return true;
+}
+
 std::string tChunkReader::ReadData(uint32_t max) const
 {
     std::string data(std::min(max, FChunk.Length), '\0');

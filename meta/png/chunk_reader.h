@@ -34,6 +34,9 @@ public:
     // file's structure is broken, EFileError when it cannot be read.
     bool Next();
     const tChunk& Chunk() const { return FChunk; }
+    // Steps over `length` bytes of whole chunks known to lie next, unread;
+    // false (and no step) for none, after IEND, or past the end of the file.
+    bool StepOver(int64_t length);
     // At most the first `max` bytes of the current chunk's data.
     std::string ReadData(uint32_t max) const;
     // Just past the last chunk read; after IEND, where trailing bytes start.

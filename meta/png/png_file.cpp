@@ -73,7 +73,8 @@ std::string ExifChunk(const std::string& tiff)
     return BigEndian32(uint32_t(tiff.size())) + body + BigEndian32(uint32_t(crc));
 }
 
-tPngFile::tPngFile(tFileHandle file, const struct stat& st, const std::string& name, bool listing)
+tPngFile::tPngFile(tFileHandle file, const struct stat& st, const std::string& name, bool listing,
+                   const std::vector<tPart>& copied)
     : FName(name), FMode(st.st_mode & 0777)
 {
     FSource = std::move(file);
@@ -82,11 +83,19 @@ tPngFile::tPngFile(tFileHandle file, const struct stat& st, const std::string& n
     size_t listed = 0;
     size_t idatAt = SIZE_MAX, iendAt = SIZE_MAX;
     tRun run;
+    auto next = copied.begin();
     while (reader.Next()) {
         const tChunk& chunk = reader.Chunk();
+        // A run of picture data copied whole from the source, whose scan
+        // walked it: its first chunk is read, the rest stepped over.
+        while (next != copied.end() && next->Offset < chunk.Offset) ++next;
+        int64_t end = chunk.End();
+        if (next != copied.end() && next->Offset == chunk.Offset && IsPictureData(chunk.Type) &&
+            reader.StepOver(next->Offset + next->Length - end))
+            end = reader.Position();
         if (IsPictureData(chunk.Type) && run.Chunks > 0) {
             // Joined to the run before: a file of millions of chunks is a few parts.
-            FParts.back().Length = chunk.End() - FParts.back().Offset;
+            FParts.back().Length = end - FParts.back().Offset;
             run.Add(chunk.Type);
             FParts.back().Name = run.Name();
             if (chunk.Type == IDAT && idatAt == SIZE_MAX) idatAt = FParts.size() - 1;
@@ -97,7 +106,7 @@ tPngFile::tPngFile(tFileHandle file, const struct stat& st, const std::string& n
         run = {};
         tPart part;
         part.Offset = chunk.Offset;
-        part.Length = chunk.End() - chunk.Offset;
+        part.Length = end - chunk.Offset;
         part.Name = TypeName(chunk.Type);
         std::string keyword;
         if (IsText(chunk.Type)) {
@@ -154,12 +163,12 @@ const tPlan& tPngFile::Plan(const tChoices& choices)
     return FPlan;
 }
 
-std::unique_ptr<tPictureFile> tPngFile::Reread(int fd) const
+std::unique_ptr<tPictureFile> tPngFile::Reread(int fd, const std::vector<tPart>& copied) const
 {
     // A descriptor of its own for the scanned file to own; reads are by offset.
     tFileHandle again(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (again.Get() < 0) throw EFileError(EFileError::TStep::Read, FName, errno);
     struct stat st;
     if (::fstat(again.Get(), &st) != 0) throw EFileError(EFileError::TStep::Read, FName, errno);
-    return std::make_unique<tPngFile>(std::move(again), st, FName, false);
+    return std::make_unique<tPngFile>(std::move(again), st, FName, false, copied);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -32,14 +33,17 @@ std::string ExifChunk(const std::string& tiff);
 
 class tPngFile : public tPictureFile {
 public:
-    tPngFile(tFileHandle file, const struct stat& st, const std::string& name, bool listing);
+    // `copied`: runs of picture data known to lie at these offsets, which
+    // the scan steps over (see Reread).
+    tPngFile(tFileHandle file, const struct stat& st, const std::string& name, bool listing,
+             const std::vector<tPart>& copied = {});
     tFileType Type() const override { return tFileType::Png; }
     // The signature and every kept chunk as source ranges; with EXIF
     // rewritten, a new eXIf of the orientation alone before the picture data.
     const tPlan& Plan(const tChoices& choices) override;
 
 protected:
-    std::unique_ptr<tPictureFile> Reread(int fd) const override;
+    std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const override;
 
 private:
     std::string FName;

@@ -253,7 +253,7 @@ bool tWebpFile::WriteFrame(const tRiffChunk& frame, const std::vector<tInnerChun
     return true;
 }
 
-std::unique_ptr<tPictureFile> tWebpFile::Reread(int fd) const
+std::unique_ptr<tPictureFile> tWebpFile::Reread(int fd, const std::vector<tPart>&) const
 {
     struct stat st;
     if (::fstat(fd, &st) != 0) throw EDamagedFile("the written file cannot be read");

@@ -47,7 +47,7 @@ public:
     const tRiff& Riff() const { return FRiff; }
 
 protected:
-    std::unique_ptr<tPictureFile> Reread(int fd) const override;
+    std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const override;
 
 private:
     struct tInnerChunk {

@@ -100,7 +100,7 @@ public:
     tPlan FPlan;
 
 protected:
-    std::unique_ptr<tPictureFile> Reread(int fd) const override { return std::make_unique<tLineFile>(fd); }
+    std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>&) const override { return std::make_unique<tLineFile>(fd); }
 };
 
 TEST(CheckBeforePublish, FiresForEveryWayAWrittenCopyCanDifferFromItsPlan)

@@ -344,18 +344,37 @@ TEST(PngFile, DamagedFilesAreRefused)
 TEST(PngFile, CheckBeforePublishCatchesAKeptRemovedChunk)
 {
     TempDir dir;
-    const std::string source = dir.Write("in.png", Every());
+    const std::string source = dir.Write("in.png", TinyPng({TextChunk("Author", "Ann Author")}, {}, 3));
     auto picture = Scan(source);
-    tPlan plan;
-    plan.SourceFd = picture->Plan(kAll).SourceFd;
-    for (const tPlan::tPiece& piece : picture->Plan(kAll).Pieces)
-        piece.Offset < 0 ? plan.AddBytes(piece.Bytes) : plan.AddRange(piece.Offset, piece.Length);
-    // The plan copies the Author chunk it should leave out.
-    const auto author = std::find_if(picture->Parts().begin(), picture->Parts().end(),
-                                     [](const tPart& p) { return p.Name == "tEXt Author"; });
-    ASSERT_NE(author, picture->Parts().end());
-    plan.AddRange(author->Offset, author->Length);
-    EXPECT_THROW(WriteOut(*picture, plan, source, kAll), ECheckFailed);
+    const auto named = [&](const std::string& start) {
+        return *std::find_if(picture->Parts().begin(), picture->Parts().end(),
+                             [&](const tPart& p) { return p.Name.rfind(start, 0) == 0; });
+    };
+    const tPart author = named("tEXt Author"), data = named("IDAT"), end = named("IEND");
+    const int64_t firstIdat = int64_t(PngPictureData(4, 3, 3)[0].size());
+    // The signature and IHDR, then the pieces of each row, each a source range.
+    const struct {
+        const char* What;
+        std::vector<std::pair<int64_t, int64_t>> Pieces;
+    } rows[] = {
+        {"the Author chunk copied after IEND", {{data.Offset, data.Length}, {end.Offset, end.Length},
+                                                 {author.Offset, author.Length}}},
+        {"the Author chunk before the picture data", {{author.Offset, author.Length}, {data.Offset, data.Length},
+                                                       {end.Offset, end.Length}}},
+        // The picture data is no longer copied whole: the check must read
+        // every chunk of it, not step over it.
+        {"the Author chunk inside the picture data", {{data.Offset, firstIdat}, {author.Offset, author.Length},
+                                                       {data.Offset + firstIdat, data.Length - firstIdat},
+                                                       {end.Offset, end.Length}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.What);
+        tPlan plan;
+        plan.SourceFd = picture->Plan(kAll).SourceFd;
+        plan.AddRange(0, author.Offset);
+        for (const auto& [offset, length] : row.Pieces) plan.AddRange(offset, length);
+        EXPECT_THROW(WriteOut(*picture, plan, source, kAll), ECheckFailed);
+    }
     EXPECT_NO_THROW(WriteOut(*picture, picture->Plan(kAll), source, kAll));
 }
 
