@@ -17,6 +17,41 @@ int64_t SizeOf(int fd)
     return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
+// Reads of one file near each other cost one pread: the bytes around a read
+// are kept, and a read outside them reads anew from there.
+class tWindow {
+public:
+    explicit tWindow(int fd) : FFd(fd) {}
+
+    // As ReadAt.
+    bool Read(char* buffer, size_t n, int64_t offset)
+    {
+        if (n >= kWindow) return ReadAt(FFd, buffer, n, offset);
+        if (offset < FAt || offset - FAt + static_cast<int64_t>(n) > static_cast<int64_t>(FBytes.size())) {
+            FAt = offset;
+            FBytes.resize(kWindow);
+            size_t got = 0;
+            while (got < kWindow) {
+                const ssize_t r = ::pread(FFd, FBytes.data() + got, kWindow - got, static_cast<off_t>(offset) + got);
+                if (r < 0 && errno == EINTR) continue;
+                if (r < 0) return false;
+                if (r == 0) break;
+                got += static_cast<size_t>(r);
+            }
+            FBytes.resize(got);
+            if (n > got) return false;
+        }
+        std::memcpy(buffer, FBytes.data() + (offset - FAt), n);
+        return true;
+    }
+
+private:
+    static constexpr size_t kWindow = 16 * 1024;
+    int FFd;
+    int64_t FAt = 0;
+    std::string FBytes;
+};
+
 }  // namespace
 
 void tPlan::AddBytes(const std::string& bytes)
@@ -51,6 +86,84 @@ bool KeepsOffsets(const tPlan& plan)
     return true;
 }
 
+namespace {
+
+constexpr int64_t kPage = 4096;
+// New bytes close to each other go out as one write.
+constexpr int64_t kJoinGap = 64 * 1024;
+constexpr int64_t kMaxRewrite = 1 << 20;
+// Ranges up to this long (kept chunks, table entries) are read, not copied.
+constexpr int64_t kSmallRange = 16 * 1024;
+
+void WriteFullyAt(int fd, const char* p, size_t n, int64_t at)
+{
+    while (n > 0) {
+        const ssize_t w = ::pwrite(fd, p, n, static_cast<off_t>(at));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) throw EFileError(EFileError::TStep::Write, {}, w < 0 ? errno : ENOSPC);
+        p += w;
+        n -= static_cast<size_t>(w);
+        at += w;
+    }
+}
+
+// The new bytes of a plan that keeps offsets, over a copy of the whole
+// source open at `fd`. They go out as whole pages, the rest of each page read
+// from the source: a write of part of a page the copy shares with the source
+// would first read that page from the disk. So do the pages the check reads
+// back (the ends of the file, kEdgeCheck bytes around each new piece): the
+// source's are in memory since its scan, the copy's shared ones are not.
+void WriteOver(const tPlan& plan, int fd)
+{
+    struct tNew {
+        int64_t At;
+        const std::string* Bytes;
+        int64_t End() const { return At + static_cast<int64_t>(Bytes->size()); }
+    };
+    std::vector<tNew> news;
+    int64_t at = 0;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0) news.push_back({at, &piece.Bytes});
+        at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
+    }
+    if (news.empty()) return;
+    // Whole pages around each piece and at both ends, joined where close.
+    std::vector<std::pair<int64_t, int64_t>> runs;
+    const auto add = [&](int64_t begin, int64_t end) {
+        begin = std::max<int64_t>(0, begin) / kPage * kPage;
+        end = std::min(plan.Length, (end + kPage - 1) / kPage * kPage);
+        if (!runs.empty() && begin - runs.back().second <= kJoinGap)
+            runs.back().second = std::max(runs.back().second, end);
+        else
+            runs.emplace_back(begin, end);
+    };
+    add(0, kEdgeCheck);
+    for (const tNew& n : news) add(n.At - kEdgeCheck, n.End() + kEdgeCheck);
+    add(plan.Length - kEdgeCheck, plan.Length);
+    std::string buffer;
+    size_t first = 0;  // the first new piece that may reach into the window
+    for (const auto& [begin, end] : runs) {
+        for (int64_t from = begin; from < end; from += kMaxRewrite) {
+            const int64_t to = std::min(end, from + kMaxRewrite);
+            while (first < news.size() && news[first].End() <= from) ++first;
+            int64_t covered = 0;
+            for (size_t i = first; i < news.size() && news[i].At < to; ++i)
+                covered += std::min(to, news[i].End()) - std::max(from, news[i].At);
+            buffer.resize(static_cast<size_t>(to - from));
+            if (covered < to - from && !ReadAt(plan.SourceFd, buffer.data(), buffer.size(), from))
+                throw EFileError(EFileError::TStep::Read, {}, 0);
+            for (size_t i = first; i < news.size() && news[i].At < to; ++i) {
+                const int64_t a = std::max(from, news[i].At), b = std::min(to, news[i].End());
+                std::memcpy(buffer.data() + (a - from), news[i].Bytes->data() + (a - news[i].At),
+                            static_cast<size_t>(b - a));
+            }
+            WriteFullyAt(fd, buffer.data(), buffer.size(), from);
+        }
+    }
+}
+
+}  // namespace
+
 void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
 {
     if (KeepsOffsets(plan)) {
@@ -60,30 +173,24 @@ void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
         // named, the file is no one's to read.
         if (CopyRange(plan.SourceFd, 0, plan.Length, out.Fd()) != plan.Length)
             throw EFileError(EFileError::TStep::Read, {}, 0);
-        int64_t at = 0;
-        for (const tPlan::tPiece& piece : plan.Pieces) {
-            if (piece.Offset >= 0) {
-                at += piece.Length;
-                continue;
-            }
-            for (size_t done = 0; done < piece.Bytes.size();) {
-                const ssize_t n = ::pwrite(out.Fd(), piece.Bytes.data() + done, piece.Bytes.size() - done,
-                                           static_cast<off_t>(at + static_cast<int64_t>(done)));
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) throw EFileError(EFileError::TStep::Write, {}, n < 0 ? errno : ENOSPC);
-                done += static_cast<size_t>(n);
-            }
-            at += static_cast<int64_t>(piece.Bytes.size());
-        }
+        WriteOver(plan, out.Fd());
         return;
     }
     std::string bytes;
+    tWindow source(plan.SourceFd);
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
             bytes += piece.Bytes;
         } else if (head && piece.Offset <= static_cast<int64_t>(head->size()) &&
                    piece.Length <= static_cast<int64_t>(head->size()) - piece.Offset) {
             bytes.append(*head, static_cast<size_t>(piece.Offset), static_cast<size_t>(piece.Length));
+        } else if (piece.Length <= kSmallRange) {
+            // Read, to go out with the bytes around it: one read costs less
+            // than a kernel copy and a write of its own.
+            const size_t at = bytes.size();
+            bytes.resize(at + static_cast<size_t>(piece.Length));
+            if (!source.Read(bytes.data() + at, static_cast<size_t>(piece.Length), piece.Offset))
+                throw EFileError(EFileError::TStep::Read, {}, 0);
         } else {
             out.Write(bytes);
             bytes.clear();
@@ -130,19 +237,32 @@ namespace {
 bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
+    tWindow source(plan.SourceFd), output(fd);
+    std::string x, y;
+    auto equal = [&](int64_t from, int64_t to, int64_t length) {
+        while (length > 0) {
+            const size_t n = static_cast<size_t>(std::min<int64_t>(length, kChunk));
+            x.resize(n);
+            y.resize(n);
+            if (!source.Read(x.data(), n, from) || !output.Read(y.data(), n, to) || x != y) return false;
+            from += static_cast<int64_t>(n);
+            to += static_cast<int64_t>(n);
+            length -= static_cast<int64_t>(n);
+        }
+        return true;
+    };
     int64_t at = 0;
-    std::string bytes;
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
-            bytes.assign(piece.Bytes.size(), '\0');
-            if (!ReadAt(fd, bytes.data(), bytes.size(), at) || bytes != piece.Bytes) return false;
-            at += static_cast<int64_t>(bytes.size());
+            y.resize(piece.Bytes.size());
+            if (!output.Read(y.data(), y.size(), at) || y != piece.Bytes) return false;
+            at += static_cast<int64_t>(y.size());
             continue;
         }
         if (edge < 0 || piece.Length <= 2 * edge) {
-            if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, piece.Length)) return false;
-        } else if (!RangesEqual(plan.SourceFd, piece.Offset, fd, at, edge) ||
-                   !RangesEqual(plan.SourceFd, piece.Offset + piece.Length - edge, fd, at + piece.Length - edge, edge)) {
+            if (!equal(piece.Offset, at, piece.Length)) return false;
+        } else if (!equal(piece.Offset, at, edge) ||
+                   !equal(piece.Offset + piece.Length - edge, at + piece.Length - edge, edge)) {
             return false;
         }
         at += piece.Length;

@@ -34,8 +34,8 @@ struct tPlan {
 bool KeepsOffsets(const tPlan& plan);
 
 // Writes `plan` to the end of `out`. `head`, when given, is what was read of
-// the source from its start: ranges inside it go out from memory with the
-// new bytes in one write; the kernel copies the rest. A plan that keeps
+// the source from its start: ranges inside it, and other short ones, go out
+// from memory with the new bytes in one write; the kernel copies the rest. A plan that keeps
 // offsets is written as one copy of the source with the new bytes over it,
 // so that file systems that share extents share every block it keeps.
 // Raises "Stream read error" or "Stream write error".

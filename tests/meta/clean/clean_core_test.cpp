@@ -138,35 +138,52 @@ TEST(CheckBeforePublish, FiresForEveryWayAWrittenCopyCanDifferFromItsPlan)
 TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
 {
     TempDir dir;
-    const std::string src = dir.Write("a", "0123456789ABCDEF");
+    // Three megabytes, no two pages alike: a byte out of place shows.
+    std::string source(3 << 20, '\0');
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i * 7 + i / 4093);
+    const std::string src = dir.Write("a", source);
     const tFileHandle in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
     std::vector<size_t> copies;
     CopyFileRangeHook = [&](int from, off_t* offset, int to, size_t length) {
         copies.push_back(length);
         return ::copy_file_range(from, offset, to, nullptr, length, 0);
     };
+    const int64_t n = int64_t(source.size());
+    std::string big((1 << 20) + 5000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 13 + i / 4099);
     const struct {
         const char* What;
         std::vector<tPlan::tPiece> Pieces;
-        std::string Written;
         std::vector<size_t> Copies;  // what the kernel was asked to copy, in turn
     } rows[] = {
-        {"bytes replaced in place", {{0, 4, {}}, {-1, 0, "xx"}, {6, 10, {}}}, "0123xx6789ABCDEF", {16}},
-        {"a range left out", {{0, 4, {}}, {6, 10, {}}}, "01236789ABCDEF", {4, 10}},
-        {"bytes of another length", {{0, 4, {}}, {-1, 0, "x"}, {6, 10, {}}}, "0123x6789ABCDEF", {4, 10}},
+        {"bytes replaced in place", {{0, 4, {}}, {-1, 0, "xx"}, {6, n - 6, {}}}, {size_t(n)}},
+        {"bytes at both ends and far apart",
+         {{-1, 0, "x"}, {1, 5000, {}}, {-1, 0, "yy"}, {5003, 1500000, {}}, {-1, 0, "z"}, {1505004, n - 1505005, {}},
+          {-1, 0, "w"}},
+         {size_t(n)}},
+        {"bytes over more than a megabyte", {{0, 70000, {}}, {-1, 0, big}, {70000 + int64_t(big.size()), n - 70000 - int64_t(big.size()), {}}},
+         {size_t(n)}},
+        // Short ranges go out with the new bytes.
+        {"a range left out", {{0, 4, {}}, {6, n - 6, {}}}, {size_t(n - 6)}},
+        {"bytes of another length", {{0, 4, {}}, {-1, 0, "x"}, {6, n - 6, {}}, {3, 5, {}}}, {size_t(n - 6)}},
+        {"a long range before a short one", {{1, 20000, {}}, {0, 4, {}}, {30000, 20000, {}}}, {20000, 20000}},
     };
     for (const auto& r : rows) {
         tPlan plan;
         plan.SourceFd = in.Get();
-        for (const tPlan::tPiece& p : r.Pieces) p.Offset < 0 ? plan.AddBytes(p.Bytes) : plan.AddRange(p.Offset, p.Length);
+        std::string expected;
+        for (const tPlan::tPiece& p : r.Pieces) {
+            p.Offset < 0 ? plan.AddBytes(p.Bytes) : plan.AddRange(p.Offset, p.Length);
+            expected += p.Offset < 0 ? p.Bytes : source.substr(size_t(p.Offset), size_t(p.Length));
+        }
         copies.clear();
         const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), "out", true);
         tPendingFile out(folder, "out");
         WritePlan(plan, out);
-        std::string written(r.Written.size() + 1, '\0');
-        EXPECT_EQ(::pread(out.Fd(), written.data(), written.size(), 0), static_cast<ssize_t>(r.Written.size())) << r.What;
-        written.resize(r.Written.size());
-        EXPECT_EQ(written, r.Written) << r.What;
+        std::string written(expected.size() + 1, '\0');
+        EXPECT_EQ(::pread(out.Fd(), written.data(), written.size(), 0), static_cast<ssize_t>(expected.size())) << r.What;
+        written.resize(expected.size());
+        EXPECT_TRUE(written == expected) << r.What;
         EXPECT_EQ(copies, r.Copies) << r.What;
         EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd())) << r.What;
     }
