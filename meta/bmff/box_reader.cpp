@@ -45,6 +45,8 @@ std::string tBoxReader::ReadRaw(int64_t offset, int64_t length)
 {
     Ensure(offset >= 0 && length >= 0 && offset <= FSize && length <= FSize - offset,
            "a box runs past the end of the file");
+    if (offset >= FHeldAt && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size()))
+        return FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
     std::string bytes(static_cast<size_t>(length), '\0');
     size_t got = 0;
     while (got < bytes.size()) {
@@ -56,6 +58,14 @@ std::string tBoxReader::ReadRaw(int64_t offset, int64_t length)
         got += static_cast<size_t>(n);
     }
     return bytes;
+}
+
+void tBoxReader::Hold(const tBox& box)
+{
+    // Bounded by its own cap, not charged to the budget.
+    if (box.Length > kMaxHeldBytes) return;
+    FHeld = ReadRaw(box.Offset, box.Length);
+    FHeldAt = box.Offset;
 }
 
 std::vector<tBox> tBoxReader::TopLevel()

@@ -106,6 +106,7 @@ tHeifFile::tHeifFile(tFileHandle file, int64_t size, bool listing) : FSize(size)
                "an image sequence: its tracks are not cleaned yet");
     }
     Ensure(FMeta, "no meta box");
+    FReader.Hold(*FMeta);
     ScanMeta(*FMeta);
     CheckExtents();
     MakeParts(listing);

@@ -116,6 +116,13 @@ bool ReadAll(int fd, char* buffer, size_t n, int64_t offset)
 
 constexpr size_t kChunk = 64 * 1024;
 
+uint64_t BigEndianAt(const uint8_t* p, size_t size)
+{
+    uint64_t value = 0;
+    for (size_t i = 0; i < size; ++i) value = value << 8 | p[i];
+    return value;
+}
+
 }  // namespace
 
 bool LooksLikeMovie(std::string_view first)
@@ -168,6 +175,7 @@ tMovieFile::tMovieFile(tFileHandle file, int64_t size, bool listing) : FReader(f
             Refuse(!moov, "two movie boxes (moov)");
             moov = &box;
             FParts.push_back({tPartKind::Picture, -1, box.Length, name});
+            FReader.Hold(box);
             ScanMoov(box, listing);
         } else if (t == FourCC("ftyp")) {
             FParts.push_back({tPartKind::Picture, box.Offset, box.Length, name});
@@ -486,13 +494,17 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
         Refuse(bits == 4 || bits == 8 || bits == 16, wrong);
     }
     const uint64_t count = s.U32();
-    const size_t table = s.Pos();
     if (fixed == 0) Refuse(count <= s.Left() * 8 / bits, wrong);
+    // Tables are read entry by entry in place, their lengths checked first:
+    // a long clip has a million samples.
+    const auto* table = reinterpret_cast<const uint8_t*>(sizeBytes.data()) + s.Pos();
     auto sizeOf = [&](uint64_t i) -> uint64_t {
-        if (fixed != 0) return fixed;
-        tBoxCursor c(std::string_view(sizeBytes).substr(table + i * bits / 8));
-        if (bits == 4) return i % 2 == 0 ? c.U8() >> 4 : c.U8() & 15;
-        return c.UInt(bits / 8);
+        switch (bits) {
+        case 4: return i % 2 == 0 ? table[i / 2] >> 4 : table[i / 2] & 15;
+        case 8: return table[i];
+        case 16: return BigEndianAt(table + 2 * i, 2);
+        default: return BigEndianAt(table + 4 * i, 4);
+        }
     };
 
     const std::string runBytes = FReader.Payload(*runs);
@@ -519,11 +531,13 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
     const size_t offsetSize = chunks->Type == FourCC("co64") ? 8 : 4;
     const uint64_t chunkCount = o.U32();
     Refuse(chunkCount <= o.Left() / offsetSize, wrong);
+    const auto* offsets = reinterpret_cast<const uint8_t*>(chunkBytes.data()) + o.Pos();
     std::vector<tRange> extents;
+    extents.reserve(static_cast<size_t>(chunkCount));
     uint64_t sample = 0;
     size_t run = 0;
     for (uint64_t k = 1; k <= chunkCount; ++k) {
-        const auto offset = o.UInt(offsetSize);
+        const uint64_t offset = BigEndianAt(offsets + (k - 1) * offsetSize, offsetSize);
         Refuse(!perChunk.empty(), wrong);
         while (run + 1 < perChunk.size() && perChunk[run + 1].FirstChunk <= k) ++run;
         const uint64_t n = perChunk[run].PerChunk;

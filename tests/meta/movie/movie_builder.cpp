@@ -38,13 +38,14 @@ std::string Hdlr(const char (&handler)[5])
     return FullBox("hdlr", 0, U32(0) + handler + std::string(12, '\0') + std::string("handler", 8));
 }
 
+// `sizes`: an stsz box, or an stz2 box (ISO/IEC 14496-12, 8.7.3).
 std::string Stbl(const tMovieLayout& l, const char (&entry)[5], const std::string& sizes, const std::string& perChunk,
                  const std::vector<uint64_t>& offsets)
 {
     std::string chunks = U32(offsets.size());
     for (uint64_t o : offsets) chunks += l.Co64 ? BigEndian(o, 8) : U32(o);
     return Box("stbl", FullBox("stsd", 0, U32(1) + Box(entry, std::string(6, '\0') + U16(1))) +
-                           FullBox("stts", 0, U32(0)) + FullBox("stsz", 0, sizes) + FullBox("stsc", 0, perChunk) +
+                           FullBox("stts", 0, U32(0)) + sizes + FullBox("stsc", 0, perChunk) +
                            (l.Co64 ? FullBox("co64", 0, chunks) : FullBox("stco", 0, chunks)));
 }
 
@@ -57,7 +58,8 @@ std::string Moov(const tMovieLayout& l, uint64_t videoAt, uint64_t metaAt, tMovi
     parts.Matrix = Matrix();
     // Three video samples of 10 bytes in one chunk.
     const std::string videoTable =
-        Stbl(l, "mp4v", U32(l.LongVideo ? 20 : 10) + U32(3), U32(1) + U32(1) + U32(3) + U32(1), {videoAt});
+        Stbl(l, "mp4v", FullBox("stsz", 0, U32(l.LongVideo ? 20 : 10) + U32(3)), U32(1) + U32(1) + U32(3) + U32(1),
+             {videoAt});
     std::string videoTrak = Tkhd(l, 1) + Box("edts", FullBox("elst", 0, U32(1) + U32(1000) + U32(0) + U32(0x10000))) +
                             Box("mdia", Mdhd(l) + Hdlr("vide") + Box("minf", FullBox("vmhd", 0, std::string(8, '\0')) + videoTable));
     if (l.TrackUserData) videoTrak += Box("udta", Box("\xA9" "mak", U16(9) + U16(0) + kMake));
@@ -67,8 +69,13 @@ std::string Moov(const tMovieLayout& l, uint64_t videoAt, uint64_t metaAt, tMovi
         const uint64_t size = std::string(kPlace).size();
         const uint64_t count = l.ShortSizeTable ? 3 : 2;
         const uint64_t first = l.SamplesOutside ? 0 : metaAt;
-        const std::string table = Stbl(l, "mebx", U32(0) + U32(count) + U32(size) + U32(size),
-                                       U32(1) + U32(1) + U32(1) + U32(1), {first, metaAt + size});
+        const int bits = l.CompactSizeBits;
+        const std::string sizes =
+            bits == 0 ? FullBox("stsz", 0, U32(0) + U32(count) + U32(size) + U32(size))
+                      : FullBox("stz2", 0, std::string(3, '\0') + char(bits) + U32(count) + BigEndian(size, bits / 8) +
+                                               BigEndian(size, bits / 8));
+        const std::string table =
+            Stbl(l, "mebx", sizes, U32(1) + U32(1) + U32(1) + U32(1), {first, metaAt + size});
         moov += Box("trak", Tkhd(l, 2) + Box("tref", Box("cdsc", U32(1))) +
                                 Box("mdia", Mdhd(l) + Hdlr("meta") + Box("minf", FullBox("nmhd", 0, "") + table)));
     }

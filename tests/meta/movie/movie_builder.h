@@ -20,6 +20,7 @@ struct tMovieLayout {
     bool Fragment = false;       // a moof box after mdat
     bool TwoMoovs = false;
     bool ShortSizeTable = false;  // the metadata track's stsz counts more samples than its chunks hold
+    int CompactSizeBits = 0;      // the metadata track's sizes in stz2 fields of 8 or 16 bits
     bool SamplesOutside = false;  // the metadata track's chunk points into moov
     bool LongVideo = false;       // the video's size table runs into the metadata samples after it
 };

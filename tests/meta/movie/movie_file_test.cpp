@@ -84,6 +84,8 @@ TEST(MovieFile, EveryLayoutIsCleanedInPlace)
         {"version 1 headers", {.Version1 = true}},
         {"a timed metadata track", {.MetadataTrack = true}},
         {"a timed metadata track, co64, moov first", {.MoovFirst = true, .Co64 = true, .MetadataTrack = true}},
+        {"a timed metadata track with 8-bit sizes", {.MetadataTrack = true, .CompactSizeBits = 8}},
+        {"a timed metadata track with 16-bit sizes", {.MetadataTrack = true, .CompactSizeBits = 16}},
         {"udta with QuickTime's terminator", {.Terminator = true}},
         {"a top-level XMP box", {.XmpBox = true}},
         {"a track's own udta", {.TrackUserData = true}},
