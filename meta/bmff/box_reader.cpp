@@ -41,6 +41,17 @@ std::string tBoxReader::Read(int64_t offset, int64_t length)
     return ReadRaw(offset, length);
 }
 
+std::string_view tBoxReader::PayloadView(const tBox& box, std::string& copy)
+{
+    const int64_t offset = box.Payload(), length = box.PayloadLength();
+    if (offset >= FHeldAt && length >= 0 && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size())) {
+        FBudget.Keep(length);
+        return std::string_view(FHeld).substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
+    }
+    copy = Read(offset, length);
+    return copy;
+}
+
 std::string tBoxReader::ReadRaw(int64_t offset, int64_t length)
 {
     Ensure(offset >= 0 && length >= 0 && offset <= FSize && length <= FSize - offset,

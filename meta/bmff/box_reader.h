@@ -64,6 +64,9 @@ public:
     std::string Read(int64_t offset, int64_t length);
     // The whole payload of `box`.
     std::string Payload(const tBox& box) { return Read(box.Payload(), box.PayloadLength()); }
+    // The same, as a view of the held box (see Hold) when it lies inside
+    // it, else of `copy`, which it is read into.
+    std::string_view PayloadView(const tBox& box, std::string& copy);
     // Version and flags at the start of `box`'s payload.
     tFullBox FullBox(const tBox& box);
 

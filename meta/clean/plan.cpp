@@ -46,7 +46,7 @@ public:
     }
 
 private:
-    static constexpr size_t kWindow = 16 * 1024;
+    static constexpr size_t kWindow = kCheckWindow;
     int FFd;
     int64_t FAt = 0;
     std::string FBytes;
@@ -107,12 +107,14 @@ void WriteFullyAt(int fd, const char* p, size_t n, int64_t at)
     }
 }
 
-// The new bytes of a plan that keeps offsets, over a copy of the whole
-// source open at `fd`. They go out as whole pages, the rest of each page read
-// from the source: a write of part of a page the copy shares with the source
-// would first read that page from the disk. So do the pages the check reads
-// back (the ends of the file, kEdgeCheck bytes around each new piece): the
-// source's are in memory since its scan, the copy's shared ones are not.
+// The new bytes of a plan that keeps offsets, over a copy of the source's
+// whole pages open at `fd`, and the source's last part page. They go out as
+// whole pages, the rest of each page read from the source: a write of part
+// of a page the copy shares with the source would first read that page from
+// the disk. So do the pages the check reads
+// back (kCheckWindow bytes at the ends of the file and around each new
+// piece): the source's are in memory since its scan, the copy's shared ones
+// are not.
 void WriteOver(const tPlan& plan, int fd)
 {
     struct tNew {
@@ -126,7 +128,6 @@ void WriteOver(const tPlan& plan, int fd)
         if (piece.Offset < 0) news.push_back({at, &piece.Bytes});
         at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
     }
-    if (news.empty()) return;
     // Whole pages around each piece and at both ends, joined where close.
     std::vector<std::pair<int64_t, int64_t>> runs;
     const auto add = [&](int64_t begin, int64_t end) {
@@ -137,9 +138,9 @@ void WriteOver(const tPlan& plan, int fd)
         else
             runs.emplace_back(begin, end);
     };
-    add(0, kEdgeCheck);
-    for (const tNew& n : news) add(n.At - kEdgeCheck, n.End() + kEdgeCheck);
-    add(plan.Length - kEdgeCheck, plan.Length);
+    add(0, kCheckWindow);
+    for (const tNew& n : news) add(n.At - kCheckWindow, n.End() + kCheckWindow);
+    add(plan.Length - kCheckWindow, plan.Length);
     std::string buffer;
     size_t first = 0;  // the first new piece that may reach into the window
     for (const auto& [begin, end] : runs) {
@@ -167,12 +168,13 @@ void WriteOver(const tPlan& plan, int fd)
 void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
 {
     if (KeepsOffsets(plan)) {
-        // The whole source in one copy, which a file system that shares
-        // extents does block for block without copying; then the new bytes
-        // over it, which unshare only the blocks they touch. Until it is
-        // named, the file is no one's to read.
-        if (CopyRange(plan.SourceFd, 0, plan.Length, out.Fd()) != plan.Length)
-            throw EFileError(EFileError::TStep::Read, {}, 0);
+        // The source's whole pages in one copy, which a file system that
+        // shares extents does block for block without copying; then the new
+        // bytes over it, which unshare only the blocks they touch, and the
+        // last part page, which a write past the end need not read first.
+        // Until it is named, the file is no one's to read.
+        const int64_t whole = plan.Length / kPage * kPage;
+        if (CopyRange(plan.SourceFd, 0, whole, out.Fd()) != whole) throw EFileError(EFileError::TStep::Read, {}, 0);
         WriteOver(plan, out.Fd());
         return;
     }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <ctime>
 
+#include <endian.h>
 #include <unistd.h>
 
 namespace {
@@ -118,6 +120,16 @@ constexpr size_t kChunk = 64 * 1024;
 
 uint64_t BigEndianAt(const uint8_t* p, size_t size)
 {
+    if (size == 4) {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return be32toh(v);
+    }
+    if (size == 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        return be64toh(v);
+    }
     uint64_t value = 0;
     for (size_t i = 0; i < size; ++i) value = value << 8 | p[i];
     return value;
@@ -461,7 +473,8 @@ bool tMovieFile::AllZero(int64_t offset, int64_t length)
 // any camera writes (a day of video at 60 frames a second is 21 MB of sizes).
 constexpr int64_t kMaxSampleTableBytes = 64 << 20;
 
-std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
+template <class tVisit>
+void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
 {
     // Sample sizes (stsz or stz2), samples per chunk (stsc) and chunk
     // offsets (stco or co64) give where each chunk's samples lie (ISO/IEC
@@ -480,9 +493,11 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
         Refuse(box.PayloadLength() <= kMaxSampleTableBytes, "a sample table too large to check");
         *slot = &box;
     }
-    if (!sizes && !chunks) return {};
+    if (!sizes && !chunks) return;
     Refuse(sizes && runs && chunks, "a track's sample tables are incomplete");
-    const std::string sizeBytes = FReader.Payload(*sizes);
+    // Read in place where the movie box is held: tables are most of it.
+    std::string sizeCopy, runCopy, chunkCopy;
+    const std::string_view sizeBytes = FReader.PayloadView(*sizes, sizeCopy);
     tBoxCursor s(sizeBytes, wrong);
     s.Skip(4);
     uint32_t fixed = 0, bits = 32;
@@ -507,7 +522,7 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
         }
     };
 
-    const std::string runBytes = FReader.Payload(*runs);
+    const std::string_view runBytes = FReader.PayloadView(*runs, runCopy);
     tBoxCursor r(runBytes, wrong);
     r.Skip(4);
     struct tRun {
@@ -525,15 +540,13 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
         perChunk.push_back(run);
     }
 
-    const std::string chunkBytes = FReader.Payload(*chunks);
+    const std::string_view chunkBytes = FReader.PayloadView(*chunks, chunkCopy);
     tBoxCursor o(chunkBytes, wrong);
     o.Skip(4);
     const size_t offsetSize = chunks->Type == FourCC("co64") ? 8 : 4;
     const uint64_t chunkCount = o.U32();
     Refuse(chunkCount <= o.Left() / offsetSize, wrong);
     const auto* offsets = reinterpret_cast<const uint8_t*>(chunkBytes.data()) + o.Pos();
-    std::vector<tRange> extents;
-    extents.reserve(static_cast<size_t>(chunkCount));
     uint64_t sample = 0;
     size_t run = 0;
     for (uint64_t k = 1; k <= chunkCount; ++k) {
@@ -551,22 +564,21 @@ std::vector<tMovieFile::tRange> tMovieFile::ChunkExtents(const tBox& stbl)
         sample += n;
         Refuse(offset <= static_cast<uint64_t>(FReader.FileSize()) && bytes <= static_cast<uint64_t>(FReader.FileSize()) - offset,
                "a track's samples run past the end of the file");
-        if (bytes != 0) extents.push_back({static_cast<int64_t>(offset), static_cast<int64_t>(bytes)});
+        if (bytes != 0) visit(static_cast<int64_t>(offset), static_cast<int64_t>(bytes));
     }
     Refuse(sample == count, wrong);
-    return extents;
 }
 
 void tMovieFile::ReadSamples(const tBox& stbl)
 {
-    for (const tRange& e : ChunkExtents(stbl)) {
+    VisitChunks(stbl, [&](int64_t offset, int64_t length) {
         // Inside the data of one mdat box: the zeros must touch no box header.
         const auto mdat = std::find_if(FTop.begin(), FTop.end(), [&](const tBox& b) {
-            return b.Type == FourCC("mdat") && e.Offset >= b.Payload() && e.Offset + e.Length <= b.End();
+            return b.Type == FourCC("mdat") && offset >= b.Payload() && offset + length <= b.End();
         });
         Refuse(mdat != FTop.end(), "a metadata track's samples outside the movie data (mdat)");
-        FSamples.push_back(e);
-    }
+        FSamples.push_back({offset, length});
+    });
 }
 
 void tMovieFile::CheckKeptChunks()
@@ -581,14 +593,18 @@ void tMovieFile::CheckKeptChunks()
     int64_t longest = 0;
     for (const tRange& g : gone) longest = std::max(longest, g.Length);
     for (const tBox& stbl : FKeptSampleTables) {
-        for (const tRange& e : ChunkExtents(stbl)) {
-            // The first gone range that could reach into the extent, then on
-            // while they start before it ends.
-            auto g = std::lower_bound(gone.begin(), gone.end(), e.Offset - longest,
-                                      [](const tRange& x, int64_t at) { return x.Offset < at; });
-            for (; g != gone.end() && g->Offset < e.Offset + e.Length; ++g)
-                Refuse(g->Offset + g->Length <= e.Offset, "a track's samples inside metadata that goes");
-        }
+        // The first gone range that could reach into a chunk: chunks mostly
+        // stand in file order, so the search goes on from the last one's.
+        auto first = gone.begin();
+        int64_t last = INT64_MIN;
+        VisitChunks(stbl, [&](int64_t offset, int64_t length) {
+            if (offset < last) first = gone.begin();
+            last = offset;
+            while (first != gone.end() && first->Offset < offset - longest) ++first;
+            // Then on while they start before the chunk ends.
+            for (auto g = first; g != gone.end() && g->Offset < offset + length; ++g)
+                Refuse(g->Offset + g->Length <= offset, "a track's samples inside metadata that goes");
+        });
     }
 }
 

@@ -52,9 +52,11 @@ private:
     void AddTimes(const tBox& box, const std::string& name);
     void AddRemovable(const tBox& box, const std::string& name);
     void AddFree(const tBox& box, const std::string& name);
-    // Where the samples of each chunk the track's tables name lie; raises
-    // ECannotClean when the tables do not add up.
-    std::vector<tRange> ChunkExtents(const tBox& stbl);
+    // Calls visit(offset, length) with where the samples of each chunk the
+    // track's tables name lie; raises ECannotClean when the tables do not
+    // add up.
+    template <class tVisit>
+    void VisitChunks(const tBox& stbl, tVisit&& visit);
     void ReadSamples(const tBox& stbl);
     void ReadMetaTexts(const tBox& meta);
     void CheckKeptChunks();
