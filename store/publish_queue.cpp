@@ -12,12 +12,16 @@ constexpr size_t kOpenFolders = 64;
 // few enough that a stop leaves little to finish and a slow disk does not
 // hold a descriptor open for every file of a large folder.
 constexpr size_t kMaxWaiting = 32;
+// Outputs handed in to be written at most: the next file's scan overlaps
+// their copies, and each holds its source open.
+constexpr size_t kMaxWriting = 4;
 }  // namespace
 
 TPublishQueue::TPublishQueue(bool flush, bool keepGoing, int threads) : FFlush(flush), FKeepGoing(keepGoing)
 {
-    if (FFlush)
-        for (int i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
+    // Without flushes, threads only write: one for each core but the caller's.
+    if (!FFlush) threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2u, 5u)) - 1;
+    for (int i = 0; i < threads; ++i) FThreads.emplace_back([this] { Work(); });
 }
 
 TPublishQueue::~TPublishQueue()
@@ -32,19 +36,22 @@ TPublishQueue::~TPublishQueue()
 }
 
 void TPublishQueue::Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next,
-                           const std::string& source, int tag)
+                           const std::string& source, int tag, tWrite write)
 {
     // The disk starts on it now; a flusher waits for the rest later.
-    if (FFlush) file->StartWriteBack();
+    if (FFlush && !write) file->StartWriteBack();
     std::unique_lock<std::recursive_mutex> lock(FLock);
-    FChanged.wait(lock, [this] { return FJobs.size() < kMaxWaiting || FError; });
+    FChanged.wait(lock, [&] { return (FJobs.size() < kMaxWaiting && (!write || FWriting < kMaxWriting)) || FError; });
     RethrowFirstError();
     FReserved.insert(path);
-    FJobs.push_back({std::move(file), path, std::move(next), source, tag});
-    if (FFlush) {
+    const bool work = write || FFlush;
+    if (write) ++FWriting;
+    FJobs.push_back({std::move(file), path, std::move(next), source, tag, std::move(write)});
+    if (work) {
         FChanged.notify_all();
         return;
     }
+    FJobs.back().Taken = true;
     FJobs.back().Flushed = true;
     PublishReady();
     RethrowFirstError();
@@ -68,14 +75,17 @@ void TPublishQueue::Work()
         }
         job->Taken = true;
         tPendingFile& file = *job->File;
+        const tWrite write = std::move(job->Write);
         lock.unlock();
         std::exception_ptr error;
         try {
-            file.Flush();
+            if (write) write(file);
+            if (FFlush) file.Flush();
         } catch (...) {
             error = std::current_exception();
         }
         lock.lock();
+        if (write) --FWriting;
         // The deque only grows at the back and shrinks at the front behind
         // flushed jobs, so this job is still in it; find it again by its file.
         for (tJob& j : FJobs)
@@ -147,7 +157,7 @@ void TPublishQueue::FailJob(const tJob& job, std::exception_ptr error)
     if (FKeepGoing)
         FFailures.push_back({job.Source, message, job.Tag, error});
     else
-        Fail(std::make_exception_ptr(EOutputFailed(message, file, error)));
+        Fail(std::make_exception_ptr(EOutputFailed(message, file, error, job.Tag)));
 }
 
 std::vector<TPublishQueue::tFailure> TPublishQueue::TakeFailures()

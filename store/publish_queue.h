@@ -25,12 +25,13 @@ public:
     // file: the message names only `Source`, whose output failed.
     class EOutputFailed : public std::runtime_error {
     public:
-        EOutputFailed(const std::string& message, std::string source, std::exception_ptr cause = {})
-            : std::runtime_error(message), Source(std::move(source)), Cause(std::move(cause))
+        EOutputFailed(const std::string& message, std::string source, std::exception_ptr cause = {}, int tag = 0)
+            : std::runtime_error(message), Source(std::move(source)), Cause(std::move(cause)), Tag(tag)
         {
         }
         std::string Source;
         std::exception_ptr Cause;  // the error as the output met it
+        int Tag = 0;               // as handed in
     };
 
     // An output that could not be flushed or published, kept apart when the
@@ -55,11 +56,16 @@ public:
     // taken between choosing and publishing.
     using tNextName = std::function<std::string(const std::string& taken)>;
 
-    // Hands in a complete output of `source` to be published as `path` (its
-    // folder's path, "/", the name). Raises the first error of an earlier
+    // Writes an output's content, on a thread of the queue's; an error is the
+    // output's own, as one of flushing it.
+    using tWrite = std::function<void(tPendingFile& file)>;
+
+    // Hands in an output of `source` to be published as `path` (its folder's
+    // path, "/", the name): complete, or written by `write` first while the
+    // caller goes on to the next file. Raises the first error of an earlier
     // output (not in keep-going mode) as EOutputFailed.
     void Submit(std::unique_ptr<tPendingFile> file, const std::string& path, tNextName next,
-                const std::string& source = {}, int tag = 0);
+                const std::string& source = {}, int tag = 0, tWrite write = {});
     // True while an output waits to be published under `path`.
     bool Reserved(const std::string& path) const;
     // Waits until every output is published and durable, each folder synced
@@ -79,8 +85,9 @@ private:
         tNextName Next;
         std::string Source;
         int Tag = 0;
-        bool Taken = false;    // a flusher is on it
-        bool Flushed = false;
+        tWrite Write;
+        bool Taken = false;    // a thread is on it, or none need be
+        bool Flushed = false;  // written and (with flush) on disk: ready to publish
     };
 
     void Work();
@@ -104,5 +111,6 @@ private:
     // Folders written into; each is synced once when the run is done with it.
     std::vector<std::shared_ptr<const tOutputFolder>> FFolders;
     bool FStopping = false;
+    size_t FWriting = 0;  // jobs handed in with a write not yet done
     std::vector<std::thread> FThreads;
 };

@@ -320,7 +320,7 @@ std::string TBatchRun::TargetFor(const std::string& fileName) const
 }
 
 void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
-                       int kind)
+                       int kind, std::function<void(tPendingFile&)> write)
 {
     FWritten.insert({file->Id().Dev, file->Id().Ino});
     FNamesTaken.insert(target);
@@ -333,7 +333,7 @@ void TBatchRun::Submit(std::unique_ptr<tPendingFile> file, const std::string& ta
             return tried.count(path) != 0 || queue->Reserved(path);
         }));
     };
-    FQueue->Submit(std::move(file), target, next, source, kind);
+    FQueue->Submit(std::move(file), target, next, source, kind, std::move(write));
 }
 
 void TBatchRun::Fail(const std::string& file, const std::string& message, const tReason& reason)
@@ -371,7 +371,12 @@ void TBatchRun::TakeQueueFailures()
 
 void TBatchRun::FinishQueue()
 {
-    FQueue->Finish();
+    try {
+        FQueue->Finish();
+    } catch (const TPublishQueue::EOutputFailed& e) {
+        (e.Tag == kCopied ? CopiedCount : ChangedCount) -= 1;
+        throw;
+    }
     TakeQueueFailures();
 }
 
@@ -444,7 +449,9 @@ void TBatchRun::IMLFindFound(const std::string& fileName)
         try {
             CleanFile(fileName);
         } catch (const TPublishQueue::EOutputFailed& e) {
-            // An earlier file's output failed while this one was in hand.
+            // An earlier file's output failed while this one was in hand: it
+            // was counted when it was handed in.
+            (e.Tag == kCopied ? CopiedCount : ChangedCount) -= 1;
             Fail(e.Source, e.what(), ReasonOf(e));
         } catch (const EJPEG& e) {
             Fail(fileName, "JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " + e.Text,
@@ -503,7 +510,7 @@ void TBatchRun::CleanPicture(const tFormat& format, const std::string& fileName,
     };
     // Only what cleaning needs is decoded: no listing is ever shown here.
     // The scan keeps the open file; every read and copy below is of it.
-    const std::unique_ptr<tPictureFile> picture = format.Scan(std::move(file), sourceStat, fileName, false);
+    const std::shared_ptr<tPictureFile> picture = format.Scan(std::move(file), sourceStat, fileName, false);
     const int source = picture->SourceFd();
     const tChoices choices = ChoicesOf(FOptions);
     // Changed only when a chosen option removes something: an empty comment
@@ -520,9 +527,20 @@ void TBatchRun::CleanPicture(const tFormat& format, const std::string& fileName,
         } else {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
-            picture->Write(plan, *out, fileName, choices);
-            keepDate(*out, target);
-            Submit(std::move(out), target, fileName, kCleaned);
+            // Copied and checked while the next file is scanned; an error is
+            // this file's when it comes.
+            const bool keepDates = FOptions.KeepDates();
+            const timespec mtime = sourceStat.st_mtim;
+            Submit(std::move(out), target, fileName, kCleaned,
+                   [picture, &plan, fileName, choices, keepDates, mtime, target](tPendingFile& written) {
+                       try {
+                           picture->Write(plan, written, fileName, choices);
+                       } catch (const EJPEG& e) {
+                           throw std::runtime_error("JPEG error #" + std::to_string(e.Code) + " in " + fileName +
+                                                    ": " + e.Text);
+                       }
+                       if (keepDates) SetLastWriteTime(written.Fd(), mtime, target);
+                   });
             ++ChangedCount;
         }
     } else if (FOptions.CopyUnchanged()) {

@@ -202,8 +202,10 @@ private:
     // (new-folder mode) or once per source folder (prefix mode).
     std::shared_ptr<const tOutputFolder> FolderFor(const std::string& target);
     std::string TargetFor(const std::string& fileName) const;
+    // Hands an output on to be published; `write`, when given, writes it
+    // first on a thread of the queue's.
     void Submit(std::unique_ptr<tPendingFile> file, const std::string& target, const std::string& source,
-                int kind);
+                int kind, std::function<void(tPendingFile&)> write = {});
     void CleanFile(const std::string& fileName);
     // CleanFile for a file of `format`, open as `file`.
     void CleanPicture(const tFormat& format, const std::string& fileName, tFileHandle file,

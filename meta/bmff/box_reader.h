@@ -75,6 +75,8 @@ public:
     // box holds costs one read instead of one each.
     void Hold(const tBox& box);
     static constexpr int64_t kMaxHeldBytes = 4 << 20;
+    // Lets the held box go.
+    void Release() { std::string().swap(FHeld); }
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);

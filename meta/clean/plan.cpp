@@ -111,10 +111,9 @@ void WriteFullyAt(int fd, const char* p, size_t n, int64_t at)
 // whole pages open at `fd`, and the source's last part page. They go out as
 // whole pages, the rest of each page read from the source: a write of part
 // of a page the copy shares with the source would first read that page from
-// the disk. So do the pages the check reads
-// back (kCheckWindow bytes at the ends of the file and around each new
-// piece): the source's are in memory since its scan, the copy's shared ones
-// are not.
+// the disk. So do the pages the check reads back (kCheckWindow bytes at the
+// ends of the file and around each new piece): the source's are in memory
+// since its scan, the copy's shared ones are not.
 void WriteOver(const tPlan& plan, int fd)
 {
     struct tNew {

@@ -227,6 +227,8 @@ tMovieFile::tMovieFile(tFileHandle file, int64_t size, bool listing) : FReader(f
         if (inside != FSamples.end()) mdat.Offset = -1;
     }
     CheckKeptChunks();
+    // Nothing is read past the scan, and the file may wait its turn to be written.
+    FReader.Release();
 }
 
 void tMovieFile::ScanMoov(const tBox& moov, bool listing)

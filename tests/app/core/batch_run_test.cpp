@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -286,6 +288,58 @@ TEST_F(BatchRun, AWriterErrorEndsTheRunAndKeepsTheCounts)
     EXPECT_EQ(statuses, (std::vector<std::string>{"Processing " + Start + "/a.jpg"}));
     EXPECT_EQ(run.ChangedCount, 0);
     EXPECT_FALSE(run.Running());
+}
+
+TEST_F(BatchRun, AnOutputThatCannotBeWrittenIsItsFileFailureWhileTheOthersGoOn)
+{
+    // Outputs are written while the next file is scanned: an error comes
+    // later, and is still the failed file's. The disk takes no file past
+    // 64 KB here, and one PNG keeps a 200 KB colour profile.
+    WriteFile(Start + "/a.jpg", ExifOnly());
+    const std::string png = PhonePng(), profile = PngChunk("iCCP", "icc\0\0" + std::string(200000, 'p'));
+    const std::string big = png.substr(0, 33) + profile + png.substr(33);
+    WriteFile(Start + "/b.png", big);
+    WriteFile(Start + "/c.jpg", CommentOnly());
+    const struct {
+        bool KeepGoing, Flush;
+    } rows[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.KeepGoing ? "keep going" : "stop") + (r.Flush ? ", flushed" : ", not flushed"));
+        fs::remove_all(Out);
+        options.SkipFailed = r.KeepGoing;
+        options.Flush = r.Flush;
+        options.NewFolder = true;
+        options.Output = Out;
+        TBatchRun run(options);
+        std::string error;
+        {
+            const auto old = signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{}, small{64 * 1024, 64 * 1024};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            small.rlim_max = limit.rlim_max;
+            setrlimit(RLIMIT_FSIZE, &small);
+            try {
+                run.Execute(Start, false);
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, old);
+        }
+        const std::set<std::string> names = Names(Out);
+        EXPECT_EQ(names.count("b.png"), 0u);
+        EXPECT_EQ(run.ChangedCount, static_cast<int>(names.size()));
+        if (r.KeepGoing) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(names, (std::set<std::string>{"a.jpg", "c.jpg"}));
+            ASSERT_EQ(run.Skipped.size(), 1u);
+            EXPECT_EQ(run.Skipped[0].File, Start + "/b.png");
+            EXPECT_NE(run.Skipped[0].Message.find("File too large"), std::string::npos) << run.Skipped[0].Message;
+        } else {
+            EXPECT_NE(error.find(Start + "/b.png"), std::string::npos) << error;
+            EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+        }
+    }
 }
 
 TEST_F(BatchRun, AnOutputFolderInsideTheTreeHasItsSourcesCleanedAndItsOutputsPassedOver)
