@@ -17,22 +17,22 @@ int64_t SizeOf(int fd)
     return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
-// Reads of one file near each other cost one pread: the bytes around a read
-// are kept, and a read outside them reads anew from there.
+// Reads of one file near each other cost one pread: the `window` bytes from a
+// read on are kept, and a read outside them reads anew from there.
 class tWindow {
 public:
-    explicit tWindow(int fd) : FFd(fd) {}
+    tWindow(int fd, size_t window) : FFd(fd), FWindow(window) {}
 
     // As ReadAt.
     bool Read(char* buffer, size_t n, int64_t offset)
     {
-        if (n >= kWindow) return ReadAt(FFd, buffer, n, offset);
+        if (n >= FWindow) return ReadAt(FFd, buffer, n, offset);
         if (offset < FAt || offset - FAt + static_cast<int64_t>(n) > static_cast<int64_t>(FBytes.size())) {
             FAt = offset;
-            FBytes.resize(kWindow);
+            FBytes.resize(FWindow);
             size_t got = 0;
-            while (got < kWindow) {
-                const ssize_t r = ::pread(FFd, FBytes.data() + got, kWindow - got, static_cast<off_t>(offset) + got);
+            while (got < FWindow) {
+                const ssize_t r = ::pread(FFd, FBytes.data() + got, FWindow - got, static_cast<off_t>(offset) + got);
                 if (r < 0 && errno == EINTR) continue;
                 if (r < 0) return false;
                 if (r == 0) break;
@@ -46,8 +46,8 @@ public:
     }
 
 private:
-    static constexpr size_t kWindow = kCheckWindow;
     int FFd;
+    size_t FWindow;
     int64_t FAt = 0;
     std::string FBytes;
 };
@@ -89,6 +89,8 @@ bool KeepsOffsets(const tPlan& plan)
 namespace {
 
 constexpr int64_t kPage = 4096;
+// Reads of the source near each other are one read of this much.
+constexpr size_t kSourceWindow = 16 * 1024;
 // New bytes close to each other go out as one write.
 constexpr int64_t kJoinGap = 64 * 1024;
 constexpr int64_t kMaxRewrite = 1 << 20;
@@ -111,9 +113,10 @@ void WriteFullyAt(int fd, const char* p, size_t n, int64_t at)
 // whole pages open at `fd`, and the source's last part page. They go out as
 // whole pages, the rest of each page read from the source: a write of part
 // of a page the copy shares with the source would first read that page from
-// the disk. So do the pages the check reads back (kCheckWindow bytes at the
-// ends of the file and around each new piece): the source's are in memory
-// since its scan, the copy's shared ones are not.
+// the disk. So do the pages the check reads back around each new piece
+// (kEdgeCheck bytes) and the file's first page: the source's are in memory
+// since its scan, the copy's shared ones are not. The picture data stays
+// shared but for the pages it shares with new bytes.
 void WriteOver(const tPlan& plan, int fd)
 {
     struct tNew {
@@ -137,9 +140,9 @@ void WriteOver(const tPlan& plan, int fd)
         else
             runs.emplace_back(begin, end);
     };
-    add(0, kCheckWindow);
-    for (const tNew& n : news) add(n.At - kCheckWindow, n.End() + kCheckWindow);
-    add(plan.Length - kCheckWindow, plan.Length);
+    add(0, kPage);
+    for (const tNew& n : news) add(n.At - kEdgeCheck, n.End() + kEdgeCheck);
+    if (plan.Length % kPage != 0) add(plan.Length - 1, plan.Length);
     std::string buffer;
     size_t first = 0;  // the first new piece that may reach into the window
     for (const auto& [begin, end] : runs) {
@@ -178,7 +181,7 @@ void WritePlan(const tPlan& plan, tPendingFile& out, const std::string* head)
         return;
     }
     std::string bytes;
-    tWindow source(plan.SourceFd);
+    tWindow source(plan.SourceFd, kSourceWindow);
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
             bytes += piece.Bytes;
@@ -238,7 +241,9 @@ namespace {
 bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
-    tWindow source(plan.SourceFd), output(fd);
+    // The output's reads stay within the pages written around new bytes: a
+    // block it shares with the source may not be in memory.
+    tWindow source(plan.SourceFd, kSourceWindow), output(fd, kEdgeCheck);
     std::string x, y;
     auto equal = [&](int64_t from, int64_t to, int64_t length) {
         while (length > 0) {

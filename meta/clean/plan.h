@@ -50,10 +50,8 @@ bool OutputMatches(const tPlan& plan, int fd);
 // and each kernel-copied range at both ends (up to kEdgeCheck bytes each),
 // which catches a range copied from the wrong place or cut short without
 // reading the picture data back.
-// Reads near each other are one read of kCheckWindow bytes.
 bool OutputFollowsPlan(const tPlan& plan, int fd);
 inline constexpr int64_t kEdgeCheck = 4096;
-inline constexpr int64_t kCheckWindow = 16 * 1024;
 
 // True when the files open at `a` and `b` hold the same bytes.
 bool SameContent(int a, int b);
