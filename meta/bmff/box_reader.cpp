@@ -46,7 +46,7 @@ std::string_view tBoxReader::PayloadView(const tBox& box, std::string& copy)
     const int64_t offset = box.Payload(), length = box.PayloadLength();
     if (offset >= FHeldAt && length >= 0 && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size())) {
         FBudget.Keep(length);
-        return std::string_view(FHeld).substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
+        return FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
     }
     copy = Read(offset, length);
     return copy;
@@ -57,25 +57,33 @@ std::string tBoxReader::ReadRaw(int64_t offset, int64_t length)
     Ensure(offset >= 0 && length >= 0 && offset <= FSize && length <= FSize - offset,
            "a box runs past the end of the file");
     if (offset >= FHeldAt && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size()))
-        return FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
+        return std::string(FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length)));
     std::string bytes(static_cast<size_t>(length), '\0');
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(FFd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset) +
-                                                                                    static_cast<off_t>(got));
+    ReadInto(bytes.data(), offset, length);
+    return bytes;
+}
+
+void tBoxReader::ReadInto(char* buffer, int64_t offset, int64_t length)
+{
+    for (int64_t got = 0; got < length;) {
+        const ssize_t n = ::pread(FFd, buffer + got, static_cast<size_t>(length - got), static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) continue;
         // The file was shorter than its size said, or cannot be read: what it holds is unknown.
         Ensure(n > 0, "the file could not be read to its end");
-        got += static_cast<size_t>(n);
+        got += n;
     }
-    return bytes;
 }
 
 void tBoxReader::Hold(const tBox& box)
 {
     // Bounded by its own cap, not charged to the budget.
     if (box.Length > kMaxHeldBytes) return;
-    FHeld = ReadRaw(box.Offset, box.Length);
+    Ensure(box.Offset >= 0 && box.Length >= 0 && box.Length <= FSize - box.Offset, "a box runs past the end of the file");
+    Release();
+    // Not zeroed first: it is read over at once.
+    FHeldBytes.reset(new char[static_cast<size_t>(box.Length)]);
+    ReadInto(FHeldBytes.get(), box.Offset, box.Length);
+    FHeld = std::string_view(FHeldBytes.get(), static_cast<size_t>(box.Length));
     FHeldAt = box.Offset;
 }
 

@@ -6,6 +6,7 @@
 // pictures and MP4 movies read theirs through tBoxCursor.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,7 +77,11 @@ public:
     void Hold(const tBox& box);
     static constexpr int64_t kMaxHeldBytes = 4 << 20;
     // Lets the held box go.
-    void Release() { std::string().swap(FHeld); }
+    void Release()
+    {
+        FHeld = {};
+        FHeldBytes.reset();
+    }
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);
@@ -84,8 +89,11 @@ private:
     int FFd;
     int64_t FSize;
     tBoxBudget FBudget;
+    void ReadInto(char* buffer, int64_t offset, int64_t length);
+
     int64_t FHeldAt = 0;
-    std::string FHeld;
+    std::unique_ptr<char[]> FHeldBytes;
+    std::string_view FHeld;
 };
 
 // A checked big-endian reader over bytes already read (a box's payload):

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,8 +92,6 @@ namespace {
 constexpr int64_t kPage = 4096;
 // Reads of the source near each other are one read of this much.
 constexpr size_t kSourceWindow = 16 * 1024;
-// New bytes close to each other go out as one write.
-constexpr int64_t kJoinGap = 64 * 1024;
 constexpr int64_t kMaxRewrite = 1 << 20;
 // Ranges up to this long (kept chunks, table entries) are read, not copied.
 constexpr int64_t kSmallRange = 16 * 1024;
@@ -109,14 +108,42 @@ void WriteFullyAt(int fd, const char* p, size_t n, int64_t at)
     }
 }
 
-// The new bytes of a plan that keeps offsets, over a copy of the source's
-// whole pages open at `fd`, and the source's last part page. They go out as
-// whole pages, the rest of each page read from the source: a write of part
-// of a page the copy shares with the source would first read that page from
-// the disk. So do the pages the check reads back around each new piece
-// (kEdgeCheck bytes) and the file's first page: the source's are in memory
-// since its scan, the copy's shared ones are not. The picture data stays
-// shared but for the pages it shares with new bytes.
+// The pages of a plan that keeps offsets written over the copy of its
+// source, as (begin, end), in order and apart: each holding new bytes, the
+// plan's Rewrite ranges, the first page and the last part page. Whole pages:
+// a write of part of a page the copy shares with the source would first read
+// that page from the disk.
+std::vector<std::pair<int64_t, int64_t>> WrittenPages(const tPlan& plan)
+{
+    std::vector<std::pair<int64_t, int64_t>> pages;
+    int64_t at = 0;
+    for (const tPlan::tPiece& piece : plan.Pieces) {
+        if (piece.Offset < 0) pages.emplace_back(at, at + static_cast<int64_t>(piece.Bytes.size()));
+        at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
+    }
+    for (const auto& [offset, length] : plan.Rewrite) pages.emplace_back(offset, offset + length);
+    pages.emplace_back(0, 1);
+    if (plan.Length % kPage != 0) pages.emplace_back(plan.Length - 1, plan.Length);
+    for (auto& [begin, end] : pages) {
+        begin = std::clamp<int64_t>(begin, 0, plan.Length) / kPage * kPage;
+        end = std::min(plan.Length, (std::max(begin, end) + kPage - 1) / kPage * kPage);
+    }
+    std::sort(pages.begin(), pages.end());
+    std::vector<std::pair<int64_t, int64_t>> joined;
+    for (const auto& page : pages) {
+        if (page.first >= page.second) continue;
+        if (!joined.empty() && page.first <= joined.back().second)
+            joined.back().second = std::max(joined.back().second, page.second);
+        else
+            joined.push_back(page);
+    }
+    return joined;
+}
+
+// The written pages of a plan that keeps offsets over a copy of the source's
+// whole pages open at `fd`: the source's bytes with the new ones over them.
+// The source's pages are in memory since its scan; the copy's shared ones
+// are not, and the check reads only these.
 void WriteOver(const tPlan& plan, int fd)
 {
     struct tNew {
@@ -130,37 +157,28 @@ void WriteOver(const tPlan& plan, int fd)
         if (piece.Offset < 0) news.push_back({at, &piece.Bytes});
         at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
     }
-    // Whole pages around each piece and at both ends, joined where close.
-    std::vector<std::pair<int64_t, int64_t>> runs;
-    const auto add = [&](int64_t begin, int64_t end) {
-        begin = std::max<int64_t>(0, begin) / kPage * kPage;
-        end = std::min(plan.Length, (end + kPage - 1) / kPage * kPage);
-        if (!runs.empty() && begin - runs.back().second <= kJoinGap)
-            runs.back().second = std::max(runs.back().second, end);
-        else
-            runs.emplace_back(begin, end);
-    };
-    add(0, kPage);
-    for (const tNew& n : news) add(n.At - kEdgeCheck, n.End() + kEdgeCheck);
-    if (plan.Length % kPage != 0) add(plan.Length - 1, plan.Length);
-    std::string buffer;
+    const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
+    int64_t most = 0;
+    for (const auto& [begin, end] : pages) most = std::max(most, std::min(end - begin, kMaxRewrite));
+    // Not zeroed first: every byte is read or new.
+    const std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(most)]);
     size_t first = 0;  // the first new piece that may reach into the window
-    for (const auto& [begin, end] : runs) {
+    for (const auto& [begin, end] : pages) {
         for (int64_t from = begin; from < end; from += kMaxRewrite) {
             const int64_t to = std::min(end, from + kMaxRewrite);
             while (first < news.size() && news[first].End() <= from) ++first;
             int64_t covered = 0;
             for (size_t i = first; i < news.size() && news[i].At < to; ++i)
                 covered += std::min(to, news[i].End()) - std::max(from, news[i].At);
-            buffer.resize(static_cast<size_t>(to - from));
-            if (covered < to - from && !ReadAt(plan.SourceFd, buffer.data(), buffer.size(), from))
+            const size_t n = static_cast<size_t>(to - from);
+            if (covered < to - from && !ReadAt(plan.SourceFd, buffer.get(), n, from))
                 throw EFileError(EFileError::TStep::Read, {}, 0);
             for (size_t i = first; i < news.size() && news[i].At < to; ++i) {
                 const int64_t a = std::max(from, news[i].At), b = std::min(to, news[i].End());
-                std::memcpy(buffer.data() + (a - from), news[i].Bytes->data() + (a - news[i].At),
+                std::memcpy(buffer.get() + (a - from), news[i].Bytes->data() + (a - news[i].At),
                             static_cast<size_t>(b - a));
             }
-            WriteFullyAt(fd, buffer.data(), buffer.size(), from);
+            WriteFullyAt(fd, buffer.get(), n, from);
         }
     }
 }
@@ -241,9 +259,11 @@ namespace {
 bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
-    // The output's reads stay within the pages written around new bytes: a
-    // block it shares with the source may not be in memory.
-    tWindow source(plan.SourceFd, kSourceWindow), output(fd, kEdgeCheck);
+    // Of a plan written over a copy of its source, the output is read in its
+    // written pages only, and no further: a block it shares with the source
+    // may not be in memory.
+    const bool over = edge >= 0 && KeepsOffsets(plan);
+    tWindow source(plan.SourceFd, kSourceWindow), output(fd, over ? 1 : kEdgeCheck);
     std::string x, y;
     auto equal = [&](int64_t from, int64_t to, int64_t length) {
         while (length > 0) {
@@ -257,6 +277,15 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
         }
         return true;
     };
+    const std::vector<std::pair<int64_t, int64_t>> written =
+        over ? WrittenPages(plan) : std::vector<std::pair<int64_t, int64_t>>{{0, plan.Length}};
+    auto equalWritten = [&](int64_t from, int64_t to, int64_t length) {
+        for (const auto& [begin, end] : written) {
+            const int64_t a = std::max(to, begin), b = std::min(to + length, end);
+            if (a < b && !equal(from + (a - to), a, b - a)) return false;
+        }
+        return true;
+    };
     int64_t at = 0;
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
@@ -266,9 +295,9 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
             continue;
         }
         if (edge < 0 || piece.Length <= 2 * edge) {
-            if (!equal(piece.Offset, at, piece.Length)) return false;
-        } else if (!equal(piece.Offset, at, edge) ||
-                   !equal(piece.Offset + piece.Length - edge, at + piece.Length - edge, edge)) {
+            if (!equalWritten(piece.Offset, at, piece.Length)) return false;
+        } else if (!equalWritten(piece.Offset, at, edge) ||
+                   !equalWritten(piece.Offset + piece.Length - edge, at + piece.Length - edge, edge)) {
             return false;
         }
         at += piece.Length;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -23,6 +24,10 @@ struct tPlan {
     int SourceFd = -1;         // the source to copy from; owned by `Source` or by the scanned file
     tFileHandle Source;
     mode_t SourceMode = 0644;  // permission bits for the output
+    // For a plan that keeps offsets: ranges written whole rather than copied
+    // (offset, length), where new bytes lie thick and the check reads much
+    // (a movie's moov box).
+    std::vector<std::pair<int64_t, int64_t>> Rewrite;
 
     // Adjacent bytes, and adjacent ranges, are joined into one piece.
     void AddBytes(const std::string& bytes);
@@ -49,7 +54,8 @@ bool OutputMatches(const tPlan& plan, int fd);
 // The check of a copy just written from `plan`: its size, every new byte,
 // and each kernel-copied range at both ends (up to kEdgeCheck bytes each),
 // which catches a range copied from the wrong place or cut short without
-// reading the picture data back.
+// reading the picture data back. Of a plan that keeps offsets, written as
+// one copy of its source, only the pages written over the copy are read.
 bool OutputFollowsPlan(const tPlan& plan, int fd);
 inline constexpr int64_t kEdgeCheck = 4096;
 

@@ -186,6 +186,7 @@ tMovieFile::tMovieFile(tFileHandle file, int64_t size, bool listing) : FReader(f
         if (t == FourCC("moov")) {
             Refuse(!moov, "two movie boxes (moov)");
             moov = &box;
+            FMoov = {box.Offset, box.Length};
             FParts.push_back({tPartKind::Picture, -1, box.Length, name});
             FReader.Hold(box);
             ScanMoov(box, listing);
@@ -621,6 +622,9 @@ const tPlan& tMovieFile::Plan(const tChoices& choices)
         FPlan.AddRange(0, size);
         return FPlan;
     }
+    // The movie box holds most changes, and the check and a re-scan read it:
+    // written whole, not shared with the source.
+    FPlan.Rewrite.push_back({FMoov.Offset, FMoov.Length});
     // Every change is bytes in place: a free header and zeros, or zeros.
     struct tEdit {
         int64_t Offset, Length;

@@ -67,6 +67,7 @@ private:
     std::vector<tBox> FRemovable;  // boxes that become free boxes with other metadata removed
     std::vector<tRange> FTimes;     // creation and modification times not yet zero
     std::vector<tRange> FSamples;
+    tRange FMoov;
     std::vector<tBox> FKeptSampleTables;  // the stbl boxes of kept tracks
     tPlan FPlan;
 };

@@ -294,9 +294,9 @@ TEST_F(BatchRun, AnOutputThatCannotBeWrittenIsItsFileFailureWhileTheOthersGoOn)
 {
     // Outputs are written while the next file is scanned: an error comes
     // later, and is still the failed file's. The disk takes no file past
-    // 64 KB here, and one PNG keeps a 200 KB colour profile.
+    // 64 KB here, and one PNG keeps a 400 KB colour profile.
     WriteFile(Start + "/a.jpg", ExifOnly());
-    const std::string png = PhonePng(), profile = PngChunk("iCCP", "icc\0\0" + std::string(200000, 'p'));
+    const std::string png = PhonePng(), profile = PngChunk("iCCP", "icc\0\0" + std::string(400000, 'p'));
     const std::string big = png.substr(0, 33) + profile + png.substr(33);
     WriteFile(Start + "/b.png", big);
     WriteFile(Start + "/c.jpg", CommentOnly());

@@ -189,6 +189,22 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
         EXPECT_TRUE(written == expected) << r.What;
         EXPECT_EQ(copies, r.Copies) << r.What;
         EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd())) << r.What;
+        // A kept byte beside the last new piece, or at the start, changed
+        // after all: the check sees it.
+        int64_t at = 0, beside = 0;
+        for (const tPlan::tPiece& p : plan.Pieces) {
+            at += p.Offset < 0 ? int64_t(p.Bytes.size()) : p.Length;
+            if (p.Offset < 0 && at < n) beside = at;
+        }
+        for (const int64_t changed : {beside, int64_t{0}}) {
+            char c = 0;
+            ASSERT_EQ(::pread(out.Fd(), &c, 1, changed), 1);
+            c = static_cast<char>(c ^ 1);
+            ASSERT_EQ(::pwrite(out.Fd(), &c, 1, changed), 1);
+            EXPECT_FALSE(OutputFollowsPlan(plan, out.Fd())) << r.What << ", byte " << changed;
+            c = static_cast<char>(c ^ 1);
+            ASSERT_EQ(::pwrite(out.Fd(), &c, 1, changed), 1);
+        }
     }
     CopyFileRangeHook = nullptr;
 }
