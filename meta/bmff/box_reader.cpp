@@ -14,6 +14,9 @@ void Ensure(bool condition, const char* message)
 // The largest header: size, type, 64-bit size, user type.
 constexpr int64_t kMaxHeader = 4 + 4 + 8 + 16;
 
+// See Hold.
+thread_local std::vector<char> tSpareHeld;
+
 }  // namespace
 
 std::string FourCCText(uint32_t code)
@@ -80,11 +83,20 @@ void tBoxReader::Hold(const tBox& box)
     if (box.Length > kMaxHeldBytes) return;
     Ensure(box.Offset >= 0 && box.Length >= 0 && box.Length <= FSize - box.Offset, "a box runs past the end of the file");
     Release();
-    // Not zeroed first: it is read over at once.
-    FHeldBytes.reset(new char[static_cast<size_t>(box.Length)]);
-    ReadInto(FHeldBytes.get(), box.Offset, box.Length);
-    FHeld = std::string_view(FHeldBytes.get(), static_cast<size_t>(box.Length));
+    // The memory the thread's last held box let go of: a batch holds one
+    // movie box after another, and fresh memory costs a fault a page.
+    FHeldBytes.swap(tSpareHeld);
+    FHeldBytes.resize(static_cast<size_t>(box.Length));
+    ReadInto(FHeldBytes.data(), box.Offset, box.Length);
+    FHeld = std::string_view(FHeldBytes.data(), FHeldBytes.size());
     FHeldAt = box.Offset;
+}
+
+void tBoxReader::Release()
+{
+    FHeld = {};
+    if (FHeldBytes.capacity() > tSpareHeld.capacity()) FHeldBytes.swap(tSpareHeld);
+    std::vector<char>().swap(FHeldBytes);
 }
 
 std::vector<tBox> tBoxReader::TopLevel()

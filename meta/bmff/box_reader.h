@@ -77,11 +77,7 @@ public:
     void Hold(const tBox& box);
     static constexpr int64_t kMaxHeldBytes = 4 << 20;
     // Lets the held box go.
-    void Release()
-    {
-        FHeld = {};
-        FHeldBytes.reset();
-    }
+    void Release();
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);
@@ -92,7 +88,7 @@ private:
     void ReadInto(char* buffer, int64_t offset, int64_t length);
 
     int64_t FHeldAt = 0;
-    std::unique_ptr<char[]> FHeldBytes;
+    std::vector<char> FHeldBytes;
     std::string_view FHeld;
 };
 

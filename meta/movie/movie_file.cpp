@@ -516,13 +516,24 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     // Tables are read entry by entry in place, their lengths checked first:
     // a long clip has a million samples.
     const auto* table = reinterpret_cast<const uint8_t*>(sizeBytes.data()) + s.Pos();
-    auto sizeOf = [&](uint64_t i) -> uint64_t {
+    // The bytes of `n` samples from `first` on.
+    auto sizesOf = [&](uint64_t first, uint64_t n) -> uint64_t {
+        uint64_t bytes = 0;
+        const uint64_t end = first + n;
         switch (bits) {
-        case 4: return i % 2 == 0 ? table[i / 2] >> 4 : table[i / 2] & 15;
-        case 8: return table[i];
-        case 16: return BigEndianAt(table + 2 * i, 2);
-        default: return BigEndianAt(table + 4 * i, 4);
+        case 4:
+            for (uint64_t i = first; i < end; ++i) bytes += i % 2 == 0 ? table[i / 2] >> 4 : table[i / 2] & 15;
+            break;
+        case 8:
+            for (uint64_t i = first; i < end; ++i) bytes += table[i];
+            break;
+        case 16:
+            for (uint64_t i = first; i < end; ++i) bytes += BigEndianAt(table + 2 * i, 2);
+            break;
+        default:
+            for (uint64_t i = first; i < end; ++i) bytes += BigEndianAt(table + 4 * i, 4);
         }
+        return bytes;
     };
 
     const std::string_view runBytes = FReader.PayloadView(*runs, runCopy);
@@ -550,23 +561,20 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     const uint64_t chunkCount = o.U32();
     Refuse(chunkCount <= o.Left() / offsetSize, wrong);
     const auto* offsets = reinterpret_cast<const uint8_t*>(chunkBytes.data()) + o.Pos();
+    Refuse(chunkCount == 0 || !perChunk.empty(), wrong);
+    const auto fileSize = static_cast<uint64_t>(FReader.FileSize());
     uint64_t sample = 0;
     size_t run = 0;
+    // The first chunk of the next run of chunks with another sample count.
+    uint64_t next = perChunk.size() > 1 ? perChunk[1].FirstChunk : UINT64_MAX;
     for (uint64_t k = 1; k <= chunkCount; ++k) {
         const uint64_t offset = BigEndianAt(offsets + (k - 1) * offsetSize, offsetSize);
-        Refuse(!perChunk.empty(), wrong);
-        while (run + 1 < perChunk.size() && perChunk[run + 1].FirstChunk <= k) ++run;
+        while (k >= next) next = ++run + 1 < perChunk.size() ? perChunk[run + 1].FirstChunk : UINT64_MAX;
         const uint64_t n = perChunk[run].PerChunk;
         Refuse(n <= count - sample, wrong);
-        uint64_t bytes = 0;
-        if (fixed != 0) {
-            bytes = n * fixed;  // both below 2^32
-        } else {
-            for (uint64_t i = sample; i < sample + n; ++i) bytes += sizeOf(i);
-        }
+        const uint64_t bytes = fixed != 0 ? n * fixed : sizesOf(sample, n);  // n * fixed: both below 2^32
         sample += n;
-        Refuse(offset <= static_cast<uint64_t>(FReader.FileSize()) && bytes <= static_cast<uint64_t>(FReader.FileSize()) - offset,
-               "a track's samples run past the end of the file");
+        Refuse(offset <= fileSize && bytes <= fileSize - offset, "a track's samples run past the end of the file");
         if (bytes != 0) visit(static_cast<int64_t>(offset), static_cast<int64_t>(bytes));
     }
     Refuse(sample == count, wrong);
