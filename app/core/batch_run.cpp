@@ -134,6 +134,10 @@ struct TRunningFlag {
 
 // What a handed-in output is, so a failure at publish undoes the right count.
 enum tOutputKind { kCleaned, kCopied };
+// Outputs from this size on are written by the publish queue's threads while
+// the next file is scanned; a smaller one costs less to write here than to
+// hand over to another thread.
+constexpr int64_t kWrittenAsideFrom = 256 * 1024;
 
 // The most _N variants looked at for an earlier run's output.
 constexpr unsigned long long kMaxVariants = 100000;
@@ -527,6 +531,13 @@ void TBatchRun::CleanPicture(const tFormat& format, const std::string& fileName,
         } else {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
+            if (plan.Length < kWrittenAsideFrom) {
+                picture->Write(plan, *out, fileName, choices);
+                keepDate(*out, target);
+                Submit(std::move(out), target, fileName, kCleaned);
+                ++ChangedCount;
+                return;
+            }
             // Copied and checked while the next file is scanned; an error is
             // this file's when it comes.
             const bool keepDates = FOptions.KeepDates();
