@@ -531,27 +531,27 @@ void TBatchRun::CleanPicture(const tFormat& format, const std::string& fileName,
         } else {
             const std::string target = TargetFor(fileName);
             auto out = std::make_unique<tPendingFile>(FolderFor(target), target, plan.SourceMode);
-            if (plan.Length < kWrittenAsideFrom) {
-                picture->Write(plan, *out, fileName, choices);
-                keepDate(*out, target);
-                Submit(std::move(out), target, fileName, kCleaned);
-                ++ChangedCount;
-                return;
-            }
-            // Copied and checked while the next file is scanned; an error is
-            // this file's when it comes.
             const bool keepDates = FOptions.KeepDates();
             const timespec mtime = sourceStat.st_mtim;
-            Submit(std::move(out), target, fileName, kCleaned,
-                   [picture, &plan, fileName, choices, keepDates, mtime, target](tPendingFile& written) {
-                       try {
-                           picture->Write(plan, written, fileName, choices);
-                       } catch (const EJPEG& e) {
-                           throw std::runtime_error("JPEG error #" + std::to_string(e.Code) + " in " + fileName +
-                                                    ": " + e.Text);
-                       }
-                       if (keepDates) SetLastWriteTime(written.Fd(), mtime, target);
-                   });
+            const auto write = [picture, &plan, fileName, choices, keepDates, mtime, target](tPendingFile& written) {
+                picture->Write(plan, written, fileName, choices);
+                if (keepDates) SetLastWriteTime(written.Fd(), mtime, target);
+            };
+            if (plan.Length < kWrittenAsideFrom) {
+                write(*out);
+                Submit(std::move(out), target, fileName, kCleaned);
+            } else {
+                // Copied and checked while the next file is scanned; an error
+                // is this file's when it comes, in the words used here.
+                Submit(std::move(out), target, fileName, kCleaned, [write, fileName](tPendingFile& written) {
+                    try {
+                        write(written);
+                    } catch (const EJPEG& e) {
+                        throw std::runtime_error("JPEG error #" + std::to_string(e.Code) + " in " + fileName + ": " +
+                                                 e.Text);
+                    }
+                });
+            }
             ++ChangedCount;
         }
     } else if (FOptions.CopyUnchanged()) {

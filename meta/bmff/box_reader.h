@@ -6,7 +6,6 @@
 // pictures and MP4 movies read theirs through tBoxCursor.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,12 +80,11 @@ public:
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);
+    void ReadInto(char* buffer, int64_t offset, int64_t length);
 
     int FFd;
     int64_t FSize;
     tBoxBudget FBudget;
-    void ReadInto(char* buffer, int64_t offset, int64_t length);
-
     int64_t FHeldAt = 0;
     std::vector<char> FHeldBytes;
     std::string_view FHeld;

@@ -19,21 +19,32 @@ int64_t SizeOf(int fd)
 }
 
 // Reads of one file near each other cost one pread: the `window` bytes from a
-// read on are kept, and a read outside them reads anew from there.
+// read on are kept, and a read outside them reads anew from there. With
+// `within` (begin, end ranges, in order), a window ends where the range
+// holding its start ends.
 class tWindow {
 public:
-    tWindow(int fd, size_t window) : FFd(fd), FWindow(window) {}
+    tWindow(int fd, size_t window, const std::vector<std::pair<int64_t, int64_t>>* within = nullptr)
+        : FFd(fd), FWindow(window), FWithin(within)
+    {
+    }
 
     // As ReadAt.
     bool Read(char* buffer, size_t n, int64_t offset)
     {
         if (n >= FWindow) return ReadAt(FFd, buffer, n, offset);
         if (offset < FAt || offset - FAt + static_cast<int64_t>(n) > static_cast<int64_t>(FBytes.size())) {
+            size_t want = FWindow;
+            if (FWithin) {
+                const auto range = std::upper_bound(FWithin->begin(), FWithin->end(), std::make_pair(offset, INT64_MAX));
+                if (range != FWithin->begin() && std::prev(range)->second > offset)
+                    want = std::max(n, std::min(want, static_cast<size_t>(std::prev(range)->second - offset)));
+            }
             FAt = offset;
-            FBytes.resize(FWindow);
+            FBytes.resize(want);
             size_t got = 0;
-            while (got < FWindow) {
-                const ssize_t r = ::pread(FFd, FBytes.data() + got, FWindow - got, static_cast<off_t>(offset) + got);
+            while (got < want) {
+                const ssize_t r = ::pread(FFd, FBytes.data() + got, want - got, static_cast<off_t>(offset) + got);
                 if (r < 0 && errno == EINTR) continue;
                 if (r < 0) return false;
                 if (r == 0) break;
@@ -49,6 +60,7 @@ public:
 private:
     int FFd;
     size_t FWindow;
+    const std::vector<std::pair<int64_t, int64_t>>* FWithin;
     int64_t FAt = 0;
     std::string FBytes;
 };
@@ -260,10 +272,14 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
     // Of a plan written over a copy of its source, the output is read in its
-    // written pages only, and no further: a block it shares with the source
-    // may not be in memory.
+    // written pages only, and no further (a block it shares with the source
+    // may not be in memory): each run of them in one read.
     const bool over = edge >= 0 && KeepsOffsets(plan);
-    tWindow source(plan.SourceFd, kSourceWindow), output(fd, over ? 1 : kEdgeCheck);
+    const std::vector<std::pair<int64_t, int64_t>> written =
+        over ? WrittenPages(plan) : std::vector<std::pair<int64_t, int64_t>>{{0, plan.Length}};
+    const size_t runs = static_cast<size_t>(kMaxRewrite);
+    tWindow source(plan.SourceFd, over ? runs : kSourceWindow, over ? &written : nullptr),
+        output(fd, over ? runs : static_cast<size_t>(kEdgeCheck), over ? &written : nullptr);
     std::string x, y;
     auto equal = [&](int64_t from, int64_t to, int64_t length) {
         while (length > 0) {
@@ -277,8 +293,6 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
         }
         return true;
     };
-    const std::vector<std::pair<int64_t, int64_t>> written =
-        over ? WrittenPages(plan) : std::vector<std::pair<int64_t, int64_t>>{{0, plan.Length}};
     auto equalWritten = [&](int64_t from, int64_t to, int64_t length) {
         for (const auto& [begin, end] : written) {
             const int64_t a = std::max(to, begin), b = std::min(to + length, end);
