@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -80,11 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const tFuzzScratch& scratch = Scratch();
     const std::string input(reinterpret_cast<const char*>(data), size);
-    {
-        std::ofstream out(scratch.Source, std::ios::binary | std::ios::trunc);
-        out.write(input.data(), static_cast<std::streamsize>(input.size()));
-        Check(static_cast<bool>(out), "the source can be written");
-    }
+    WriteFile(scratch.Source, input);
     std::unique_ptr<tMovieFile> source = Scan(scratch.Source);
     if (!source) return 0;
     tChoices other;

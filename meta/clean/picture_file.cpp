@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include <fcntl.h>
+
 ECheckFailed::ECheckFailed(const std::string& source)
     : std::runtime_error("Cannot clean " + source + ": the written file did not match what was planned")
 {
@@ -23,6 +25,13 @@ void tPictureFile::Write(const tPlan& plan, tPendingFile& out, const std::string
 {
     WritePlan(plan, out);
     if (!CheckWritten(plan, out.Fd(), choices)) throw ECheckFailed(source);
+}
+
+tFileHandle tPictureFile::OwnCopy(int fd, struct stat& st)
+{
+    tFileHandle copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (copy.Get() < 0 || ::fstat(copy.Get(), &st) != 0) throw EDamagedFile("the written file cannot be read");
+    return copy;
 }
 
 bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const

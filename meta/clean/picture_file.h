@@ -75,6 +75,10 @@ protected:
     // (OutputFollowsPlan), and read again with this format's scanner it holds
     // no part the choices remove.
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;
+    // A descriptor of its own on the output open at `fd`, for a re-scan to
+    // own (reads are by offset), and the output's stat; EDamagedFile when
+    // there is none.
+    static tFileHandle OwnCopy(int fd, struct stat& st);
     std::vector<tPart> FParts;
     tFileHandle FSource;
 };

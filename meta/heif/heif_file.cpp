@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unistd.h>
 
 namespace {
 
@@ -525,10 +524,7 @@ void tHeifFile::PlanMeta(const std::vector<bool>& gone, const std::vector<tExten
 
 std::unique_ptr<tPictureFile> tHeifFile::Reread(int fd, const std::vector<tPart>&) const
 {
-    const int copy = ::dup(fd);
-    Ensure(copy >= 0, "the written file could not be read");
-    tFileHandle file(copy);
-    const off_t size = ::lseek(copy, 0, SEEK_END);
-    Ensure(size >= 0, "the written file could not be read");
-    return std::make_unique<tHeifFile>(std::move(file), static_cast<int64_t>(size), false);
+    struct stat st;
+    tFileHandle file = OwnCopy(fd, st);
+    return std::make_unique<tHeifFile>(std::move(file), static_cast<int64_t>(st.st_size), false);
 }

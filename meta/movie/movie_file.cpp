@@ -659,10 +659,7 @@ const tPlan& tMovieFile::Plan(const tChoices& choices)
 
 std::unique_ptr<tPictureFile> tMovieFile::Reread(int fd, const std::vector<tPart>&) const
 {
-    const int copy = ::dup(fd);
-    Ensure(copy >= 0, "the written file could not be read");
-    tFileHandle file(copy);
-    const off_t size = ::lseek(copy, 0, SEEK_END);
-    Ensure(size >= 0, "the written file could not be read");
-    return std::make_unique<tMovieFile>(std::move(file), static_cast<int64_t>(size), false);
+    struct stat st;
+    tFileHandle file = OwnCopy(fd, st);
+    return std::make_unique<tMovieFile>(std::move(file), static_cast<int64_t>(st.st_size), false);
 }

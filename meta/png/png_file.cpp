@@ -1,9 +1,6 @@
 #include "meta/png/png_file.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include <zlib.h>
 
@@ -165,10 +162,7 @@ const tPlan& tPngFile::Plan(const tChoices& choices)
 
 std::unique_ptr<tPictureFile> tPngFile::Reread(int fd, const std::vector<tPart>& copied) const
 {
-    // A descriptor of its own for the scanned file to own; reads are by offset.
-    tFileHandle again(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    if (again.Get() < 0) throw EFileError(EFileError::TStep::Read, FName, errno);
     struct stat st;
-    if (::fstat(again.Get(), &st) != 0) throw EFileError(EFileError::TStep::Read, FName, errno);
+    tFileHandle again = OwnCopy(fd, st);
     return std::make_unique<tPngFile>(std::move(again), st, FName, false, copied);
 }

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "meta/exif/image_info.h"
 #include "meta/exif/tiff_block.h"
 
@@ -256,8 +253,6 @@ bool tWebpFile::WriteFrame(const tRiffChunk& frame, const std::vector<tInnerChun
 std::unique_ptr<tPictureFile> tWebpFile::Reread(int fd, const std::vector<tPart>&) const
 {
     struct stat st;
-    if (::fstat(fd, &st) != 0) throw EDamagedFile("the written file cannot be read");
-    tFileHandle copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    if (copy.Get() < 0) throw EDamagedFile("the written file cannot be read");
+    tFileHandle copy = OwnCopy(fd, st);
     return ScanWebp(std::move(copy), st, {}, false);
 }
