@@ -539,20 +539,14 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     const std::string_view runBytes = FReader.PayloadView(*runs, runCopy);
     tBoxCursor r(runBytes, wrong);
     r.Skip(4);
-    struct tRun {
-        uint64_t FirstChunk, PerChunk;
-    };
-    std::vector<tRun> perChunk;
     const uint64_t runCount = r.U32();
     Refuse(runCount <= r.Left() / 12, wrong);
-    for (uint64_t i = 0; i < runCount; ++i) {
-        tRun run;
-        run.FirstChunk = r.U32();
-        run.PerChunk = r.U32();
-        r.Skip(4);
-        Refuse(perChunk.empty() ? run.FirstChunk == 1 : run.FirstChunk > perChunk.back().FirstChunk, wrong);
-        perChunk.push_back(run);
-    }
+    // Runs of 12 bytes: the first chunk of the run (from 1, rising), its
+    // samples per chunk, its sample description.
+    const auto* runTable = reinterpret_cast<const uint8_t*>(runBytes.data()) + r.Pos();
+    auto firstChunk = [&](uint64_t i) { return BigEndianAt(runTable + 12 * i, 4); };
+    for (uint64_t i = 0; i < runCount; ++i) Refuse(firstChunk(i) > (i == 0 ? 0 : firstChunk(i - 1)), wrong);
+    Refuse(runCount == 0 || firstChunk(0) == 1, wrong);
 
     const std::string_view chunkBytes = FReader.PayloadView(*chunks, chunkCopy);
     tBoxCursor o(chunkBytes, wrong);
@@ -561,16 +555,15 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     const uint64_t chunkCount = o.U32();
     Refuse(chunkCount <= o.Left() / offsetSize, wrong);
     const auto* offsets = reinterpret_cast<const uint8_t*>(chunkBytes.data()) + o.Pos();
-    Refuse(chunkCount == 0 || !perChunk.empty(), wrong);
+    Refuse(chunkCount == 0 || runCount > 0, wrong);
     const auto fileSize = static_cast<uint64_t>(FReader.FileSize());
-    uint64_t sample = 0;
-    size_t run = 0;
+    uint64_t sample = 0, run = 0;
     // The first chunk of the next run of chunks with another sample count.
-    uint64_t next = perChunk.size() > 1 ? perChunk[1].FirstChunk : UINT64_MAX;
+    uint64_t next = runCount > 1 ? firstChunk(1) : UINT64_MAX;
     for (uint64_t k = 1; k <= chunkCount; ++k) {
         const uint64_t offset = BigEndianAt(offsets + (k - 1) * offsetSize, offsetSize);
-        while (k >= next) next = ++run + 1 < perChunk.size() ? perChunk[run + 1].FirstChunk : UINT64_MAX;
-        const uint64_t n = perChunk[run].PerChunk;
+        while (k >= next) next = ++run + 1 < runCount ? firstChunk(run + 1) : UINT64_MAX;
+        const uint64_t n = BigEndianAt(runTable + 12 * run + 4, 4);
         Refuse(n <= count - sample, wrong);
         const uint64_t bytes = fixed != 0 ? n * fixed : sizesOf(sample, n);  // n * fixed: both below 2^32
         sample += n;

@@ -74,8 +74,9 @@ std::string Moov(const tMovieLayout& l, uint64_t videoAt, uint64_t metaAt, tMovi
             bits == 0 ? FullBox("stsz", 0, U32(0) + U32(count) + U32(size) + U32(size))
                       : FullBox("stz2", 0, std::string(3, '\0') + char(bits) + U32(count) + BigEndian(size, bits / 8) +
                                                BigEndian(size, bits / 8));
-        const std::string table =
-            Stbl(l, "mebx", sizes, U32(1) + U32(1) + U32(1) + U32(1), {first, metaAt + size});
+        std::string runs = U32(l.RunStarts.size());
+        for (uint32_t start : l.RunStarts) runs += U32(start) + U32(1) + U32(1);
+        const std::string table = Stbl(l, "mebx", sizes, runs, {first, metaAt + size});
         moov += Box("trak", Tkhd(l, 2) + Box("tref", Box("cdsc", U32(1))) +
                                 Box("mdia", Mdhd(l) + Hdlr("meta") + Box("minf", FullBox("nmhd", 0, "") + table)));
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct tMovieLayout {
     bool MoovFirst = false;      // "faststart": moov before mdat
@@ -23,6 +24,8 @@ struct tMovieLayout {
     int CompactSizeBits = 0;      // the metadata track's sizes in stz2 fields of 8 or 16 bits
     bool SamplesOutside = false;  // the metadata track's chunk points into moov
     bool LongVideo = false;       // the video's size table runs into the metadata samples after it
+    // Where the metadata track's runs of chunks begin (stsc), a sample a chunk.
+    std::vector<uint32_t> RunStarts = {1};
 };
 
 // What a built file holds, to search for afterwards.

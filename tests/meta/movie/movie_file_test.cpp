@@ -86,6 +86,7 @@ TEST(MovieFile, EveryLayoutIsCleanedInPlace)
         {"a timed metadata track, co64, moov first", {.MoovFirst = true, .Co64 = true, .MetadataTrack = true}},
         {"a timed metadata track with 8-bit sizes", {.MetadataTrack = true, .CompactSizeBits = 8}},
         {"a timed metadata track with 16-bit sizes", {.MetadataTrack = true, .CompactSizeBits = 16}},
+        {"a timed metadata track in two runs of chunks", {.MetadataTrack = true, .RunStarts = {1, 2}}},
         {"udta with QuickTime's terminator", {.Terminator = true}},
         {"a top-level XMP box", {.XmpBox = true}},
         {"a track's own udta", {.TrackUserData = true}},
@@ -140,6 +141,10 @@ TEST(MovieFile, WhatCannotBeCleanedInPlaceIsRefused)
          "a metadata track's samples outside the movie data (mdat)"},
         {"video samples running into the metadata samples", {.MetadataTrack = true, .LongVideo = true},
          "a track's samples inside metadata that goes"},
+        {"runs of chunks from the second chunk on", {.MetadataTrack = true, .RunStarts = {2}},
+         "a track's sample tables do not add up"},
+        {"runs of chunks that do not rise", {.MetadataTrack = true, .RunStarts = {1, 1}},
+         "a track's sample tables do not add up"},
     };
     TempDir dir;
     for (const auto& r : rows) {
