@@ -1,6 +1,7 @@
 #include "meta/bmff/box_reader.h"
 
 #include <cerrno>
+#include <utility>
 
 #include <unistd.h>
 
@@ -13,9 +14,6 @@ void Ensure(bool condition, const char* message)
 
 // The largest header: size, type, 64-bit size, user type.
 constexpr int64_t kMaxHeader = 4 + 4 + 8 + 16;
-
-// See Hold.
-thread_local std::vector<char> tSpareHeld;
 
 }  // namespace
 
@@ -47,20 +45,24 @@ std::string tBoxReader::Read(int64_t offset, int64_t length)
 std::string_view tBoxReader::PayloadView(const tBox& box, std::string& copy)
 {
     const int64_t offset = box.Payload(), length = box.PayloadLength();
-    if (offset >= FHeldAt && length >= 0 && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size())) {
+    if (const auto held = Held(offset, length)) {
         FBudget.Keep(length);
-        return FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length));
+        return *held;
     }
     copy = Read(offset, length);
     return copy;
+}
+
+std::optional<std::string_view> tBoxReader::Held(int64_t offset, int64_t length) const
+{
+    return FHeld ? FHeld->View(offset, length) : std::nullopt;
 }
 
 std::string tBoxReader::ReadRaw(int64_t offset, int64_t length)
 {
     Ensure(offset >= 0 && length >= 0 && offset <= FSize && length <= FSize - offset,
            "a box runs past the end of the file");
-    if (offset >= FHeldAt && offset + length <= FHeldAt + static_cast<int64_t>(FHeld.size()))
-        return std::string(FHeld.substr(static_cast<size_t>(offset - FHeldAt), static_cast<size_t>(length)));
+    if (const auto held = Held(offset, length)) return std::string(*held);
     std::string bytes(static_cast<size_t>(length), '\0');
     ReadInto(bytes.data(), offset, length);
     return bytes;
@@ -83,20 +85,14 @@ void tBoxReader::Hold(const tBox& box)
     if (box.Length > kMaxHeldBytes) return;
     Ensure(box.Offset >= 0 && box.Length >= 0 && box.Length <= FSize - box.Offset, "a box runs past the end of the file");
     Release();
-    // The memory the thread's last held box let go of: a batch holds one
-    // movie box after another, and fresh memory costs a fault a page.
-    FHeldBytes.swap(tSpareHeld);
-    FHeldBytes.resize(static_cast<size_t>(box.Length));
-    ReadInto(FHeldBytes.data(), box.Offset, box.Length);
-    FHeld = std::string_view(FHeldBytes.data(), FHeldBytes.size());
-    FHeldAt = box.Offset;
+    auto held = std::make_shared<tSourceBytes>(box.Offset, static_cast<size_t>(box.Length));
+    ReadInto(held->Data(), box.Offset, box.Length);
+    FHeld = std::move(held);
 }
 
 void tBoxReader::Release()
 {
-    FHeld = {};
-    if (FHeldBytes.capacity() > tSpareHeld.capacity()) FHeldBytes.swap(tSpareHeld);
-    std::vector<char>().swap(FHeldBytes);
+    FHeld.reset();
 }
 
 std::vector<tBox> tBoxReader::TopLevel()

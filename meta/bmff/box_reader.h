@@ -6,11 +6,14 @@
 // pictures and MP4 movies read theirs through tBoxCursor.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "meta/bmff/box_budget.h"
+#include "meta/clean/plan.h"
 
 // A four-character code as a number: FourCC("meta").
 constexpr uint32_t FourCC(const char (&code)[5])
@@ -77,6 +80,10 @@ public:
     static constexpr int64_t kMaxHeldBytes = 4 << 20;
     // Lets the held box go.
     void Release();
+    // The bytes [offset, offset + length) when they lie inside the held box.
+    std::optional<std::string_view> Held(int64_t offset, int64_t length) const;
+    // The held box's bytes, which may outlive the reader; null when none.
+    std::shared_ptr<const tSourceBytes> HeldBytes() const { return FHeld; }
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);
@@ -85,9 +92,7 @@ private:
     int FFd;
     int64_t FSize;
     tBoxBudget FBudget;
-    int64_t FHeldAt = 0;
-    std::vector<char> FHeldBytes;
-    std::string_view FHeld;
+    std::shared_ptr<tSourceBytes> FHeld;
 };
 
 // A checked big-endian reader over bytes already read (a box's payload):

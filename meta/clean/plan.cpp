@@ -19,50 +19,43 @@ int64_t SizeOf(int fd)
 }
 
 // Reads of one file near each other cost one pread: the `window` bytes from a
-// read on are kept, and a read outside them reads anew from there. With
-// `within` (begin, end ranges, in order), a window ends where the range
-// holding its start ends.
+// read on are kept, and a read outside them reads anew from there.
 class tWindow {
 public:
-    tWindow(int fd, size_t window, const std::vector<std::pair<int64_t, int64_t>>* within = nullptr)
-        : FFd(fd), FWindow(window), FWithin(within)
-    {
-    }
+    tWindow(int fd, size_t window) : FFd(fd), FWindow(window) {}
 
     // As ReadAt.
     bool Read(char* buffer, size_t n, int64_t offset)
     {
         if (n >= FWindow) return ReadAt(FFd, buffer, n, offset);
-        if (offset < FAt || offset - FAt + static_cast<int64_t>(n) > static_cast<int64_t>(FBytes.size())) {
-            size_t want = FWindow;
-            if (FWithin) {
-                const auto range = std::upper_bound(FWithin->begin(), FWithin->end(), std::make_pair(offset, INT64_MAX));
-                if (range != FWithin->begin() && std::prev(range)->second > offset)
-                    want = std::max(n, std::min(want, static_cast<size_t>(std::prev(range)->second - offset)));
-            }
+        if (offset < FAt || offset - FAt + static_cast<int64_t>(n) > static_cast<int64_t>(FSize)) {
+            const size_t want = FWindow;
             FAt = offset;
-            FBytes.resize(want);
+            char* const bytes = FBytes.Room(want);
             size_t got = 0;
             while (got < want) {
-                const ssize_t r = ::pread(FFd, FBytes.data() + got, want - got, static_cast<off_t>(offset) + got);
+                const ssize_t r = ::pread(FFd, bytes + got, want - got, static_cast<off_t>(offset) + got);
                 if (r < 0 && errno == EINTR) continue;
-                if (r < 0) return false;
+                if (r < 0) {
+                    FSize = 0;
+                    return false;
+                }
                 if (r == 0) break;
                 got += static_cast<size_t>(r);
             }
-            FBytes.resize(got);
+            FSize = got;
             if (n > got) return false;
         }
-        std::memcpy(buffer, FBytes.data() + (offset - FAt), n);
+        std::memcpy(buffer, FBytes.Data() + (offset - FAt), n);
         return true;
     }
 
 private:
     int FFd;
     size_t FWindow;
-    const std::vector<std::pair<int64_t, int64_t>>* FWithin;
     int64_t FAt = 0;
-    std::string FBytes;
+    tReadBuffer FBytes;
+    size_t FSize = 0;  // of the bytes in FBytes
 };
 
 }  // namespace
@@ -152,47 +145,108 @@ std::vector<std::pair<int64_t, int64_t>> WrittenPages(const tPlan& plan)
     return joined;
 }
 
-// The written pages of a plan that keeps offsets over a copy of the source's
-// whole pages open at `fd`: the source's bytes with the new ones over them.
-// The source's pages are in memory since its scan; the copy's shared ones
-// are not, and the check reads only these.
-void WriteOver(const tPlan& plan, int fd)
-{
+// The bytes of a plan that keeps offsets in its written pages, composed
+// run by run: the source's bytes with the new ones over them.
+class tComposer {
+public:
+    explicit tComposer(const tPlan& plan) : FPlan(plan)
+    {
+        int64_t at = 0;
+        for (const tPlan::tPiece& piece : plan.Pieces) {
+            if (piece.Offset < 0) FNews.push_back({at, &piece.Bytes});
+            at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
+        }
+    }
+
+    // The output's bytes [from, to) into `buffer`; runs are asked for in
+    // order. False when the source cannot be read.
+    bool Compose(int64_t from, int64_t to, char* buffer)
+    {
+        while (FFirst < FNews.size() && FNews[FFirst].End() <= from) ++FFirst;
+        int64_t covered = 0;
+        for (size_t i = FFirst; i < FNews.size() && FNews[i].At < to; ++i)
+            covered += std::min(to, FNews[i].End()) - std::max(from, FNews[i].At);
+        if (covered < to - from && !Source(from, to, buffer)) return false;
+        for (size_t i = FFirst; i < FNews.size() && FNews[i].At < to; ++i) {
+            const int64_t a = std::max(from, FNews[i].At), b = std::min(to, FNews[i].End());
+            std::memcpy(buffer + (a - from), FNews[i].Bytes->data() + (a - FNews[i].At), static_cast<size_t>(b - a));
+        }
+        return true;
+    }
+
+private:
+    // The source's bytes [from, to): those the plan knows from memory.
+    bool Source(int64_t from, int64_t to, char* buffer) const
+    {
+        const tSourceBytes* known = FPlan.Known.get();
+        const int64_t a = known ? std::clamp(known->At(), from, to) : to;
+        const int64_t b = known ? std::clamp(known->End(), from, to) : to;
+        if (a < b) std::memcpy(buffer + (a - from), known->View(a, b - a)->data(), static_cast<size_t>(b - a));
+        return (a == from || ReadAt(FPlan.SourceFd, buffer, static_cast<size_t>(a - from), from)) &&
+               (b == to || ReadAt(FPlan.SourceFd, buffer + (b - from), static_cast<size_t>(to - b), b));
+    }
+
     struct tNew {
         int64_t At;
         const std::string* Bytes;
         int64_t End() const { return At + static_cast<int64_t>(Bytes->size()); }
     };
-    std::vector<tNew> news;
-    int64_t at = 0;
-    for (const tPlan::tPiece& piece : plan.Pieces) {
-        if (piece.Offset < 0) news.push_back({at, &piece.Bytes});
-        at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
-    }
-    const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
+    const tPlan& FPlan;
+    std::vector<tNew> FNews;
+    size_t FFirst = 0;  // the first new piece that may reach into the next run
+};
+
+// Calls run(from, to) for the written pages of `plan` in pieces of at most
+// kMaxRewrite bytes, until one returns false; returns false then.
+template <class tRun>
+bool ForWrittenRuns(const std::vector<std::pair<int64_t, int64_t>>& pages, tRun&& run)
+{
+    for (const auto& [begin, end] : pages)
+        for (int64_t from = begin; from < end; from += kMaxRewrite)
+            if (!run(from, std::min(end, from + kMaxRewrite))) return false;
+    return true;
+}
+
+size_t LongestRun(const std::vector<std::pair<int64_t, int64_t>>& pages)
+{
     int64_t most = 0;
     for (const auto& [begin, end] : pages) most = std::max(most, std::min(end - begin, kMaxRewrite));
+    return static_cast<size_t>(most);
+}
+
+// The written pages of a plan that keeps offsets over a copy of the source's
+// whole pages open at `fd`. The source's pages are in memory since its
+// scan; the copy's shared ones are not, and the check reads only these.
+void WriteOver(const tPlan& plan, int fd)
+{
+    const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
+    tComposer composer(plan);
     // Not zeroed first: every byte is read or new.
-    const std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(most)]);
-    size_t first = 0;  // the first new piece that may reach into the window
-    for (const auto& [begin, end] : pages) {
-        for (int64_t from = begin; from < end; from += kMaxRewrite) {
-            const int64_t to = std::min(end, from + kMaxRewrite);
-            while (first < news.size() && news[first].End() <= from) ++first;
-            int64_t covered = 0;
-            for (size_t i = first; i < news.size() && news[i].At < to; ++i)
-                covered += std::min(to, news[i].End()) - std::max(from, news[i].At);
-            const size_t n = static_cast<size_t>(to - from);
-            if (covered < to - from && !ReadAt(plan.SourceFd, buffer.get(), n, from))
-                throw EFileError(EFileError::TStep::Read, {}, 0);
-            for (size_t i = first; i < news.size() && news[i].At < to; ++i) {
-                const int64_t a = std::max(from, news[i].At), b = std::min(to, news[i].End());
-                std::memcpy(buffer.get() + (a - from), news[i].Bytes->data() + (a - news[i].At),
-                            static_cast<size_t>(b - a));
-            }
-            WriteFullyAt(fd, buffer.get(), n, from);
-        }
-    }
+    tReadBuffer buffer;
+    char* const bytes = buffer.Room(LongestRun(pages));
+    ForWrittenRuns(pages, [&](int64_t from, int64_t to) {
+        if (!composer.Compose(from, to, bytes)) throw EFileError(EFileError::TStep::Read, {}, 0);
+        WriteFullyAt(fd, bytes, static_cast<size_t>(to - from), from);
+        return true;
+    });
+}
+
+// The check of a plan that keeps offsets, written as one copy of its source
+// with its written pages over it: the output's size, and those pages, each
+// run in one read. The rest shares the source's blocks and is not in memory.
+bool WrittenPagesMatch(const tPlan& plan, int fd)
+{
+    if (SizeOf(fd) != plan.Length) return false;
+    const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
+    tComposer composer(plan);
+    tReadBuffer expected, found;
+    const size_t most = LongestRun(pages);
+    char* const x = expected.Room(most);
+    char* const y = found.Room(most);
+    return ForWrittenRuns(pages, [&](int64_t from, int64_t to) {
+        const auto n = static_cast<size_t>(to - from);
+        return composer.Compose(from, to, x) && ReadAt(fd, y, n, from) && std::memcmp(x, y, n) == 0;
+    });
 }
 
 }  // namespace
@@ -271,15 +325,7 @@ namespace {
 bool Follows(const tPlan& plan, int fd, int64_t edge)
 {
     if (SizeOf(fd) != plan.Length) return false;
-    // Of a plan written over a copy of its source, the output is read in its
-    // written pages only, and no further (a block it shares with the source
-    // may not be in memory): each run of them in one read.
-    const bool over = edge >= 0 && KeepsOffsets(plan);
-    const std::vector<std::pair<int64_t, int64_t>> written =
-        over ? WrittenPages(plan) : std::vector<std::pair<int64_t, int64_t>>{{0, plan.Length}};
-    const size_t runs = static_cast<size_t>(kMaxRewrite);
-    tWindow source(plan.SourceFd, over ? runs : kSourceWindow, over ? &written : nullptr),
-        output(fd, over ? runs : static_cast<size_t>(kEdgeCheck), over ? &written : nullptr);
+    tWindow source(plan.SourceFd, kSourceWindow), output(fd, static_cast<size_t>(kEdgeCheck));
     std::string x, y;
     auto equal = [&](int64_t from, int64_t to, int64_t length) {
         while (length > 0) {
@@ -293,13 +339,6 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
         }
         return true;
     };
-    auto equalWritten = [&](int64_t from, int64_t to, int64_t length) {
-        for (const auto& [begin, end] : written) {
-            const int64_t a = std::max(to, begin), b = std::min(to + length, end);
-            if (a < b && !equal(from + (a - to), a, b - a)) return false;
-        }
-        return true;
-    };
     int64_t at = 0;
     for (const tPlan::tPiece& piece : plan.Pieces) {
         if (piece.Offset < 0) {
@@ -309,9 +348,9 @@ bool Follows(const tPlan& plan, int fd, int64_t edge)
             continue;
         }
         if (edge < 0 || piece.Length <= 2 * edge) {
-            if (!equalWritten(piece.Offset, at, piece.Length)) return false;
-        } else if (!equalWritten(piece.Offset, at, edge) ||
-                   !equalWritten(piece.Offset + piece.Length - edge, at + piece.Length - edge, edge)) {
+            if (!equal(piece.Offset, at, piece.Length)) return false;
+        } else if (!equal(piece.Offset, at, edge) ||
+                   !equal(piece.Offset + piece.Length - edge, at + piece.Length - edge, edge)) {
             return false;
         }
         at += piece.Length;
@@ -328,7 +367,7 @@ bool OutputMatches(const tPlan& plan, int fd)
 
 bool OutputFollowsPlan(const tPlan& plan, int fd)
 {
-    return Follows(plan, fd, kEdgeCheck);
+    return KeepsOffsets(plan) ? WrittenPagesMatch(plan, fd) : Follows(plan, fd, kEdgeCheck);
 }
 
 bool SameContent(int a, int b)

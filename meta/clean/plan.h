@@ -4,13 +4,59 @@
 // plan, comparing a file with one and publishing are the same for every format.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <sys/types.h>
 
 #include "store/file_io.h"
+
+// Memory for bytes about to be read: it grows without zeroing what the read
+// fills anyway, and keeps its room for the next read.
+class tReadBuffer {
+public:
+    // Room for `n` bytes; what it held is gone when it has to grow.
+    char* Room(size_t n)
+    {
+        if (n > FCapacity) {
+            FBytes.reset();
+            FBytes.reset(new char[n]);
+            FCapacity = n;
+        }
+        return FBytes.get();
+    }
+    char* Data() const { return FBytes.get(); }
+    size_t Capacity() const { return FCapacity; }
+
+private:
+    std::unique_ptr<char[]> FBytes;
+    size_t FCapacity = 0;
+};
+
+// Bytes of a source read once, kept with their offset: what needs them again
+// takes them from memory.
+class tSourceBytes {
+public:
+    tSourceBytes(int64_t at, size_t size) : FAt(at), FSize(size) { FBuffer.Room(size); }
+    char* Data() { return FBuffer.Data(); }
+    // [offset, offset + length) when it lies inside them.
+    std::optional<std::string_view> View(int64_t offset, int64_t length) const
+    {
+        if (offset < FAt || length < 0 || offset - FAt + length > static_cast<int64_t>(FSize)) return std::nullopt;
+        return std::string_view(FBuffer.Data() + (offset - FAt), static_cast<size_t>(length));
+    }
+    int64_t At() const { return FAt; }
+    int64_t End() const { return FAt + static_cast<int64_t>(FSize); }
+
+private:
+    tReadBuffer FBuffer;
+    int64_t FAt;
+    size_t FSize;
+};
 
 struct tPlan {
     struct tPiece {
@@ -28,6 +74,9 @@ struct tPlan {
     // (offset, length), where new bytes lie thick and the check reads much
     // (a movie's moov box).
     std::vector<std::pair<int64_t, int64_t>> Rewrite;
+    // Bytes of the source its scan read (a movie's moov box): writing the
+    // plan and checking the copy take them from memory.
+    std::shared_ptr<const tSourceBytes> Known;
 
     // Adjacent bytes, and adjacent ranges, are joined into one piece.
     void AddBytes(const std::string& bytes);

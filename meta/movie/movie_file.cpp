@@ -228,7 +228,9 @@ tMovieFile::tMovieFile(tFileHandle file, int64_t size, bool listing) : FReader(f
         if (inside != FSamples.end()) mdat.Offset = -1;
     }
     CheckKeptChunks();
-    // Nothing is read past the scan, and the file may wait its turn to be written.
+    // Nothing else is read past the scan. The movie box is most of what is
+    // written, and the check compares it: its bytes go with the plan.
+    FMoovBytes = FReader.HeldBytes();
     FReader.Release();
 }
 
@@ -460,6 +462,7 @@ void tMovieFile::AddFree(const tBox& box, const std::string& name)
 
 bool tMovieFile::AllZero(int64_t offset, int64_t length)
 {
+    if (const auto held = FReader.Held(offset, length)) return held->find_first_not_of('\0') == std::string_view::npos;
     // Streamed, never kept: free space may be large.
     std::string bytes;
     for (int64_t at = 0; at < length;) {
@@ -626,6 +629,7 @@ const tPlan& tMovieFile::Plan(const tChoices& choices)
     // The movie box holds most changes, and the check and a re-scan read it:
     // written whole, not shared with the source.
     FPlan.Rewrite.push_back({FMoov.Offset, FMoov.Length});
+    FPlan.Known = FMoovBytes;
     // Every change is bytes in place: a free header and zeros, or zeros.
     struct tEdit {
         int64_t Offset, Length;

@@ -68,6 +68,7 @@ private:
     std::vector<tRange> FTimes;     // creation and modification times not yet zero
     std::vector<tRange> FSamples;
     tRange FMoov;
+    std::shared_ptr<const tSourceBytes> FMoovBytes;  // when it was small enough to hold
     std::vector<tBox> FKeptSampleTables;  // the stbl boxes of kept tracks
     tPlan FPlan;
 };

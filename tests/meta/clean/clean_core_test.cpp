@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 
 #include "meta/clean/picture_file.h"
@@ -158,12 +159,19 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
         const char* What;
         std::vector<tPlan::tPiece> Pieces;
         std::vector<size_t> Copies;  // what the kernel was asked to copy, in turn
+        // Source bytes the plan knows from memory (offset, length); their
+        // middle byte differs from the file's, to show it is written.
+        std::pair<int64_t, int64_t> Known = {0, 0};
     } rows[] = {
         {"bytes replaced in place", {{0, 4, {}}, {-1, 0, "xx"}, {6, n - 6, {}}}, {pages}},
         {"bytes at both ends and far apart",
          {{-1, 0, "x"}, {1, 5000, {}}, {-1, 0, "yy"}, {5003, 1500000, {}}, {-1, 0, "z"}, {1505004, n - 1505005, {}},
           {-1, 0, "w"}},
          {pages}},
+        {"bytes in place, the source around them known from mid-page to mid-page",
+         {{0, 10000, {}}, {-1, 0, "xx"}, {10002, n - 10002, {}}},
+         {pages},
+         {9000, 2400}},
         {"bytes over more than a megabyte", {{0, 70000, {}}, {-1, 0, big}, {70000 + int64_t(big.size()), n - 70000 - int64_t(big.size()), {}}},
          {pages}},
         // Short ranges go out with the new bytes.
@@ -174,10 +182,18 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
     for (const auto& r : rows) {
         tPlan plan;
         plan.SourceFd = in.Get();
+        std::string known = source;
+        if (const auto [at, length] = r.Known; length > 0) {
+            const size_t middle = size_t(at + length / 2);
+            known[middle] = static_cast<char>(known[middle] ^ 1);
+            auto bytes = std::make_shared<tSourceBytes>(at, size_t(length));
+            std::memcpy(bytes->Data(), known.data() + at, size_t(length));
+            plan.Known = bytes;
+        }
         std::string expected;
         for (const tPlan::tPiece& p : r.Pieces) {
             p.Offset < 0 ? plan.AddBytes(p.Bytes) : plan.AddRange(p.Offset, p.Length);
-            expected += p.Offset < 0 ? p.Bytes : source.substr(size_t(p.Offset), size_t(p.Length));
+            expected += p.Offset < 0 ? p.Bytes : known.substr(size_t(p.Offset), size_t(p.Length));
         }
         copies.clear();
         const auto folder = std::make_shared<const tOutputFolder>(dir.Path(), "out", true);
