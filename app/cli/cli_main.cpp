@@ -151,6 +151,7 @@ std::string ParseTypes(const std::string& list, std::set<tFileType>& types)
 
 int main(int argc, char** argv)
 {
+    KeepFreedMemory();
     TBatchSettings options;
     options.Exif = options.Com = options.Iptc = options.Other = false;
     std::string start;

@@ -110,6 +110,13 @@ struct tReason {
 // `error`, met while `file` was in hand (empty: none), as a reason.
 tReason ReasonOf(const std::exception& error, const std::string& file = {});
 
+// For a program that runs batches, called before its threads start: memory
+// freed after one file serves the next, on every thread. A batch reads and
+// writes buffers of like sizes file after file; given back to the system
+// each time, each page of them costs a fault again, and a thread of its own
+// heap costs mappings of its own.
+void KeepFreedMemory();
+
 // An error that ended a run: the message in English, and what happened.
 class EBatchError : public EMetaError {
 public:

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 
+#include "app/core/batch_run.h"
 #include "app/window/application.h"
 #include "app/window/help_form.h"
 #include "app/window/main_form.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    KeepFreedMemory();
     TApplication app(argc, argv);
     TTranslations translations;
     translations.Install(QLocale::system());  // none for English, or a language not translated
