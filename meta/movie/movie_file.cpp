@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <ctime>
+#include <type_traits>
 
 #include <endian.h>
 #include <unistd.h>
@@ -15,10 +16,17 @@ void Ensure(bool condition, const char* message)
     if (!condition) throw EDamagedFile(message);
 }
 
-// A file that may be sound but that no rewrite here can clean safely.
-void Refuse(bool condition, const char* message)
+[[noreturn]] __attribute__((noinline, cold)) void RefuseNow(const char* message)
 {
-    if (!condition) throw ECannotClean(message);
+    throw ECannotClean(message);
+}
+
+// A file that may be sound but that no rewrite here can clean safely. The
+// test stays where it is made: sample tables are checked entry by entry.
+inline void Refuse(bool condition, const char* message)
+{
+    if (!condition) [[unlikely]]
+        RefuseNow(message);
 }
 
 // The brands of movie files (ISO/IEC 14496-12, 14496-14, 3GPP TS 26.244,
@@ -519,25 +527,6 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     // Tables are read entry by entry in place, their lengths checked first:
     // a long clip has a million samples.
     const auto* table = reinterpret_cast<const uint8_t*>(sizeBytes.data()) + s.Pos();
-    // The bytes of `n` samples from `first` on.
-    auto sizesOf = [&](uint64_t first, uint64_t n) -> uint64_t {
-        uint64_t bytes = 0;
-        const uint64_t end = first + n;
-        switch (bits) {
-        case 4:
-            for (uint64_t i = first; i < end; ++i) bytes += i % 2 == 0 ? table[i / 2] >> 4 : table[i / 2] & 15;
-            break;
-        case 8:
-            for (uint64_t i = first; i < end; ++i) bytes += table[i];
-            break;
-        case 16:
-            for (uint64_t i = first; i < end; ++i) bytes += BigEndianAt(table + 2 * i, 2);
-            break;
-        default:
-            for (uint64_t i = first; i < end; ++i) bytes += BigEndianAt(table + 4 * i, 4);
-        }
-        return bytes;
-    };
 
     const std::string_view runBytes = FReader.PayloadView(*runs, runCopy);
     tBoxCursor r(runBytes, wrong);
@@ -548,30 +537,61 @@ void tMovieFile::VisitChunks(const tBox& stbl, tVisit&& visit)
     // samples per chunk, its sample description.
     const auto* runTable = reinterpret_cast<const uint8_t*>(runBytes.data()) + r.Pos();
     auto firstChunk = [&](uint64_t i) { return BigEndianAt(runTable + 12 * i, 4); };
-    for (uint64_t i = 0; i < runCount; ++i) Refuse(firstChunk(i) > (i == 0 ? 0 : firstChunk(i - 1)), wrong);
-    Refuse(runCount == 0 || firstChunk(0) == 1, wrong);
+    bool rising = runCount == 0 || firstChunk(0) == 1;
+    for (uint64_t i = 1; i < runCount && rising; ++i) rising = firstChunk(i) > firstChunk(i - 1);
+    Refuse(rising, wrong);
 
     const std::string_view chunkBytes = FReader.PayloadView(*chunks, chunkCopy);
     tBoxCursor o(chunkBytes, wrong);
     o.Skip(4);
-    const size_t offsetSize = chunks->Type == FourCC("co64") ? 8 : 4;
+    const bool wide = chunks->Type == FourCC("co64");
     const uint64_t chunkCount = o.U32();
-    Refuse(chunkCount <= o.Left() / offsetSize, wrong);
+    Refuse(chunkCount <= o.Left() / (wide ? 8 : 4), wrong);
     const auto* offsets = reinterpret_cast<const uint8_t*>(chunkBytes.data()) + o.Pos();
     Refuse(chunkCount == 0 || runCount > 0, wrong);
     const auto fileSize = static_cast<uint64_t>(FReader.FileSize());
-    uint64_t sample = 0, run = 0;
-    // The first chunk of the next run of chunks with another sample count.
-    uint64_t next = runCount > 1 ? firstChunk(1) : UINT64_MAX;
-    for (uint64_t k = 1; k <= chunkCount; ++k) {
-        const uint64_t offset = BigEndianAt(offsets + (k - 1) * offsetSize, offsetSize);
-        while (k >= next) next = ++run + 1 < runCount ? firstChunk(run + 1) : UINT64_MAX;
-        const uint64_t n = BigEndianAt(runTable + 12 * run + 4, 4);
-        Refuse(n <= count - sample, wrong);
-        const uint64_t bytes = fixed != 0 ? n * fixed : sizesOf(sample, n);  // n * fixed: both below 2^32
-        sample += n;
-        Refuse(offset <= fileSize && bytes <= fileSize - offset, "a track's samples run past the end of the file");
-        if (bytes != 0) visit(static_cast<int64_t>(offset), static_cast<int64_t>(bytes));
+    uint64_t sample = 0;
+    // A run of chunks of one sample count at a time, the loop made anew for
+    // each width of offsets and of sizes: a long clip has a million chunks.
+    auto walk = [&](auto offsetSize, auto&& bytesOf) {
+        for (uint64_t run = 0, k = 0; k < chunkCount; ++run) {
+            const uint64_t end = run + 1 < runCount ? std::min(firstChunk(run + 1) - 1, chunkCount) : chunkCount;
+            const uint64_t n = BigEndianAt(runTable + 12 * run + 4, 4);
+            for (; k < end; ++k) {
+                const uint64_t offset = BigEndianAt(offsets + k * offsetSize, offsetSize);
+                Refuse(n <= count - sample, wrong);
+                const uint64_t bytes = bytesOf(sample, n);
+                sample += n;
+                Refuse(offset <= fileSize && bytes <= fileSize - offset, "a track's samples run past the end of the file");
+                if (bytes != 0) visit(static_cast<int64_t>(offset), static_cast<int64_t>(bytes));
+            }
+        }
+    };
+    auto withOffsets = [&](auto&& bytesOf) {
+        wide ? walk(std::integral_constant<size_t, 8>(), bytesOf) : walk(std::integral_constant<size_t, 4>(), bytesOf);
+    };
+    // The bytes of `n` samples from `first` on.
+    auto sizesOf = [&](auto width) {
+        return [&, width](uint64_t first, uint64_t n) {
+            uint64_t bytes = 0;
+            for (uint64_t i = first; i < first + n; ++i) bytes += BigEndianAt(table + width * i, width);
+            return bytes;
+        };
+    };
+    if (fixed != 0) {
+        withOffsets([&](uint64_t, uint64_t n) { return n * fixed; });  // both below 2^32
+    } else if (bits == 32) {
+        withOffsets(sizesOf(std::integral_constant<size_t, 4>()));
+    } else if (bits == 16) {
+        withOffsets(sizesOf(std::integral_constant<size_t, 2>()));
+    } else if (bits == 8) {
+        withOffsets(sizesOf(std::integral_constant<size_t, 1>()));
+    } else {
+        withOffsets([&](uint64_t first, uint64_t n) {
+            uint64_t bytes = 0;
+            for (uint64_t i = first; i < first + n; ++i) bytes += i % 2 == 0 ? table[i / 2] >> 4 : table[i / 2] & 15;
+            return bytes;
+        });
     }
     Refuse(sample == count, wrong);
 }
