@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kChunk = 64 * 1024;
+constexpr int64_t kChunk = 64 * 1024;
 
 int64_t SizeOf(int fd)
 {
@@ -197,20 +197,20 @@ private:
 };
 
 // Calls run(from, to) for the written pages of `plan` in pieces of at most
-// kMaxRewrite bytes, until one returns false; returns false then.
+// `piece` bytes, until one returns false; returns false then.
 template <class tRun>
-bool ForWrittenRuns(const std::vector<std::pair<int64_t, int64_t>>& pages, tRun&& run)
+bool ForWrittenRuns(const std::vector<std::pair<int64_t, int64_t>>& pages, int64_t piece, tRun&& run)
 {
     for (const auto& [begin, end] : pages)
-        for (int64_t from = begin; from < end; from += kMaxRewrite)
-            if (!run(from, std::min(end, from + kMaxRewrite))) return false;
+        for (int64_t from = begin; from < end; from += piece)
+            if (!run(from, std::min(end, from + piece))) return false;
     return true;
 }
 
-size_t LongestRun(const std::vector<std::pair<int64_t, int64_t>>& pages)
+size_t LongestRun(const std::vector<std::pair<int64_t, int64_t>>& pages, int64_t piece)
 {
     int64_t most = 0;
-    for (const auto& [begin, end] : pages) most = std::max(most, std::min(end - begin, kMaxRewrite));
+    for (const auto& [begin, end] : pages) most = std::max(most, std::min(end - begin, piece));
     return static_cast<size_t>(most);
 }
 
@@ -223,8 +223,8 @@ void WriteOver(const tPlan& plan, int fd)
     tComposer composer(plan);
     // Not zeroed first: every byte is read or new.
     tReadBuffer buffer;
-    char* const bytes = buffer.Room(LongestRun(pages));
-    ForWrittenRuns(pages, [&](int64_t from, int64_t to) {
+    char* const bytes = buffer.Room(LongestRun(pages, kMaxRewrite));
+    ForWrittenRuns(pages, kMaxRewrite, [&](int64_t from, int64_t to) {
         if (!composer.Compose(from, to, bytes)) throw EFileError(EFileError::TStep::Read, {}, 0);
         WriteFullyAt(fd, bytes, static_cast<size_t>(to - from), from);
         return true;
@@ -232,18 +232,19 @@ void WriteOver(const tPlan& plan, int fd)
 }
 
 // The check of a plan that keeps offsets, written as one copy of its source
-// with its written pages over it: the output's size, and those pages, each
-// run in one read. The rest shares the source's blocks and is not in memory.
+// with its written pages over it: the output's size, and those pages. The
+// rest shares the source's blocks and is not in memory.
 bool WrittenPagesMatch(const tPlan& plan, int fd)
 {
     if (SizeOf(fd) != plan.Length) return false;
     const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
     tComposer composer(plan);
     tReadBuffer expected, found;
-    const size_t most = LongestRun(pages);
+    // A piece at a time: little memory, and what is read stays in the cache.
+    const size_t most = LongestRun(pages, kChunk);
     char* const x = expected.Room(most);
     char* const y = found.Room(most);
-    return ForWrittenRuns(pages, [&](int64_t from, int64_t to) {
+    return ForWrittenRuns(pages, kChunk, [&](int64_t from, int64_t to) {
         const auto n = static_cast<size_t>(to - from);
         return composer.Compose(from, to, x) && ReadAt(fd, y, n, from) && std::memcmp(x, y, n) == 0;
     });
