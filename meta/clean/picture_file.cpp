@@ -46,7 +46,6 @@ bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choic
         auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(part.Offset, INT64_MAX));
         if (after == ranges.begin() || std::prev(after)->second < part.Offset + part.Length) return false;
     }
-    if (!OutputFollowsPlan(plan, fd)) return false;
     std::vector<tPart> copied;
     int64_t at = 0;
     for (const tPlan::tPiece& piece : plan.Pieces) {
@@ -59,11 +58,12 @@ bool tPictureFile::CheckWritten(const tPlan& plan, int fd, const tChoices& choic
         }
         at += piece.Offset >= 0 ? piece.Length : static_cast<int64_t>(piece.Bytes.size());
     }
+    std::unique_ptr<tPictureFile> written;
     try {
-        const std::unique_ptr<tPictureFile> written = Reread(fd, copied);
-        return written && !RemovesAny(written->Parts(), choices);
+        written = Reread(fd, copied);
     } catch (const std::exception&) {
         // What was written cannot be read back: it is no match either.
         return false;
     }
+    return written && !RemovesAny(written->Parts(), choices) && OutputFollowsPlan(plan, fd, written->KeptBytes());
 }

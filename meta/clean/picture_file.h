@@ -62,6 +62,8 @@ public:
 
     // The file scanned, open until this object goes; -1 without one.
     virtual int SourceFd() const { return FSource.Get(); }
+    // Bytes of that file the scan read and keeps (a movie's moov box); null when none.
+    virtual const tSourceBytes* KeptBytes() const { return nullptr; }
 
 protected:
     // Reads the output open at `fd` as this format, for the check. `copied`
@@ -71,9 +73,10 @@ protected:
     // output cannot be read.
     virtual std::unique_ptr<tPictureFile> Reread(int fd, const std::vector<tPart>& copied) const;
     // The check before publish: every part the policy keeps (but those
-    // Adjusted) is copied whole from the source, the output follows the plan
-    // (OutputFollowsPlan), and read again with this format's scanner it holds
-    // no part the choices remove.
+    // Adjusted) is copied whole from the source, read again with this
+    // format's scanner the output holds no part the choices remove, and it
+    // follows the plan (OutputFollowsPlan; what the re-scan read, it reads
+    // from there).
     bool CheckWritten(const tPlan& plan, int fd, const tChoices& choices) const;
     // A descriptor of its own on the output open at `fd`, for a re-scan to
     // own (reads are by offset), and the output's stat; EDamagedFile when

@@ -145,6 +145,17 @@ std::vector<std::pair<int64_t, int64_t>> WrittenPages(const tPlan& plan)
     return joined;
 }
 
+// The bytes [from, to) of the file open at `fd` into `buffer`: from `known`
+// where they lie in it, else read.
+bool ReadKnown(int fd, const tSourceBytes* known, int64_t from, int64_t to, char* buffer)
+{
+    const int64_t a = known ? std::clamp(known->At(), from, to) : to;
+    const int64_t b = known ? std::clamp(known->End(), from, to) : to;
+    if (a < b) std::memcpy(buffer + (a - from), known->View(a, b - a)->data(), static_cast<size_t>(b - a));
+    return (a == from || ReadAt(fd, buffer, static_cast<size_t>(a - from), from)) &&
+           (b == to || ReadAt(fd, buffer + (b - from), static_cast<size_t>(to - b), b));
+}
+
 // The bytes of a plan that keeps offsets in its written pages, composed
 // run by run: the source's bytes with the new ones over them.
 class tComposer {
@@ -166,7 +177,7 @@ public:
         int64_t covered = 0;
         for (size_t i = FFirst; i < FNews.size() && FNews[i].At < to; ++i)
             covered += std::min(to, FNews[i].End()) - std::max(from, FNews[i].At);
-        if (covered < to - from && !Source(from, to, buffer)) return false;
+        if (covered < to - from && !ReadKnown(FPlan.SourceFd, FPlan.Known.get(), from, to, buffer)) return false;
         for (size_t i = FFirst; i < FNews.size() && FNews[i].At < to; ++i) {
             const int64_t a = std::max(from, FNews[i].At), b = std::min(to, FNews[i].End());
             std::memcpy(buffer + (a - from), FNews[i].Bytes->data() + (a - FNews[i].At), static_cast<size_t>(b - a));
@@ -175,17 +186,6 @@ public:
     }
 
 private:
-    // The source's bytes [from, to): those the plan knows from memory.
-    bool Source(int64_t from, int64_t to, char* buffer) const
-    {
-        const tSourceBytes* known = FPlan.Known.get();
-        const int64_t a = known ? std::clamp(known->At(), from, to) : to;
-        const int64_t b = known ? std::clamp(known->End(), from, to) : to;
-        if (a < b) std::memcpy(buffer + (a - from), known->View(a, b - a)->data(), static_cast<size_t>(b - a));
-        return (a == from || ReadAt(FPlan.SourceFd, buffer, static_cast<size_t>(a - from), from)) &&
-               (b == to || ReadAt(FPlan.SourceFd, buffer + (b - from), static_cast<size_t>(to - b), b));
-    }
-
     struct tNew {
         int64_t At;
         const std::string* Bytes;
@@ -234,7 +234,7 @@ void WriteOver(const tPlan& plan, int fd)
 // The check of a plan that keeps offsets, written as one copy of its source
 // with its written pages over it: the output's size, and those pages. The
 // rest shares the source's blocks and is not in memory.
-bool WrittenPagesMatch(const tPlan& plan, int fd)
+bool WrittenPagesMatch(const tPlan& plan, int fd, const tSourceBytes* kept)
 {
     if (SizeOf(fd) != plan.Length) return false;
     const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
@@ -246,7 +246,7 @@ bool WrittenPagesMatch(const tPlan& plan, int fd)
     char* const y = found.Room(most);
     return ForWrittenRuns(pages, kChunk, [&](int64_t from, int64_t to) {
         const auto n = static_cast<size_t>(to - from);
-        return composer.Compose(from, to, x) && ReadAt(fd, y, n, from) && std::memcmp(x, y, n) == 0;
+        return composer.Compose(from, to, x) && ReadKnown(fd, kept, from, to, y) && std::memcmp(x, y, n) == 0;
     });
 }
 
@@ -366,9 +366,9 @@ bool OutputMatches(const tPlan& plan, int fd)
     return Follows(plan, fd, -1);
 }
 
-bool OutputFollowsPlan(const tPlan& plan, int fd)
+bool OutputFollowsPlan(const tPlan& plan, int fd, const tSourceBytes* kept)
 {
-    return KeepsOffsets(plan) ? WrittenPagesMatch(plan, fd) : Follows(plan, fd, kEdgeCheck);
+    return KeepsOffsets(plan) ? WrittenPagesMatch(plan, fd, kept) : Follows(plan, fd, kEdgeCheck);
 }
 
 bool SameContent(int a, int b)

@@ -105,7 +105,9 @@ bool OutputMatches(const tPlan& plan, int fd);
 // which catches a range copied from the wrong place or cut short without
 // reading the picture data back. Of a plan that keeps offsets, written as
 // one copy of its source, only the pages written over the copy are read.
-bool OutputFollowsPlan(const tPlan& plan, int fd);
+// `kept`, when given, are bytes of that file read already; the check of a
+// plan that keeps offsets takes them from there.
+bool OutputFollowsPlan(const tPlan& plan, int fd, const tSourceBytes* kept = nullptr);
 inline constexpr int64_t kEdgeCheck = 4096;
 
 // True when the files open at `a` and `b` hold the same bytes.

@@ -35,6 +35,7 @@ public:
     tMovieFile(tFileHandle file, int64_t size, bool listing);
     tFileType Type() const override { return tFileType::Video; }
     const tPlan& Plan(const tChoices& choices) override;
+    const tSourceBytes* KeptBytes() const override { return FMoovBytes.get(); }
 
     struct tRange {
         int64_t Offset = 0, Length = 0;

@@ -205,6 +205,13 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
         EXPECT_TRUE(written == expected) << r.What;
         EXPECT_EQ(copies, r.Copies) << r.What;
         EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd())) << r.What;
+        // What a re-scan read of a copy in place is taken as the copy's: a
+        // byte wrong there is wrong.
+        tSourceBytes kept(0, 6000);
+        std::memcpy(kept.Data(), written.data(), 6000);
+        EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd(), &kept)) << r.What;
+        kept.Data()[10] = static_cast<char>(kept.Data()[10] ^ 1);
+        EXPECT_EQ(OutputFollowsPlan(plan, out.Fd(), &kept), !KeepsOffsets(plan)) << r.What;
         // A kept byte beside the last new piece, or at the start, changed
         // after all: the check sees it.
         int64_t at = 0, beside = 0;
