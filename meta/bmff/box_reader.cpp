@@ -85,7 +85,7 @@ void tBoxReader::Hold(const tBox& box)
     if (box.Length > kMaxHeldBytes) return;
     Ensure(box.Offset >= 0 && box.Length >= 0 && box.Length <= FSize - box.Offset, "a box runs past the end of the file");
     Release();
-    auto held = std::make_shared<tSourceBytes>(box.Offset, static_cast<size_t>(box.Length));
+    auto held = std::make_shared<tFileBytes>(box.Offset, static_cast<size_t>(box.Length));
     ReadInto(held->Data(), box.Offset, box.Length);
     FHeld = std::move(held);
 }

@@ -83,7 +83,7 @@ public:
     // The bytes [offset, offset + length) when they lie inside the held box.
     std::optional<std::string_view> Held(int64_t offset, int64_t length) const;
     // The held box's bytes, which may outlive the reader; null when none.
-    std::shared_ptr<const tSourceBytes> HeldBytes() const { return FHeld; }
+    std::shared_ptr<const tFileBytes> HeldBytes() const { return FHeld; }
 
 private:
     std::string ReadRaw(int64_t offset, int64_t length);
@@ -92,7 +92,7 @@ private:
     int FFd;
     int64_t FSize;
     tBoxBudget FBudget;
-    std::shared_ptr<tSourceBytes> FHeld;
+    std::shared_ptr<tFileBytes> FHeld;
 };
 
 // A checked big-endian reader over bytes already read (a box's payload):

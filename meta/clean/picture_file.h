@@ -63,7 +63,7 @@ public:
     // The file scanned, open until this object goes; -1 without one.
     virtual int SourceFd() const { return FSource.Get(); }
     // Bytes of that file the scan read and keeps (a movie's moov box); null when none.
-    virtual const tSourceBytes* KeptBytes() const { return nullptr; }
+    virtual const tFileBytes* KeptBytes() const { return nullptr; }
 
 protected:
     // Reads the output open at `fd` as this format, for the check. `copied`

@@ -147,7 +147,7 @@ std::vector<std::pair<int64_t, int64_t>> WrittenPages(const tPlan& plan)
 
 // The bytes [from, to) of the file open at `fd` into `buffer`: from `known`
 // where they lie in it, else read.
-bool ReadKnown(int fd, const tSourceBytes* known, int64_t from, int64_t to, char* buffer)
+bool ReadKnown(int fd, const tFileBytes* known, int64_t from, int64_t to, char* buffer)
 {
     const int64_t a = known ? std::clamp(known->At(), from, to) : to;
     const int64_t b = known ? std::clamp(known->End(), from, to) : to;
@@ -234,7 +234,7 @@ void WriteOver(const tPlan& plan, int fd)
 // The check of a plan that keeps offsets, written as one copy of its source
 // with its written pages over it: the output's size, and those pages. The
 // rest shares the source's blocks and is not in memory.
-bool WrittenPagesMatch(const tPlan& plan, int fd, const tSourceBytes* kept)
+bool WrittenPagesMatch(const tPlan& plan, int fd, const tFileBytes* kept)
 {
     if (SizeOf(fd) != plan.Length) return false;
     const std::vector<std::pair<int64_t, int64_t>> pages = WrittenPages(plan);
@@ -366,7 +366,7 @@ bool OutputMatches(const tPlan& plan, int fd)
     return Follows(plan, fd, -1);
 }
 
-bool OutputFollowsPlan(const tPlan& plan, int fd, const tSourceBytes* kept)
+bool OutputFollowsPlan(const tPlan& plan, int fd, const tFileBytes* kept)
 {
     return KeepsOffsets(plan) ? WrittenPagesMatch(plan, fd, kept) : Follows(plan, fd, kEdgeCheck);
 }

@@ -30,18 +30,17 @@ public:
         return FBytes.get();
     }
     char* Data() const { return FBytes.get(); }
-    size_t Capacity() const { return FCapacity; }
 
 private:
     std::unique_ptr<char[]> FBytes;
     size_t FCapacity = 0;
 };
 
-// Bytes of a source read once, kept with their offset: what needs them again
+// Bytes of a file read once, kept with their offset: what needs them again
 // takes them from memory.
-class tSourceBytes {
+class tFileBytes {
 public:
-    tSourceBytes(int64_t at, size_t size) : FAt(at), FSize(size) { FBuffer.Room(size); }
+    tFileBytes(int64_t at, size_t size) : FAt(at), FSize(size) { FBuffer.Room(size); }
     char* Data() { return FBuffer.Data(); }
     // [offset, offset + length) when it lies inside them.
     std::optional<std::string_view> View(int64_t offset, int64_t length) const
@@ -76,7 +75,7 @@ struct tPlan {
     std::vector<std::pair<int64_t, int64_t>> Rewrite;
     // Bytes of the source its scan read (a movie's moov box): writing the
     // plan and checking the copy take them from memory.
-    std::shared_ptr<const tSourceBytes> Known;
+    std::shared_ptr<const tFileBytes> Known;
 
     // Adjacent bytes, and adjacent ranges, are joined into one piece.
     void AddBytes(const std::string& bytes);
@@ -107,7 +106,7 @@ bool OutputMatches(const tPlan& plan, int fd);
 // one copy of its source, only the pages written over the copy are read.
 // `kept`, when given, are bytes of that file read already; the check of a
 // plan that keeps offsets takes them from there.
-bool OutputFollowsPlan(const tPlan& plan, int fd, const tSourceBytes* kept = nullptr);
+bool OutputFollowsPlan(const tPlan& plan, int fd, const tFileBytes* kept = nullptr);
 inline constexpr int64_t kEdgeCheck = 4096;
 
 // True when the files open at `a` and `b` hold the same bytes.

@@ -35,7 +35,7 @@ public:
     tMovieFile(tFileHandle file, int64_t size, bool listing);
     tFileType Type() const override { return tFileType::Video; }
     const tPlan& Plan(const tChoices& choices) override;
-    const tSourceBytes* KeptBytes() const override { return FMoovBytes.get(); }
+    const tFileBytes* KeptBytes() const override { return FMoovBytes.get(); }
 
     struct tRange {
         int64_t Offset = 0, Length = 0;
@@ -69,7 +69,7 @@ private:
     std::vector<tRange> FTimes;     // creation and modification times not yet zero
     std::vector<tRange> FSamples;
     tRange FMoov;
-    std::shared_ptr<const tSourceBytes> FMoovBytes;  // when it was small enough to hold
+    std::shared_ptr<const tFileBytes> FMoovBytes;  // when it was small enough to hold
     std::vector<tBox> FKeptSampleTables;  // the stbl boxes of kept tracks
     tPlan FPlan;
 };

@@ -186,7 +186,7 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
         if (const auto [at, length] = r.Known; length > 0) {
             const size_t middle = size_t(at + length / 2);
             known[middle] = static_cast<char>(known[middle] ^ 1);
-            auto bytes = std::make_shared<tSourceBytes>(at, size_t(length));
+            auto bytes = std::make_shared<tFileBytes>(at, size_t(length));
             std::memcpy(bytes->Data(), known.data() + at, size_t(length));
             plan.Known = bytes;
         }
@@ -207,7 +207,7 @@ TEST(WritePlan, APlanThatKeepsOffsetsIsOneCopyOfTheSourceWithTheNewBytesOver)
         EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd())) << r.What;
         // What a re-scan read of a copy in place is taken as the copy's: a
         // byte wrong there is wrong.
-        tSourceBytes kept(0, 6000);
+        tFileBytes kept(0, 6000);
         std::memcpy(kept.Data(), written.data(), 6000);
         EXPECT_TRUE(OutputFollowsPlan(plan, out.Fd(), &kept)) << r.What;
         kept.Data()[10] = static_cast<char>(kept.Data()[10] ^ 1);
