@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,27 @@ TEST(MovieFile, EveryLayoutIsCleanedInPlace)
         EXPECT_EQ(Clean(dir, cleaned), "unchanged");
         EXPECT_EQ(Clean(dir, path, tChoices{.Exif = true}), "unchanged");  // EXIF: none in a movie
     }
+}
+
+// The movie box goes out as its scan read it, the edits planned on it: what
+// another program writes into it meanwhile is not the copy's.
+TEST(MovieFile, TheMovieBoxIsWrittenAsItsScanReadIt)
+{
+    TempDir dir;
+    const tMovieParts in = BuildMovie({});
+    const std::string path = dir.Write("in.mov", in.File);
+    const size_t entry = in.File.find("mp4v");
+    const std::string out = fixture::CleanAsBatch(
+        [&] {
+            auto picture = Scan(path);
+            const tFileHandle source(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+            EXPECT_EQ(::pwrite(source.Get(), "XXXX", 4, static_cast<off_t>(entry)), 4);
+            return picture;
+        },
+        dir.Path(), path, Other());
+    ASSERT_EQ(out.size(), in.File.size()) << out.substr(0, 120);
+    EXPECT_EQ(out.compare(entry, 4, "mp4v"), 0);
+    EXPECT_FALSE(Holds(out, kMake));
 }
 
 TEST(MovieFile, WhatCannotBeCleanedInPlaceIsRefused)
