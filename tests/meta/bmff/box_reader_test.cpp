@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,47 @@ TEST(BoxReader, NestingAndBoxCountsAreCapped)
     tBoxBudget bytes;
     bytes.Keep(kMaxBoxBytesPerFile);
     EXPECT_THROW(bytes.Keep(1), EDamagedFile);
+}
+
+// A held box is read from memory, its bytes only, and they stay with who
+// took them after the reader lets go.
+TEST(BoxReader, AHeldBoxIsReadFromMemoryAndItsBytesOutliveTheHold)
+{
+    TempDir dir;
+    const std::string bytes = Box("ftyp", "isom") + Box("moov", Box("mvhd", "abcd") + Box("udta", "efgh")) + Box("free", "");
+    const std::string path = dir.Write("f", bytes);
+    const tFileHandle file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+    tBoxReader reader(file.Get(), static_cast<int64_t>(bytes.size()));
+    const std::vector<tBox> top = reader.TopLevel();
+    ASSERT_EQ(top.size(), 3u);
+    const tBox& moov = top[1];
+    reader.Hold(moov);
+    // Changed on disk after the hold: the reads inside the box do not see it.
+    ASSERT_EQ(::pwrite(file.Get(), "ABCDEFGH", 8, moov.Offset + 8 + 8), 8);
+    EXPECT_EQ(reader.Payload(reader.Children(moov)[0]), "abcd");
+    const struct {
+        int64_t Offset, Length;
+        const char* Expected;  // null: not held
+    } rows[] = {
+        {moov.Offset, moov.Length, ""},  // the whole box
+        {moov.End() - 4, 4, "efgh"},
+        {moov.End() - 4, 5, nullptr},  // one past its end
+        {moov.Offset - 1, 2, nullptr},  // one before its start
+        {moov.Offset + 16, 4, "abcd"},
+        {moov.End(), 0, ""},
+    };
+    for (const auto& r : rows) {
+        const auto held = reader.Held(r.Offset, r.Length);
+        EXPECT_EQ(held.has_value(), r.Expected != nullptr) << r.Offset << "+" << r.Length;
+        if (held && *r.Expected) {
+            EXPECT_EQ(*held, r.Expected) << r.Offset << "+" << r.Length;
+        }
+    }
+    const std::shared_ptr<const tFileBytes> kept = reader.HeldBytes();
+    reader.Release();
+    EXPECT_FALSE(reader.Held(moov.Offset, 4));
+    ASSERT_TRUE(kept && kept->View(moov.Offset + 16, 4));
+    EXPECT_EQ(*kept->View(moov.Offset + 16, 4), "abcd");
 }
 
 TEST(BoxReader, CursorReadsFieldsOfEverySizeAndFullBoxes)
